@@ -1,0 +1,3 @@
+#pragma once
+// Colours live with the other plain values.
+#include "host/Value.h"
