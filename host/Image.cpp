@@ -9,8 +9,9 @@
 
 namespace vellum {
 
-Image::Image(int width, int height) : width_(width), height_(height), data_(size_t(width) * size_t(height) * 4, 0) {
+Image::Image(int width, int height) : width_(width), height_(height) {
   if (width < 0 || height < 0) throw Exception("Image: negative size");
+  data_.assign(size_t(width) * size_t(height) * 4, 0);
 }
 
 Image::Image(int width, int height, std::vector<uint8_t> rgba) : width_(width), height_(height), data_(std::move(rgba)) {
