@@ -1,0 +1,101 @@
+#include "plugin/Vellum2DPrincipal.h"
+
+#include "host/Bundle.h"
+#include "host/Log.h"
+#include "patches/sources/PrimitiveShapePatches.h"
+
+namespace vellum {
+
+namespace {
+
+template <class T>
+std::unique_ptr<Patch> make(const std::string& identifier) {
+  return std::make_unique<T>(identifier);
+}
+
+constexpr std::optional<unsigned> kDefault = std::nullopt;
+constexpr std::optional<unsigned> k0 = 0u;
+constexpr std::optional<unsigned> k1 = 1u;
+
+}  // namespace
+
+const std::vector<CatalogueRow>& catalogueRows() {
+  static const std::vector<CatalogueRow> rows = {
+      {"V2DImageWithBezierPathPatch", "Vellum Image With Vector", true, kDefault, kDefault, nullptr},
+      {"V2DBezierPathWithStringPatch", "Vellum Vector With String", true, k0, k0, nullptr},
+      {"V2DLineStructurePatch", "Vellum Line Structure With Vector", true, k0, k0, nullptr},
+      {"V2DBezierPathContainsPointPatch", "Vellum Vector Contains Point", true, k0, k0, nullptr},
+      {"V2DBezierPathWithStructurePatch", "Vellum Vector With Commands", true, k0, k0, nullptr},
+      {"V2DBezierPathWithOvalPatch", "Vellum Vector With Oval", true, k0, k0, make<V2DBezierPathWithOvalPatch>},
+      {"V2DBezierPathWithRectanglePatch", "Vellum Vector With Rectangle", true, k0, k0, make<V2DBezierPathWithRectanglePatch>},
+      {"V2DBezierPathWithRoundedRectanglePatch", "Vellum Vector With Rounded Rectangle", true, k0, k0,
+       make<V2DBezierPathWithRoundedRectanglePatch>},
+      {"V2DBezierPathCombinePatch", "Vellum Vector Combine", true, k0, k0, nullptr, "V2DBezierPathCombinePatchUI"},
+      {"V2DBezierPathWithArcPatch", "Vellum Vector With Arc", true, k0, k0, make<V2DBezierPathWithArcPatch>},
+      {"V2DBezierPathWithCurvePatch", "Vellum Vector With Curve", true, k0, k0, make<V2DBezierPathWithCurvePatch>},
+      {"V2DBezierPathWithLinePatch", "Vellum Vector With Line", true, k0, k0, make<V2DBezierPathWithLinePatch>},
+      {"V2DBezierPathReversePatch", "Vellum Vector Reverse", true, k0, k0, nullptr},
+      {"V2DBezierPathTransformPatch", "Vellum Vector Transform", true, kDefault, kDefault, nullptr},
+      {"V2DBezierPathBoundsPatch", "Vellum Vector Bounds", true, k0, k0, nullptr},
+      {"V2DTriangleStructurePatch", "Vellum Triangle Structure With Vector", true, kDefault, kDefault, nullptr},
+      {"V2DBezierPathClosePatch", "Vellum Vector Close", true, k0, k0, nullptr},
+      {"V2DBezierPathNoisePatch", "Vellum Vector Noise", true, kDefault, kDefault, nullptr},
+      {"V2DBezierPathFlattenPatch", "Vellum Vector Flatten", true, kDefault, kDefault, nullptr},
+      {"V2DBezierPathMorphPatch", "Vellum Vector Morph", true, k0, k1, nullptr},
+      {"V2DExtrusionTriangleStructurePatch", "Vellum Extrusion With Vector", true, kDefault, kDefault, nullptr},
+      {"V2DLatheTriangleStructurePatch", "Vellum Lathe With Vector", true, kDefault, kDefault, nullptr},
+      {"V2DBezierPathWithLineStructurePatch", "Vellum Vector With Line Structure", true, k0, k0, nullptr},
+      {"V2DBezierPathPointPatch", "Vellum Vector Intermediate Point", true, k0, k0, nullptr},
+      {"V2DBezierPathResamplePatch", "Vellum Vector Resample", true, k0, k0, nullptr},
+      {"V2DGridPatch", "Vellum Grid With Vector", true, k0, k0, nullptr},
+      {"V2DBezierPathStructureWithSVGPatch", "Vellum Vector With SVG", false, k0, k0, nullptr},
+      {"V2DImageWithBezierPathStructurePatch", "Vellum Image With Vector Structure", true, k0, k0, nullptr},
+      {"V2DBezierPathWithCurveStructurePatch", "Vellum Vector With Curve Structure", true, k0, k0, nullptr},
+      {"V2DBezierPathCommandsPatch", "Vellum Vector Commands", true, k0, k0, nullptr},
+  };
+  return rows;
+}
+
+const std::vector<const PatchClass*>& patchClasses() {
+  static const std::vector<const PatchClass*> classes = [] {
+    static std::vector<PatchClass> storage;
+    storage.reserve(catalogueRows().size());
+    for (const CatalogueRow& row : catalogueRows()) {
+      if (!row.create) continue;
+      storage.push_back(PatchClass{.name = row.name,
+                                   .displayName = row.displayName,
+                                   .create = row.create,
+                                   .isSafe = row.isSafe,
+                                   .allowsSubpatches = false,
+                                   .executionMode = row.executionMode,
+                                   .timeMode = row.timeMode,
+                                   .inspectorClass = row.inspectorClass});
+    }
+    std::vector<const PatchClass*> pointers;
+    for (const PatchClass& c : storage) pointers.push_back(&c);
+    return pointers;
+  }();
+  return classes;
+}
+
+void Vellum2DPrincipal::registerNodesWithManager(NodeManager& manager) {
+  const std::string prefix = std::string("[") + className + " registerNodesWithManager:]  ";
+  for (const PatchClass* patchClass : patchClasses()) {
+    if (!manager.isNodeRegisteredWithName(patchClass->name)) {
+      manager.registerNodeWithClass(*patchClass);
+      continue;
+    }
+    log(prefix + "Class " + patchClass->name +
+        " is already registered.  Make sure you don't have multiple copies of this plugin installed.");
+    for (const Bundle* bundle : Bundle::allBundles())
+      if (bundle->classNamed(patchClass->name)) log(prefix + "\t" + patchClass->name + " is also defined in " + bundle->bundlePath());
+  }
+}
+
+}  // namespace vellum
+
+extern "C" __attribute__((visibility("default"))) const vellum::PluginModule* vellum_plugin_module() {
+  static const vellum::PluginModule module{vellum::PluginModule::kInterfaceVersion, vellum::Vellum2DPrincipal::className,
+                                           &vellum::Vellum2DPrincipal::registerNodesWithManager, &vellum::patchClasses};
+  return &module;
+}
