@@ -1,0 +1,42 @@
+#include "path/V2DVector3.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
+namespace vellum {
+
+namespace {
+
+float roundThousandths(float c) {
+  const float r = std::roundf(c * 1000.0f) / 1000.0f;
+  return r == 0.0f ? 0.0f : r;
+}
+
+}  // namespace
+
+V2DVector3 V2DVector3Rounded(V2DVector3 v) {
+  return {roundThousandths(v.x), roundThousandths(v.y), roundThousandths(v.z)};
+}
+
+Value valueWithV2DVector3(V2DVector3 v) { return Value(V2DVector3Rounded(v)); }
+
+V2DVector3 V2DVector3Value(const Value& value) {
+  if (const Vector3* v = value.vector3()) return *v;
+  if (const Rect* r = value.rect())
+    return {static_cast<float>(r->origin.x), static_cast<float>(r->origin.y), static_cast<float>(r->size.width)};
+  return {};
+}
+
+size_t V2DVector3Hash::operator()(const V2DVector3& v) const noexcept {
+  // Adding +0 turns -0 into +0, so values equal under == hash alike.
+  const uint64_t x = std::bit_cast<uint32_t>(v.x + 0.0f);
+  const uint64_t y = std::bit_cast<uint32_t>(v.y + 0.0f);
+  const uint64_t z = std::bit_cast<uint32_t>(v.z + 0.0f);
+  uint64_t h = (x * 0x9E3779B97F4A7C15ull) ^ (y + 0x632BE59BD9B4E019ull + (x << 6) + (x >> 2));
+  h = (h * 0xBF58476D1CE4E5B9ull) ^ (z + 0x94D049BB133111EBull + (h << 6) + (h >> 2));
+  h ^= h >> 31;
+  return static_cast<size_t>(h);
+}
+
+}  // namespace vellum

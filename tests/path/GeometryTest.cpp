@@ -1,0 +1,142 @@
+// Bounds, containment and the renderer-side path.
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "PathTestSupport.h"
+#include "path/BezierPath.h"
+
+using namespace vellum;
+
+TEST(BezierPathBounds, EmptyLoneMoveAndEveryMoveCounts) {
+  EXPECT_EQ(BezierPath().bounds(), Rect{});
+  BezierPath one;
+  one.moveToPoint({3, 4});
+  EXPECT_EQ(one.bounds(), (Rect{{3, 4}, {0, 0}}));
+  BezierPath moves;
+  moves.moveToPoint({-5, -5});
+  moves.moveToPoint({0, 0});
+  moves.lineToPoint({1, 1});
+  EXPECT_EQ(moves.bounds(), (Rect{{-5, -5}, {6, 6}}));
+}
+
+TEST(BezierPathBounds, CurveByItsExtentNotItsControlPoints) {
+  BezierPath p;
+  p.moveToPoint({0, 0});
+  p.curveToPoint({10, 0}, {0, 100}, {10, 100});
+  EXPECT_EQ(p.bounds(), (Rect{{0, 0}, {10, 75}}));
+  EXPECT_EQ(p.controlPointBounds(), (Rect{{0, 0}, {10, 100}}));
+
+  // An S-curve overshooting in x on both sides: extrema at t = 1/2 -+ sqrt(3)/6.
+  BezierPath s;
+  s.moveToPoint({0, 0});
+  s.curveToPoint({0, 30}, {-60, 10}, {60, 20});
+  const Rect b = s.bounds();
+  const double t = 0.5 - std::sqrt(3.0) / 6, u = 1 - t;
+  const double minX = 3 * u * u * t * -60 + 3 * u * t * t * 60;
+  EXPECT_NEAR(b.origin.x, minX, 1e-12);
+  EXPECT_NEAR(b.origin.x + b.size.width, -minX, 1e-12);
+  EXPECT_EQ(b.origin.y, 0);
+  EXPECT_EQ(b.size.height, 30);
+}
+
+TEST(BezierPathBounds, OvalBoundsAreItsRectWithinCurveError) {
+  BezierPath p;
+  p.appendBezierPathWithOvalInRect({{-3, 2}, {6, 4}});
+  const Rect b = p.bounds();
+  // Four cubics approximate the ellipse to within 0.03% of the semi-axis.
+  EXPECT_NEAR(b.origin.x, -3, 3 * 3e-4);
+  EXPECT_NEAR(b.size.width, 6, 6 * 3e-4);
+  EXPECT_NEAR(b.origin.y, 2, 2 * 3e-4);
+  EXPECT_NEAR(b.size.height, 4, 4 * 3e-4);
+}
+
+TEST(BezierPathContains, NonZeroAndEvenOdd) {
+  BezierPath p;
+  p.appendBezierPathWithRect({{0, 0}, {10, 10}});
+  p.appendBezierPathWithRect({{2, 2}, {6, 6}});  // same direction: winding 2 inside it
+  EXPECT_TRUE(p.containsPoint({5, 5}));
+  EXPECT_TRUE(p.containsPoint({1, 5}));
+  EXPECT_FALSE(p.containsPoint({11, 5}));
+  p.setWindingRule(EvenOddWindingRule);
+  EXPECT_FALSE(p.containsPoint({5, 5}));
+  EXPECT_TRUE(p.containsPoint({1, 5}));
+
+  BezierPath hole;  // inner square reversed: a hole under either rule
+  hole.appendBezierPathWithRect({{0, 0}, {10, 10}});
+  hole.appendBezierPath(*BezierPath::bezierPathWithRect({{2, 2}, {6, 6}})->bezierPathByReversingPath());
+  EXPECT_FALSE(hole.containsPoint({5, 5}));
+  EXPECT_TRUE(hole.containsPoint({1, 5}));
+}
+
+TEST(BezierPathContains, OpenSubpathsCountAsClosed) {
+  BezierPath p;
+  p.moveToPoint({0, 0});
+  p.lineToPoint({10, 0});
+  p.lineToPoint({10, 10});
+  EXPECT_TRUE(p.containsPoint({8, 2}));
+  EXPECT_FALSE(p.containsPoint({2, 8}));
+}
+
+TEST(BezierPathContains, FollowsCurvesExactly) {
+  BezierPath p;  // the hump of CurveByItsExtent: y(x) = 75 at x = 5
+  p.moveToPoint({0, 0});
+  p.curveToPoint({10, 0}, {0, 100}, {10, 100});
+  p.closePath();
+  EXPECT_TRUE(p.containsPoint({5, 74.999}));
+  EXPECT_FALSE(p.containsPoint({5, 75.001}));
+  EXPECT_FALSE(p.containsPoint({5, -0.001}));
+  EXPECT_FALSE(p.containsPoint({NAN, 3}));
+}
+
+TEST(QuartzPath, SameElementsDrawnByCairoAndSameContainment) {
+  BezierPath p;
+  p.appendBezierPathWithOvalInRect({{1, 1}, {30, 20}});
+  p.closePath();
+  p.appendBezierPathWithRect({{10, 6}, {8, 8}});
+  const QuartzPath q = p.quartzPath();
+  EXPECT_EQ(q.elementCount(), p.elementCount());
+  EXPECT_EQ(q.boundingBox(), p.bounds());
+  EXPECT_TRUE(BezierPath().quartzPath().isEmpty());
+
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+  cairo_t* cr = cairo_create(s);
+  cairo_set_tolerance(cr, 0.01);
+  q.appendTo(cr);
+  cairo_path_t* copied = cairo_copy_path(cr);
+  int curves = 0;
+  for (int i = 0; i < copied->num_data; i += copied->data[i].header.length)
+    curves += copied->data[i].header.type == CAIRO_PATH_CURVE_TO;
+  EXPECT_EQ(curves, 4);
+  cairo_path_destroy(copied);
+  int checked = 0;
+  for (int evenOdd = 0; evenOdd < 2; ++evenOdd) {
+    cairo_set_fill_rule(cr, evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+    for (double y = 0.25; y < 22; y += 0.5)
+      for (double x = 0.25; x < 32; x += 0.5) {
+        // Cairo is a reference only away from the outline (it flattens and rounds to 1/256).
+        if (std::fabs(x - 10) < 0.1 || std::fabs(x - 18) < 0.1 || std::fabs(y - 6) < 0.1 || std::fabs(y - 14) < 0.1)
+          continue;
+        const double ex = (x - 16) / 15, ey = (y - 11) / 10;
+        if (std::fabs(ex * ex + ey * ey - 1) < 0.03) continue;
+        ++checked;
+        EXPECT_EQ(q.containsPoint({x, y}, evenOdd), static_cast<bool>(cairo_in_fill(cr, x, y))) << x << ", " << y;
+      }
+  }
+  EXPECT_GT(checked, 2000);
+  cairo_destroy(cr);
+  cairo_surface_destroy(s);
+}
+
+TEST(BezierPathScale, MillionElementsStayCheap) {
+  auto p = BezierPath::bezierPath();
+  p->moveToPoint({0, 0});
+  for (int i = 1; i < 1000000; ++i) p->lineToPoint({static_cast<double>(i % 1000), static_cast<double>(i / 1000)});
+  EXPECT_EQ(p->elementCount(), 1000000u);
+  EXPECT_EQ(p->bounds(), (Rect{{0, 0}, {999, 999}}));
+  EXPECT_EQ(p->bezierPathByFlatteningPathWithFlatness(0.01)->elementCount(), 1000000u);
+  EXPECT_EQ(p->bezierPathByReversingPath()->currentPoint(), (Point{0, 0}));
+  (void)p->containsPoint({500.5, 500.5});
+  EXPECT_FALSE(p->containsPoint({-1, -1}));
+}

@@ -1,0 +1,159 @@
+// Command structures, the JSON-facing representation and V2DVector3 values.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <unordered_set>
+
+#include "PathTestSupport.h"
+#include "path/BezierPath.h"
+#include "path/V2DVector3.h"
+
+using namespace vellum;
+
+namespace {
+
+Value cmd(std::vector<Value> members) { return Value(members); }
+
+std::shared_ptr<BezierPath> sample() {
+  auto p = BezierPath::bezierPath();
+  p->moveToPoint({1, 2});
+  p->curveToPoint({7, 8}, {3, 4}, {5, 6});
+  p->closePath();
+  return p;
+}
+
+Value withPath(std::vector<Value> commands, std::vector<std::pair<std::string, Value>> more = {}) {
+  more.insert(more.begin(), {"$path", Value(commands)});
+  return Value(std::make_shared<Structure>(Structure::withMembersAndKeys(std::move(more))));
+}
+
+}  // namespace
+
+TEST(StructureRepresentation, CommandsInPathOrderCurveEndFirst) {
+  const Structure s = sample()->structureRepresentationFlattened(false, 0);
+  ASSERT_EQ(s.count(), 3u);
+  EXPECT_EQ(s.memberAtIndex(0), cmd({"moveto", 1.0, 2.0}));
+  EXPECT_EQ(s.memberAtIndex(1), cmd({"curveto", 7.0, 8.0, 3.0, 4.0, 5.0, 6.0}));
+  EXPECT_EQ(s.memberAtIndex(2), cmd({"close"}));
+  EXPECT_EQ(s.memberAtIndex(1).structure()->memberAtIndex(1).kind(), Value::Kind::Double);
+  EXPECT_FALSE(s.list()[0].key.has_value());
+  EXPECT_TRUE(BezierPath().structureRepresentationFlattened(true, 0.01).empty());
+}
+
+TEST(StructureRepresentation, FlattenedHoldsNoCurves) {
+  // The sample curve is straight (its control points lie on the chord): one line.
+  EXPECT_EQ(sample()->structureRepresentationFlattened(true, 0.01).count(), 3u);
+  auto p = BezierPath::bezierPath();
+  p->moveToPoint({1, 2});
+  p->curveToPoint({7, 8}, {1, 8}, {7, 2});
+  p->closePath();
+  const Structure s = p->structureRepresentationFlattened(true, 0.01);
+  ASSERT_GT(s.count(), 10u);
+  EXPECT_EQ(s.memberAtIndex(0), cmd({"moveto", 1.0, 2.0}));
+  for (size_t i = 1; i + 1 < s.count(); ++i) EXPECT_EQ(*s.memberAtIndex(i).structure()->memberAtIndex(0).string(), "lineto");
+  EXPECT_EQ(s.memberAtIndex(s.count() - 2), cmd({"lineto", 7.0, 8.0}));
+  EXPECT_EQ(s.memberAtIndex(s.count() - 1), cmd({"close"}));
+}
+
+TEST(Representation, KeyedFormWithAttributes) {
+  auto p = sample();
+  p->setLineDash({4, 2.5}, 1);
+  p->setLineCapStyle(RoundLineCapStyle);
+  const Value v = p->representation();
+  const StructureRef s = v.structure();
+  ASSERT_TRUE(s);
+  std::vector<std::string> keys;
+  for (const auto& m : *s) keys.push_back(*m.key);
+  EXPECT_EQ(keys, (std::vector<std::string>{"$path", "windingRule", "lineWidth", "lineCapStyle", "lineJoinStyle",
+                                            "miterLimit", "dash", "dashPhase"}));
+  EXPECT_EQ(*s->memberForKey("$path").structure(), sample()->structureRepresentationFlattened(false, 0));
+  EXPECT_EQ(s->memberForKey("windingRule"), Value(0));
+  EXPECT_EQ(s->memberForKey("lineCapStyle"), Value(1));
+  EXPECT_EQ(s->memberForKey("lineWidth"), Value(1.0));
+  EXPECT_EQ(s->memberForKey("miterLimit"), Value(10.0));
+  EXPECT_EQ(s->memberForKey("dash"), Value(std::vector<Value>{4.0, 2.5}));
+  EXPECT_EQ(s->memberForKey("dashPhase"), Value(1.0));
+}
+
+TEST(Representation, RoundTripKeepsElementsAndAttributes) {
+  auto p = BezierPath::bezierPath();
+  p->appendBezierPathWithRoundedRect({{0.1, 0.2}, {30, 20}}, 3, 4);
+  p->moveToPoint({-1e-300, 1e300});
+  p->appendBezierPathWithArcWithCenter({5, 5}, 3, 10, 200, true);
+  p->setWindingRule(EvenOddWindingRule);
+  p->setLineWidth(2.25);
+  p->setLineJoinStyle(BevelLineJoinStyle);
+  p->setMiterLimit(3);
+  p->setLineDash({1, 2, 3}, 0.5);
+  auto back = BezierPath::fromRepresentation(p->representation());
+  ASSERT_TRUE(back);
+  EXPECT_TRUE(back->isEqualToBezierPath(*p));
+  EXPECT_EQ(back->windingRule(), EvenOddWindingRule);
+  EXPECT_EQ(back->lineWidth(), 2.25);
+  EXPECT_EQ(back->lineJoinStyle(), BevelLineJoinStyle);
+  EXPECT_EQ(back->miterLimit(), 3);
+  EXPECT_EQ(back->lineDash(), (std::vector<double>{1, 2, 3}));
+  EXPECT_EQ(back->dashPhase(), 0.5);
+  EXPECT_EQ(back->representation(), p->representation());
+}
+
+TEST(Representation, AttributesOptionalIntegersAndNonFiniteSpellingsAccepted) {
+  auto p = BezierPath::fromRepresentation(
+      withPath({cmd({"moveto", 1, 2}), cmd({"lineto", "inf", "nan"}), cmd({"close"})}, {{"lineWidth", 3}}));
+  ASSERT_TRUE(p);
+  EXPECT_EQ(p->elementCount(), 3u);
+  EXPECT_EQ(p->associatedPoints(1)[0].x, INFINITY);
+  EXPECT_TRUE(std::isnan(p->associatedPoints(1)[0].y));
+  EXPECT_EQ(p->lineWidth(), 3);
+  EXPECT_EQ(p->miterLimit(), 10);
+  ASSERT_TRUE(BezierPath::fromRepresentation(withPath({})));
+  EXPECT_EQ(BezierPath::fromRepresentation(withPath({}))->elementCount(), 0u);
+}
+
+TEST(Representation, MalformedInputAnswersNull) {
+  const Value bad[] = {
+      Value(),
+      Value(3),
+      Value("path"),
+      Value(std::vector<Value>{cmd({"moveto", 1, 2})}),          // no "$path" key
+      withPath({cmd({"lineto", 1, 2})}),                          // no current point
+      withPath({cmd({"moveto", 1})}),                             // too few numbers
+      withPath({cmd({"moveto", 1, 2, 3})}),                       // too many
+      withPath({cmd({"moveto", 1, 2}), cmd({"curveto", 1, 2, 3, 4, 5})}),
+      withPath({cmd({"moveto", "one", 2})}),                      // not a number
+      withPath({cmd({"moveto", true, 2})}),
+      withPath({cmd({"MoveTo", 1, 2})}),                          // the JSON form is lower case
+      withPath({cmd({"close"})}),
+      withPath({cmd({"moveto", 1, 2}), cmd({"close", 1})}),
+      withPath({Value(5)}),
+      withPath({cmd({})}),
+      withPath({cmd({"moveto", 1, 2})}, {{"dash", 4}}),
+      withPath({cmd({"moveto", 1, 2})}, {{"dash", Value(std::vector<Value>{1, "x"})}}),
+      withPath({cmd({"moveto", 1, 2})}, {{"windingRule", 1e20}}),
+      withPath({cmd({"moveto", 1, 2})}, {{"lineWidth", "wide"}}),
+  };
+  for (size_t i = 0; i < std::size(bad); ++i) EXPECT_EQ(BezierPath::fromRepresentation(bad[i]), nullptr) << "case " << i;
+}
+
+TEST(V2DVector3, RoundedToThousandthsZeroIsPositive) {
+  const Value v = valueWithV2DVector3({1.23449f, -0.0004f, 2.0006f});
+  EXPECT_EQ(v.kind(), Value::Kind::Vector3);
+  const V2DVector3 r = V2DVector3Value(v);
+  EXPECT_EQ(r.x, 1.234f);
+  EXPECT_EQ(r.y, 0.0f);
+  EXPECT_FALSE(std::signbit(r.y));
+  EXPECT_EQ(r.z, 2.001f);
+  EXPECT_EQ(V2DVector3Rounded({-0.0005f, 0.0005f, -2.5f}), (V2DVector3{-0.001f, 0.001f, -2.5f}));
+}
+
+TEST(V2DVector3, ValuesThatRoundAlikeCompareAndHashAlike) {
+  const Value a = valueWithV2DVector3({1.2344f, 0, 2});
+  const Value b = valueWithV2DVector3({1.23441f, -0.0001f, 2.0f});
+  EXPECT_EQ(a, b);
+  EXPECT_NE(a, valueWithV2DVector3({1.2346f, 0, 2}));
+  std::unordered_set<V2DVector3, V2DVector3Hash> set{V2DVector3Value(a)};
+  EXPECT_TRUE(set.count(V2DVector3Value(b)));
+  EXPECT_EQ(V2DVector3Hash{}({0.0f, 1, 2}), V2DVector3Hash{}({-0.0f, 1, 2}));
+  EXPECT_EQ(V2DVector3Value(Value(Rect{{1, 2}, {3, 4}})), (V2DVector3{1, 2, 3}));
+  EXPECT_EQ(V2DVector3Value(Value("x")), (V2DVector3{0, 0, 0}));
+}
