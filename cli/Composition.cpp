@@ -1,0 +1,337 @@
+#include "cli/Composition.h"
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "host/Exception.h"
+#include "host/Log.h"
+#include "host/Patch.h"
+
+namespace vellum::cli {
+
+namespace fs = std::filesystem;
+
+std::string fileURL(const fs::path& absolutePath) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string url = "file://";
+  for (unsigned char c : absolutePath.generic_string()) {
+    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+                 c == '_' || c == '~' || c == '/';
+    if (plain) {
+      url += char(c);
+    } else {
+      url += '%';
+      url += hex[c >> 4];
+      url += hex[c & 15];
+    }
+  }
+  return url;
+}
+
+namespace {
+
+using Node = Composition::Node;
+
+// Every message names the file first, then the patch and the port when there is one.
+struct Where {
+  std::string file;
+  std::string patch, port;
+  std::string text() const {
+    std::string s = file + ": ";
+    if (!patch.empty()) s += "patch '" + patch + "'" + (port.empty() ? "" : ", port '" + port + "'") + ": ";
+    return s;
+  }
+  [[noreturn]] void fail(const std::string& what) const { throw UsageError(text() + what); }
+};
+
+// "PATCH.PORT": the port key is after the last dot (patch names may hold dots, keys never).
+std::pair<std::string, std::string> splitPortPath(const std::string& path) {
+  auto dot = path.rfind('.');
+  if (dot == std::string::npos || dot == 0 || dot + 1 == path.size()) return {path, ""};
+  return {path.substr(0, dot), path.substr(dot + 1)};
+}
+
+std::string portNames(const std::vector<Port*>& ports) {
+  std::string s;
+  for (Port* p : ports) s += (s.empty() ? "" : ", ") + p->key();
+  return s.empty() ? "none" : s;
+}
+
+std::string lowerExtension(const std::string& name) {
+  std::string ext = fs::path(name).extension().string();
+  if (!ext.empty()) ext.erase(0, 1);
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+  return ext;
+}
+
+void setInput(Port* port, const Json& json, const fs::path& baseFolder, const Where& where) {
+  Value value;
+  try {
+    value = fromJson(json, baseFolder);
+  } catch (const UsageError& e) {
+    where.fail(e.what());
+  }
+  try {
+    port->setValue(value);
+  } catch (const vellum::Exception& e) {
+    where.fail(std::string("wrong kind of value: ") + e.what());
+  }
+}
+
+}  // namespace
+
+Composition::~Composition() { stop(); }
+
+Composition::Node* Composition::node(std::string_view id) const {
+  for (const auto& n : nodes_)
+    if (n->id == id) return n.get();
+  return nullptr;
+}
+
+std::unique_ptr<Composition> Composition::load(const fs::path& file, const NodeManager& manager,
+                                               const LoadOptions& options) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw UsageError(file.string() + ": cannot read the composition file");
+  std::stringstream text;
+  text << in.rdbuf();
+  return fromJson(parseJson(text.str(), file.string()), file, manager, options);
+}
+
+std::unique_ptr<Composition> Composition::fromJson(const Json& json, const fs::path& file, const NodeManager& manager,
+                                                   const LoadOptions& options) {
+  std::unique_ptr<Composition> c(new Composition());
+  std::error_code ec;
+  c->file_ = fs::absolute(file, ec).lexically_normal();
+  const fs::path folder = c->file_.parent_path();
+  const Where top{file.string(), "", ""};
+
+  if (!json.is_object()) top.fail("a composition is a JSON object with \"patches\", \"connections\" and \"outputs\"");
+  for (const auto& [key, _] : json.items())
+    if (key != "patches" && key != "connections" && key != "outputs") top.fail("unknown member \"" + key + "\"");
+  const Json patches = json.value("patches", Json::object());
+  const Json connections = json.value("connections", Json::array());
+  const Json outputs = json.value("outputs", Json::object());
+  if (!patches.is_object()) top.fail("\"patches\" must be an object of patch names");
+  if (!connections.is_array()) top.fail("\"connections\" must be an array of [\"PATCH.PORT\", \"PATCH.PORT\"] pairs");
+  if (!outputs.is_object()) top.fail("\"outputs\" must be an object from names to \"PATCH.PORT\"");
+
+  // Patches first, with their options and saved state: state may make ports (Vector Combine).
+  Structure optionsStructure = Structure::withMembersAndKeys({{"compositionURL", fileURL(c->file_)}});
+  auto optionsValue = Value(std::make_shared<const Structure>(optionsStructure));
+  for (const auto& [id, def] : patches.items()) {
+    Where where{file.string(), id, ""};
+    if (id.empty()) top.fail("a patch needs a name");
+    if (!def.is_object()) where.fail("a patch is an object with \"class\", \"inputs\" and \"state\"");
+    for (const auto& [key, _] : def.items())
+      if (key != "class" && key != "inputs" && key != "state") where.fail("unknown member \"" + key + "\"");
+    if (!def.contains("class") || !def["class"].is_string()) where.fail("\"class\" must name a patch class");
+    const std::string className = def["class"].get<std::string>();
+    const PatchClass* patchClass = manager.classNamed(className);
+    if (!patchClass) where.fail("unknown class '" + className + "' (see `vellum patches`)");
+    if (options.safe && !patchClass->isSafe)
+      where.fail("class " + patchClass->name + " (\"" + patchClass->displayName +
+                 "\") is not safe, and --safe refuses it");
+    auto node = std::make_unique<Node>();
+    node->id = id;
+    node->patchClass = patchClass;
+    node->patch = patchClass->create ? patchClass->create(id) : nullptr;
+    if (!node->patch) where.fail("class " + patchClass->name + " made no patch");
+    node->patch->userInfo().setMember(optionsValue, ".options");
+    if (def.contains("state")) {
+      if (!def["state"].is_object()) where.fail("\"state\" must be an object");
+      Value state;
+      try {
+        state = cli::fromJson(def["state"], folder);
+      } catch (const UsageError& e) {
+        where.fail(std::string("state: ") + e.what());
+      }
+      Structure keyed = state.structure() ? *state.structure() : Structure();
+      if (!node->patch->setState(keyed)) where.fail("the patch refuses its \"state\"");
+    }
+    c->nodes_.push_back(std::move(node));
+  }
+
+  auto inputPort = [&](const std::string& patchId, const std::string& key, const Where& where) -> Port* {
+    Node* n = c->node(patchId);
+    if (!n) where.fail("no patch named '" + patchId + "'");
+    Port* p = n->patch->portForKey(key);
+    if (!p || !p->isInput())
+      where.fail("no input port '" + key + "' on " + n->patchClass->name + " (inputs: " +
+                 portNames(n->patch->inputPorts()) + ")");
+    return p;
+  };
+  auto outputPort = [&](const std::string& patchId, const std::string& key, const Where& where) -> Port* {
+    Node* n = c->node(patchId);
+    if (!n) where.fail("no patch named '" + patchId + "'");
+    Port* p = n->patch->portForKey(key);
+    if (!p || p->isInput())
+      where.fail("no output port '" + key + "' on " + n->patchClass->name + " (outputs: " +
+                 portNames(n->patch->outputPorts()) + ")");
+    return p;
+  };
+
+  for (const auto& [id, def] : patches.items()) {
+    if (!def.contains("inputs")) continue;
+    if (!def["inputs"].is_object()) Where{file.string(), id, ""}.fail("\"inputs\" must be an object from port to value");
+    for (const auto& [key, value] : def["inputs"].items()) {
+      Where where{file.string(), id, key};
+      setInput(inputPort(id, key, where), value, folder, where);
+    }
+  }
+
+  for (const std::string& set : options.sets) {
+    auto eq = set.find('=');
+    if (eq == std::string::npos) top.fail("--set " + set + ": wants PATCH.PORT=JSON");
+    auto [id, key] = splitPortPath(set.substr(0, eq));
+    Where where{file.string(), id, key};
+    if (key.empty()) top.fail("--set " + set + ": wants PATCH.PORT=JSON");
+    Port* port = inputPort(id, key, where);
+    Json value;
+    try {
+      value = parseJson(set.substr(eq + 1), "--set " + set.substr(0, eq));
+    } catch (const UsageError& e) {
+      where.fail(e.what());
+    }
+    setInput(port, value, folder, where);
+  }
+
+  for (const Json& pair : connections) {
+    if (!pair.is_array() || pair.size() != 2 || !pair[0].is_string() || !pair[1].is_string())
+      top.fail("a connection is [\"PATCH.outputPort\", \"PATCH.inputPort\"], not " + pair.dump());
+    auto [fromId, fromKey] = splitPortPath(pair[0].get<std::string>());
+    auto [toId, toKey] = splitPortPath(pair[1].get<std::string>());
+    Where fromWhere{file.string(), fromId, fromKey}, toWhere{file.string(), toId, toKey};
+    Port* output = outputPort(fromId, fromKey, fromWhere);
+    Port* input = inputPort(toId, toKey, toWhere);
+    Node* to = c->node(toId);
+    std::string what = "connection " + pair[0].get<std::string>() + " -> " + pair[1].get<std::string>() + ": ";
+    for (const Link& l : to->links)
+      if (l.input == input) toWhere.fail(what + "the input is already connected");
+    bool inputAgrees = input->canConnectToPort(*output), outputAgrees = output->canConnectToPort(*input);
+    if (!inputAgrees || !outputAgrees) {
+      if (input->portClassName() != output->portClassName())
+        toWhere.fail(what + "kind mismatch: the output is a " + output->portClassName() + ", the input a " +
+                     input->portClassName());
+      toWhere.fail(what + "the " + std::string(inputAgrees ? "output" : "input") + " port (" +
+                   (inputAgrees ? output : input)->portClassName() + ") refuses the connection");
+    }
+    to->links.push_back({input, c->node(fromId), output});
+  }
+
+  // Cycles: depth-first over the links, reporting the loop found.
+  {
+    std::map<const Node*, int> state;  // 1 on the stack, 2 done
+    std::vector<const Node*> stack;
+    std::function<void(const Node*)> visit = [&](const Node* n) {
+      state[n] = 1;
+      stack.push_back(n);
+      for (const Link& l : n->links) {
+        if (state[l.from] == 1) {
+          auto start = std::find(stack.begin(), stack.end(), l.from);
+          std::string loop;
+          for (auto it = start; it != stack.end(); ++it) loop += (*it)->id + " -> ";
+          top.fail("the connections make a cycle: " + loop + l.from->id + " (read upstream)");
+        }
+        if (state[l.from] == 0) visit(l.from);
+      }
+      stack.pop_back();
+      state[n] = 2;
+    };
+    for (const auto& n : c->nodes_)
+      if (state[n.get()] == 0) visit(n.get());
+  }
+
+  for (const auto& [name, target] : outputs.items()) {
+    Where named{file.string(), "", ""};
+    if (!target.is_string()) named.fail("output \"" + name + "\" must name \"PATCH.PORT\"");
+    auto [id, key] = splitPortPath(target.get<std::string>());
+    Where where{file.string(), id, key};
+    Port* port = outputPort(id, key, where);
+    std::string ext = lowerExtension(name);
+    std::string cls = port->portClassName();
+    auto refuse = [&](const std::string& wants) {
+      where.fail("output \"" + name + "\": a ." + ext + " file is written from " + wants + ", and this port is a " + cls);
+    };
+    if (ext == "png") {
+      if (!dynamic_cast<ImagePort*>(port)) refuse("an image port");
+    } else if (ext == "obj" || ext == "ply" || ext == "gltf" || ext == "glb") {
+      if (!dynamic_cast<StructurePort*>(port)) refuse("a structure port (a mesh structure)");
+    } else if (ext == "svg") {
+      if (!dynamic_cast<ObjectPort*>(port) && !dynamic_cast<StructurePort*>(port))
+        refuse("a vector port or a bezier path structure");
+    } else if (ext != "json" && !ext.empty()) {
+      named.fail("output \"" + name + "\": unknown file type ." + ext + " (png, obj, ply, gltf, glb, svg, json)");
+    }
+    c->outputs_.push_back({name, ext, c->node(id), port});
+  }
+  return c;
+}
+
+void Composition::start() {
+  if (started_) return;
+  started_ = true;
+  ExecutionContext context;
+  for (auto& n : nodes_) {
+    if (!n->patch->setup(&context)) vellum::log("vellum: patch '" + n->id + "': setup answered NO");
+    n->patch->enable(&context);
+    n->started = true;
+  }
+}
+
+void Composition::stop() {
+  if (!started_ || stopped_) return;
+  stopped_ = true;
+  ExecutionContext context;
+  for (auto it = nodes_.rbegin(); it != nodes_.rend(); ++it) {
+    if (!(*it)->started) continue;
+    (*it)->patch->disable(&context);
+    (*it)->patch->cleanup(&context);
+  }
+}
+
+void Composition::evaluate(double time) {
+  start();
+  ++frame_;
+  for (const Output& o : outputs_) pull(*o.node, time);
+}
+
+void Composition::pull(Node& node, double time) {
+  if (node.lastFrame == frame_) return;
+  node.lastFrame = frame_;
+  for (const Link& l : node.links) {
+    pull(*l.from, time);
+    try {
+      l.input->setValue(l.output->value());
+    } catch (const vellum::Exception& e) {
+      // A value the input cannot hold leaves it as it was; the run goes on.
+      vellum::log("vellum: patch '" + node.id + "', port '" + l.input->key() + "': " + e.what());
+    }
+  }
+  execute(node, time);
+}
+
+void Composition::execute(Node& node, double time) {
+  Patch& patch = *node.patch;
+  if (node.executions == 0) {
+    for (Port* p : patch.inputPorts()) p->setUpdated(true);
+  } else if (node.patchClass->effectiveTimeMode() == 0) {
+    bool changed = std::any_of(patch.inputPorts().begin(), patch.inputPorts().end(),
+                               [](const Port* p) { return p->wasUpdated(); });
+    if (!changed) return;
+  }
+  ExecutionContext context;
+  try {
+    patch.execute(&context, time, Arguments());
+  } catch (const std::exception& e) {
+    // A patch never stops the run; its outputs stay as they are.
+    vellum::log("vellum: patch '" + node.id + "' (" + node.patchClass->name + "): " + e.what());
+  }
+  ++node.executions;
+  for (Port* p : patch.inputPorts()) p->setUpdated(false);
+}
+
+}  // namespace vellum::cli

@@ -1,0 +1,325 @@
+#include "cli/JsonValue.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "host/Exception.h"
+#include "host/Image.h"
+#include "host/Structure.h"
+
+namespace vellum::cli {
+
+namespace fs = std::filesystem;
+
+std::string ImageSink::write(const Image& image) {
+  std::string name = stem_ + (written_.empty() ? "" : "-" + std::to_string(written_.size() + 1)) + ".png";
+  image.writePNG((folder_ / name).string());
+  written_.push_back(name);
+  return name;
+}
+
+std::string shortestDouble(double d) {
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, d);
+  return std::string(buf, r.ptr);
+}
+
+double floatAsDouble(float f) {
+  if (!std::isfinite(f)) return double(f);
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, f);
+  double d = 0;
+  std::from_chars(buf, r.ptr, d);
+  return d;
+}
+
+namespace {
+
+Json number(double d) {
+  if (std::isnan(d)) return "nan";
+  if (std::isinf(d)) return d > 0 ? "inf" : "-inf";
+  return Json(d);
+}
+
+Json numbers(std::initializer_list<double> list) {
+  Json a = Json::array();
+  for (double d : list) a.push_back(number(d));
+  return a;
+}
+
+Json structureToJson(const Structure& s, ImageSink* images) {
+  bool anyKey = false;
+  for (const auto& m : s)
+    if (m.key) anyKey = true;
+  if (!anyKey) {
+    Json a = Json::array();
+    for (const auto& m : s) a.push_back(toJson(m.value, images));
+    return a;
+  }
+  Json o = Json::object();
+  size_t position = 0;
+  for (const auto& m : s) {
+    std::string key = m.key ? *m.key : "#" + std::to_string(position);
+    // A repeated key keeps its first member, the one memberForKey answers.
+    if (!o.contains(key)) o[key] = toJson(m.value, images);
+    ++position;
+  }
+  return o;
+}
+
+}  // namespace
+
+Json toJson(const Value& v, ImageSink* images) {
+  using K = Value::Kind;
+  switch (v.kind()) {
+    case K::Nothing: return nullptr;
+    case K::Integer: return v.integerValue();
+    case K::Double: return number(v.doubleValue());
+    case K::Boolean: return v.boolValue();
+    case K::String: return *v.string();
+    case K::Color: {
+      const Color& c = *v.color();
+      return {{"$color", numbers({c.red, c.green, c.blue, c.alpha})}};
+    }
+    case K::Point: return {{"$point", numbers({v.point()->x, v.point()->y})}};
+    case K::Size: return {{"$size", numbers({v.size()->width, v.size()->height})}};
+    case K::Rect: {
+      const Rect& r = *v.rect();
+      return {{"$rect", numbers({r.origin.x, r.origin.y, r.size.width, r.size.height})}};
+    }
+    case K::Vector3: {
+      const Vector3& p = *v.vector3();
+      return {{"$vector3", numbers({floatAsDouble(p.x), floatAsDouble(p.y), floatAsDouble(p.z)})}};
+    }
+    case K::Structure: return structureToJson(*v.structure(), images);
+    case K::Image: {
+      const Image& image = *v.image();
+      Json info = {{"width", image.width()}, {"height", image.height()}};
+      if (images) info["file"] = images->write(image);
+      return {{"$image", info}};
+    }
+    case K::Object: {
+      Value representation = v.object()->representation();
+      // An object that represents itself by an object would never end: show its class.
+      if (representation.kind() == K::Object) return v.object()->className();
+      return toJson(representation, images);
+    }
+  }
+  return nullptr;
+}
+
+namespace {
+
+double jsonNumber(const Json& j, const char* what) {
+  if (j.is_number()) return j.get<double>();
+  if (j.is_string()) {
+    const auto& s = j.get_ref<const std::string&>();
+    if (s == "nan") return std::numeric_limits<double>::quiet_NaN();
+    if (s == "inf") return std::numeric_limits<double>::infinity();
+    if (s == "-inf") return -std::numeric_limits<double>::infinity();
+  }
+  throw UsageError(std::string(what) + " wants numbers, not " + j.dump());
+}
+
+std::vector<double> jsonNumbers(const Json& j, const char* what, size_t minCount, size_t maxCount) {
+  if (!j.is_array() || j.size() < minCount || j.size() > maxCount) {
+    std::string count = minCount == maxCount ? std::to_string(minCount) : std::to_string(minCount) + " or " + std::to_string(maxCount);
+    throw UsageError(std::string(what) + " wants an array of " + count + " numbers, not " + j.dump());
+  }
+  std::vector<double> out;
+  for (const auto& e : j) out.push_back(jsonNumber(e, what));
+  return out;
+}
+
+// "#N" at position N marks an unkeyed member of a mixed structure.
+bool isPositionKey(const std::string& key, size_t position) { return key == "#" + std::to_string(position); }
+
+}  // namespace
+
+Value fromJson(const Json& j, const fs::path& baseFolder) {
+  switch (j.type()) {
+    case Json::value_t::null: return Value();
+    case Json::value_t::boolean: return j.get<bool>();
+    case Json::value_t::number_integer: return j.get<int64_t>();
+    case Json::value_t::number_unsigned: {
+      uint64_t u = j.get<uint64_t>();
+      if (u <= uint64_t(std::numeric_limits<int64_t>::max())) return int64_t(u);
+      return double(u);
+    }
+    case Json::value_t::number_float: return j.get<double>();
+    case Json::value_t::string: {
+      const auto& s = j.get_ref<const std::string&>();
+      if (s == "nan" || s == "inf" || s == "-inf") return jsonNumber(j, "");
+      return s;
+    }
+    case Json::value_t::array: {
+      auto s = std::make_shared<Structure>();
+      for (const auto& e : j) s->addMember(fromJson(e, baseFolder));
+      return Value(StructureRef(std::move(s)));
+    }
+    case Json::value_t::object: {
+      if (j.size() == 1) {
+        const std::string& key = j.begin().key();
+        const Json& inner = j.begin().value();
+        if (key == "$color") {
+          auto c = jsonNumbers(inner, "$color", 3, 4);
+          return Color::colorWithRed(c[0], c[1], c[2], c.size() == 4 ? c[3] : 1.0);
+        }
+        if (key == "$point") {
+          auto p = jsonNumbers(inner, "$point", 2, 2);
+          return Point{p[0], p[1]};
+        }
+        if (key == "$size") {
+          auto p = jsonNumbers(inner, "$size", 2, 2);
+          return Size{p[0], p[1]};
+        }
+        if (key == "$rect") {
+          auto p = jsonNumbers(inner, "$rect", 4, 4);
+          return Rect{{p[0], p[1]}, {p[2], p[3]}};
+        }
+        if (key == "$vector3") {
+          auto p = jsonNumbers(inner, "$vector3", 3, 3);
+          return Vector3{float(p[0]), float(p[1]), float(p[2])};
+        }
+        if (key == "$image") {
+          if (!inner.is_string()) throw UsageError("$image wants the name of a PNG file, not " + inner.dump());
+          fs::path file = inner.get<std::string>();
+          if (file.is_relative()) file = baseFolder / file;
+          try {
+            return Value(std::make_shared<const Image>(Image::readPNG(file.string())));
+          } catch (const vellum::Exception& e) {
+            throw UsageError(e.what());
+          }
+        }
+      }
+      auto s = std::make_shared<Structure>();
+      size_t position = 0;
+      for (const auto& [key, inner] : j.items()) {
+        Value member = fromJson(inner, baseFolder);
+        if (isPositionKey(key, position))
+          s->addMember(std::move(member));
+        else
+          s->addMember(std::move(member), key);
+        ++position;
+      }
+      return Value(StructureRef(std::move(s)));
+    }
+    default: throw UsageError("a JSON " + std::string(j.type_name()) + " is no value");
+  }
+}
+
+namespace {
+
+bool isScalar(const Json& j) { return !j.is_array() && !j.is_object(); }
+
+void dumpScalar(std::string& out, const Json& j) {
+  if (j.is_number_float()) {
+    double d = j.get<double>();
+    std::string s = shortestDouble(d);
+    // Keep it a double when read back: "1" would come back as an integer.
+    if (s.find_first_of(".e") == std::string::npos) s += ".0";
+    out += s;
+  } else {
+    out += j.dump(-1, ' ', false, Json::error_handler_t::replace);
+  }
+}
+
+void dumpCompact(std::string& out, const Json& j, bool spaced) {
+  if (j.is_array()) {
+    out += '[';
+    bool first = true;
+    for (const auto& e : j) {
+      if (!first) out += spaced ? ", " : ",";
+      first = false;
+      dumpCompact(out, e, spaced);
+    }
+    out += ']';
+  } else if (j.is_object()) {
+    out += '{';
+    bool first = true;
+    for (const auto& [k, e] : j.items()) {
+      if (!first) out += spaced ? ", " : ",";
+      first = false;
+      dumpScalar(out, Json(k));
+      out += spaced ? ": " : ":";
+      dumpCompact(out, e, spaced);
+    }
+    out += '}';
+  } else {
+    dumpScalar(out, j);
+  }
+}
+
+// A row of up to 16 scalars (a path element, a vertex) and any small container print on one
+// line; the rest indent.
+bool fitsOnOneLine(const Json& j, int budget) {
+  if (isScalar(j)) return true;
+  if (j.size() <= 16 && std::all_of(j.begin(), j.end(), isScalar)) return true;
+  if (j.size() > 8) return false;
+  for (const auto& e : j)
+    if (!isScalar(e) && !fitsOnOneLine(e, budget / 2)) return false;
+  std::string s;
+  dumpCompact(s, j, true);
+  return int(s.size()) <= budget;
+}
+
+void dumpPretty(std::string& out, const Json& j, int level) {
+  if (isScalar(j) || j.empty() || fitsOnOneLine(j, 72)) {
+    dumpCompact(out, j, true);
+    return;
+  }
+  std::string inner(size_t(level + 1) * 2, ' ');
+  bool object = j.is_object();
+  out += object ? "{\n" : "[\n";
+  bool first = true;
+  for (const auto& [k, e] : j.items()) {
+    if (!first) out += ",\n";
+    first = false;
+    out += inner;
+    if (object) {
+      dumpScalar(out, Json(k));
+      out += ": ";
+    }
+    dumpPretty(out, e, level + 1);
+  }
+  out += '\n';
+  out += std::string(size_t(level) * 2, ' ');
+  out += object ? '}' : ']';
+}
+
+}  // namespace
+
+std::string dumpJson(const Json& j, bool pretty) {
+  std::string out;
+  if (pretty)
+    dumpPretty(out, j, 0);
+  else
+    dumpCompact(out, j, false);
+  return out;
+}
+
+Json parseJson(const std::string& text, const std::string& source) {
+  try {
+    return Json::parse(text);
+  } catch (const Json::parse_error& e) {
+    // Line and column of the byte where parsing stopped, both from 1.
+    size_t end = std::min(e.byte == 0 ? 0 : e.byte - 1, text.size());
+    size_t line = 1, column = 1;
+    for (size_t i = 0; i < end; ++i) {
+      if (text[i] == '\n') {
+        ++line;
+        column = 1;
+      } else {
+        ++column;
+      }
+    }
+    std::string why = e.what();
+    // nlohmann's text repeats the position; keep only what it says went wrong.
+    if (auto p = why.find(": "); p != std::string::npos) why = why.substr(p + 2);
+    throw UsageError(source + ":" + std::to_string(line) + ":" + std::to_string(column) + ": malformed JSON: " + why);
+  }
+}
+
+}  // namespace vellum::cli

@@ -1,0 +1,218 @@
+// The built vellum program end to end: arguments, exit status, files and --json output.
+#include <gtest/gtest.h>
+
+#include "cli/JsonValue.h"
+#include "host/Image.h"
+#include "tests/cli/TestSupport.h"
+
+using namespace vellum;
+using namespace vellum::cli;
+namespace fs = std::filesystem;
+using vellum::test::readFile;
+using vellum::test::runVellum;
+using vellum::test::writeFile;
+
+namespace {
+
+const char* kShapes = R"({
+  "patches": {
+    "clock": {"class": "VTClockPatch"},
+    "mesh": {"class": "Vellum Test Mesh", "inputs": {"inputDepth": 0.5}},
+    "probe": {"class": "VTProbePatch", "inputs": {"inputString": "hi"}}
+  },
+  "connections": [["clock.outputTime", "mesh.inputDepth"]],
+  "outputs": {
+    "image.png": "mesh.outputImage",
+    "square.svg": "mesh.outputPath",
+    "solid.obj": "mesh.outputMesh",
+    "solid.ply": "mesh.outputMesh",
+    "solid.gltf": "mesh.outputMesh",
+    "solid.glb": "mesh.outputMesh",
+    "entries.svg": "mesh.outputEntries",
+    "time": "clock.outputTime",
+    "text.json": "probe.outputString",
+    "picture": "mesh.outputImage"
+  }
+})";
+
+class CommandLine : public ::testing::Test {
+ protected:
+  test::ScratchFolder folder;
+};
+
+}  // namespace
+
+TEST_F(CommandLine, RunWritesEveryOutputAndPrintsJson) {
+  writeFile(folder / "shapes.json", kShapes);
+  auto r = runVellum(folder.path(), {"run", "shapes.json", "--time", "0.25", "--out", "out", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  Json printed = Json::parse(r.out);
+  const Json& o = printed["outputs"];
+  EXPECT_EQ(o["time"], Json(0.25));
+  EXPECT_EQ(o["text.json"], Json("hi"));
+  EXPECT_EQ(o["image.png"].dump(), R"({"$image":{"width":2,"height":1,"file":"image.png"}})");
+  EXPECT_EQ(o["picture"].dump(), R"({"$image":{"width":2,"height":1,"file":"picture.png"}})");
+  EXPECT_EQ(o["solid.obj"].size(), 6u);
+  EXPECT_EQ(o["solid.obj"]["5"]["Z"], Json(0.25));
+  EXPECT_EQ(o["square.svg"]["lineWidth"], Json(2.0));
+
+  for (const char* name : {"image.png", "picture.png", "square.svg", "solid.obj", "solid.ply", "solid.gltf", "solid.glb",
+                           "entries.svg", "text.json"})
+    EXPECT_TRUE(fs::exists(folder / "out" / name)) << name;
+  EXPECT_FALSE(fs::exists(folder / "out" / "time"));
+  EXPECT_EQ(readFile(folder / "out" / "text.json"), "\"hi\"\n");
+  // The depth came through the connection from the clock.
+  EXPECT_NE(readFile(folder / "out" / "solid.obj").find("v 0 1 0.25\n"), std::string::npos);
+  EXPECT_NE(readFile(folder / "out" / "square.svg").find("d=\"M0 0 L10 0 L10 -10 Z\""), std::string::npos);
+  EXPECT_NE(readFile(folder / "out" / "entries.svg").find("fill=\"#ff0000\" stroke=\"none\""), std::string::npos);
+  Image image = Image::readPNG((folder / "out" / "image.png").string());
+  EXPECT_EQ(image.data(), (std::vector<uint8_t>{255, 0, 0, 255, 0, 0, 128, 128}));
+}
+
+TEST_F(CommandLine, FramesNumberTheFilesAndListEachTime) {
+  writeFile(folder / "shapes.json", kShapes);
+  auto r = runVellum(folder.path(), {"run", "shapes.json", "--frames", "3", "--fps", "4", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  Json printed = Json::parse(r.out);
+  ASSERT_EQ(printed["frames"].size(), 3u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(printed["frames"][i]["time"], Json(i / 4.0));
+    EXPECT_EQ(printed["frames"][i]["outputs"]["time"], Json(i / 4.0));
+  }
+  EXPECT_EQ(printed["frames"][2]["outputs"]["image.png"]["$image"]["file"], Json("image-0002.png"));
+  for (const char* name : {"image-0000.png", "image-0002.png", "solid-0001.obj", "solid-0002.glb", "text-0000.json"})
+    EXPECT_TRUE(fs::exists(folder / name)) << name;
+  EXPECT_FALSE(fs::exists(folder / "image.png"));
+  EXPECT_NE(readFile(folder / "solid-0002.obj").find("v 0 1 0.5\n"), std::string::npos);
+  // No terminal, no progress line.
+  EXPECT_EQ(r.err.find("frame"), std::string::npos) << r.err;
+}
+
+TEST_F(CommandLine, WithoutJsonNothingIsPrinted) {
+  writeFile(folder / "shapes.json", kShapes);
+  auto r = runVellum(folder.path(), {"run", "shapes.json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(fs::exists(folder / "solid.gltf"));
+  EXPECT_FALSE(fs::exists(folder / "picture.png"));
+}
+
+TEST_F(CommandLine, SetOverridesAndItsErrors) {
+  writeFile(folder / "c.json", R"({"patches": {"p": {"class": "VTProbePatch"}}, "outputs": {"n": "p.outputNumber"}})");
+  auto r = runVellum(folder.path(), {"run", "c.json", "--set", "p.inputNumber=2", "--set", "p.inputNumber=3.5", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Json::parse(r.out)["outputs"]["n"], Json(4.5));
+
+  r = runVellum(folder.path(), {"run", "c.json", "--set", "p.inputNumber=[1,"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("c.json: patch 'p', port 'inputNumber': --set p.inputNumber:1:"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("malformed JSON"), std::string::npos) << r.err;
+
+  r = runVellum(folder.path(), {"run", "c.json", "--set", "p.inputNope=1"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("patch 'p', port 'inputNope': no input port 'inputNope'"), std::string::npos) << r.err;
+}
+
+TEST_F(CommandLine, CompositionErrorsExitWithTwo) {
+  writeFile(folder / "bad.json", "{\"patches\": {\"p\": {\"class\": 3}}}");
+  auto r = runVellum(folder.path(), {"run", "bad.json"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "vellum: bad.json: patch 'p': \"class\" must name a patch class\n");
+
+  writeFile(folder / "broken.json", "{\"patches\": \n  [}");
+  r = runVellum(folder.path(), {"run", "broken.json"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err.rfind("vellum: broken.json:2:4: malformed JSON: ", 0), 0u) << r.err;
+
+  r = runVellum(folder.path(), {"run", "missing.json"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "vellum: missing.json: cannot read the composition file\n");
+
+  writeFile(folder / "unsafe.json", R"({"patches": {"u": {"class": "VTUnsafePatch"}}, "outputs": {"n": "u.outputNumber"}})");
+  r = runVellum(folder.path(), {"run", "unsafe.json", "--safe"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("is not safe, and --safe refuses it"), std::string::npos) << r.err;
+  r = runVellum(folder.path(), {"run", "unsafe.json", "--json"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Json::parse(r.out)["outputs"]["n"], Json(42.0));
+}
+
+TEST_F(CommandLine, UnusableArgumentsExitWithTwo) {
+  writeFile(folder / "c.json", R"({"patches": {}})");
+  EXPECT_EQ(runVellum(folder.path(), {"run", "c.json", "--frames", "0"}).status, 2);
+  EXPECT_EQ(runVellum(folder.path(), {"run", "c.json", "--fps", "-3", "--frames", "2"}).status, 2);
+  EXPECT_EQ(runVellum(folder.path(), {"run", "c.json", "--time", "soon"}).status, 2);
+  EXPECT_EQ(runVellum(folder.path(), {"run", "c.json", "--bogus"}).status, 2);
+  EXPECT_EQ(runVellum(folder.path(), {"run"}).status, 2);
+  EXPECT_EQ(runVellum(folder.path(), {"frobnicate"}, false).status, 2);
+  EXPECT_EQ(runVellum(folder.path(), {}, false).status, 2);
+  auto r = runVellum(folder.path(), {"run", "c.json", "--plugin-path", "nowhere"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "vellum: --plugin-path nowhere: no such folder or file\n");
+}
+
+TEST_F(CommandLine, UnwritableOutputExitsWithOne) {
+  writeFile(folder / "c.json", R"({"patches": {"p": {"class": "VTProbePatch"}}, "outputs": {"n.json": "p.outputNumber"}})");
+  writeFile(folder / "taken", "a file where the output folder should be");
+  auto r = runVellum(folder.path(), {"run", "c.json", "--out", "taken"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "vellum: cannot make the output folder taken\n");
+  fs::create_directory(folder / "out");
+  fs::create_directory(folder / "out" / "n.json");  // a folder in the way of the file
+  r = runVellum(folder.path(), {"run", "c.json", "--out", "out"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("cannot open"), std::string::npos) << r.err;
+}
+
+TEST_F(CommandLine, HelpAndVersion) {
+  auto r = runVellum(folder.path(), {"--version"}, false);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "vellum 0.1.0\n");
+  r = runVellum(folder.path(), {"--help"}, false);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("run"), std::string::npos);
+  EXPECT_NE(r.out.find("patches"), std::string::npos);
+  r = runVellum(folder.path(), {"run", "--help"}, false);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("--plugin-path"), std::string::npos);
+}
+
+TEST_F(CommandLine, PatchesListsClassesPortsAndAnswers) {
+  auto r = runVellum(folder.path(), {"patches", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  Json all = Json::parse(r.out)["patches"];
+  Json probe, clock, unsafe;
+  for (const Json& c : all) {
+    if (c["class"] == "VTProbePatch") probe = c;
+    if (c["class"] == "VTClockPatch") clock = c;
+    if (c["class"] == "VTUnsafePatch") unsafe = c;
+  }
+  ASSERT_TRUE(probe.is_object()) << r.out;
+  EXPECT_EQ(probe["displayName"], "Vellum Test Probe");
+  EXPECT_EQ(probe["executionMode"], "default");
+  EXPECT_EQ(probe["timeMode"], "default");
+  EXPECT_EQ(probe["isSafe"], true);
+  EXPECT_EQ(probe["allowsSubpatches"], false);
+  EXPECT_TRUE(probe["inspectorClass"].is_null());
+  ASSERT_EQ(probe["ports"].size(), 14u);
+  EXPECT_EQ(probe["ports"][0].dump(),
+            R"({"key":"inputNumber","direction":"input","portClass":"NumberPort","default":0.0,"min":-10.0,"max":10.0})");
+  EXPECT_EQ(probe["ports"][1].dump(), R"({"key":"inputIndex","direction":"input","portClass":"IndexPort","default":0,"max":5})");
+  EXPECT_EQ(probe["ports"][4]["default"].dump(), R"({"$color":[0.0,0.0,0.0,1.0]})");
+  EXPECT_EQ(probe["ports"][6]["key"], "outputNumber");
+  EXPECT_EQ(probe["ports"][6]["direction"], "output");
+  EXPECT_EQ(clock["timeMode"], 1);
+  EXPECT_EQ(clock["executionMode"], 0);
+  EXPECT_EQ(unsafe["isSafe"], false);
+  EXPECT_EQ(unsafe["inspectorClass"], "VTUnsafePatchUI");
+
+  r = runVellum(folder.path(), {"patches"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("VTProbePatch  \"Vellum Test Probe\"\n"
+                       "  isSafe YES, allowsSubpatches NO, executionMode default, timeMode default, inspector none\n"
+                       "  input  inputNumber              NumberPort            default 0.0, min -10.0, max 10.0\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("  isSafe NO, allowsSubpatches NO, executionMode default, timeMode default, inspector VTUnsafePatchUI\n"),
+            std::string::npos);
+}

@@ -1,0 +1,256 @@
+// A small plug-in for the vellum tests: patches that report how the host drives them.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/Bundle.h"
+#include "host/Image.h"
+#include "host/Patch.h"
+
+using namespace vellum;
+
+namespace {
+
+// Order of executions across every patch of the process, so tests can see upstream-first.
+uint64_t gStamp = 0;
+
+// An object carried by VTPathPort; it is its own representation.
+class TestPath : public Object {
+ public:
+  explicit TestPath(Value representation) : representation_(std::move(representation)) {}
+  std::string className() const override { return "VTPath"; }
+  Value representation() const override { return representation_; }
+  bool isEqual(const Object& other) const override {
+    auto* o = dynamic_cast<const TestPath*>(&other);
+    return o && o->representation_ == representation_;
+  }
+
+ private:
+  Value representation_;
+};
+
+Value list(std::vector<Value> members) { return Value(std::make_shared<const Structure>(std::move(members))); }
+
+Value squarePath(double lineWidth) {
+  Structure s = Structure::withMembersAndKeys({
+      {"$path", list({list({"moveto", 0, 0}), list({"lineto", 10, 0}), list({"lineto", 10, 10}), list({"close"})})},
+      {"windingRule", 0},
+      {"lineWidth", lineWidth},
+      {"lineCapStyle", 1},
+      {"lineJoinStyle", 2},
+      {"miterLimit", 4},
+      {"dash", list({})},
+      {"dashPhase", 0},
+  });
+  return Value(std::make_shared<const Structure>(std::move(s)));
+}
+
+class VTPathPort : public ObjectPort {
+ public:
+  using ObjectPort::ObjectPort;
+  std::string portClassName() const override { return "VTPathPort"; }
+
+ protected:
+  ObjectRef objectFromRepresentation(const Value& v) const override {
+    auto s = v.structure();
+    if (!s || !s->hasKey("$path")) return nullptr;
+    return std::make_shared<const TestPath>(v);
+  }
+  bool acceptsObject(const Object& o) const override { return dynamic_cast<const TestPath*>(&o) != nullptr; }
+};
+
+// A number input that refuses every connection, whatever it is offered.
+class PickyNumberPort : public NumberPort {
+ public:
+  PickyNumberPort(Patch* owner, std::string key) : NumberPort(owner, std::move(key)) {}
+  bool canConnectToPort(const Port&) const override { return false; }
+};
+
+class ProbePatch : public Patch {
+ public:
+  explicit ProbePatch(const std::string& id) : Patch(id) {
+    userInfo().setMember("Vellum Test Probe", "name");
+    inputNumber.setMinDoubleValue(-10);
+    inputNumber.setMaxDoubleValue(10);
+    inputIndex.setMaxIndexValue(5);
+  }
+  bool setup(ExecutionContext*) override {
+    auto options = _getUserInfo(".options").structure();
+    std::string url = options ? options->memberForKey("compositionURL").stringValue() : "(none)";
+    outputURL.setStringValue(url);
+    note("setup");
+    return true;
+  }
+  void enable(ExecutionContext*) override { note("enable"); }
+  void disable(ExecutionContext*) override { note("disable"); }
+  void cleanup(ExecutionContext*) override { note("cleanup"); }
+  bool execute(ExecutionContext*, double, const Arguments&) override {
+    std::string updated;
+    for (Port* p : inputPorts())
+      if (p->wasUpdated()) updated += (updated.empty() ? "" : ",") + p->key();
+    outputUpdated.setStringValue(updated);
+    outputNumber.setDoubleValue(inputNumber.doubleValue() + 1);
+    outputExecutions.setIndexValue(outputExecutions.indexValue() + 1);
+    outputStamp.setIndexValue(++gStamp);
+    outputString.setStringValue(inputString.stringValue());
+    outputStructure.setStructureValue(inputStructure.structureValue());
+    note("execute");
+    return true;
+  }
+
+  NumberPort inputNumber{this, "inputNumber"};
+  IndexPort inputIndex{this, "inputIndex"};
+  BooleanPort inputBoolean{this, "inputBoolean"};
+  StringPort inputString{this, "inputString", "hello"};
+  ColorPort inputColor{this, "inputColor"};
+  StructurePort inputStructure{this, "inputStructure"};
+  NumberPort outputNumber{this, "outputNumber"};
+  IndexPort outputExecutions{this, "outputExecutions"};
+  IndexPort outputStamp{this, "outputStamp"};
+  StringPort outputUpdated{this, "outputUpdated"};
+  StringPort outputURL{this, "outputURL"};
+  StringPort outputString{this, "outputString"};
+  StructurePort outputStructure{this, "outputStructure"};
+  StringPort outputLifecycle{this, "outputLifecycle"};
+
+ private:
+  void note(const std::string& what) {
+    std::string s = outputLifecycle.stringValue();
+    outputLifecycle.setStringValue(s.empty() ? what : s + " " + what);
+  }
+};
+
+class ClockPatch : public Patch {
+ public:
+  explicit ClockPatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test Clock", "name"); }
+  bool execute(ExecutionContext*, double time, const Arguments&) override {
+    outputTime.setDoubleValue(time * inputScale.doubleValue());
+    outputExecutions.setIndexValue(outputExecutions.indexValue() + 1);
+    outputStamp.setIndexValue(++gStamp);
+    return true;
+  }
+  NumberPort inputScale{this, "inputScale", 1};
+  NumberPort outputTime{this, "outputTime"};
+  IndexPort outputExecutions{this, "outputExecutions"};
+  IndexPort outputStamp{this, "outputStamp"};
+};
+
+class MeshPatch : public Patch {
+ public:
+  explicit MeshPatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test Mesh", "name"); }
+  bool execute(ExecutionContext*, double, const Arguments&) override {
+    double z = inputDepth.doubleValue();
+    // Two triangles of the unit square, facing +z.
+    double corners[6][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}};
+    Structure mesh;
+    for (int k = 0; k < 6; ++k)
+      mesh.addMember(Value(std::make_shared<const Structure>(Structure::withDictionary(
+                         {{"X", corners[k][0]}, {"Y", corners[k][1]}, {"Z", z}, {"NX", 0.0}, {"NY", 0.0}, {"NZ", 1.0}}))),
+                     std::to_string(k));
+    outputMesh.setStructureValue(std::move(mesh));
+    // Red, then blue at half coverage (premultiplied).
+    outputImage.setImageValue(std::make_shared<const Image>(2, 1, std::vector<uint8_t>{255, 0, 0, 255, 0, 0, 128, 128}));
+    outputPath.setRawValue(inputPath.rawValue() ? inputPath.rawValue() : std::make_shared<const TestPath>(squarePath(2)));
+    Structure entry = Structure::withMembersAndKeys(
+        {{"path", Value(outputPath.rawValue())}, {"strokefill", 1}, {"fill", Color::colorWithRed(1, 0, 0, 1)}});
+    outputEntries.setStructureValue(Structure({Value(std::make_shared<const Structure>(std::move(entry)))}));
+    return true;
+  }
+  NumberPort inputDepth{this, "inputDepth"};
+  VTPathPort inputPath{this, "inputPath"};
+  StructurePort outputMesh{this, "outputMesh"};
+  ImagePort outputImage{this, "outputImage"};
+  VTPathPort outputPath{this, "outputPath"};
+  StructurePort outputEntries{this, "outputEntries"};
+};
+
+class UnsafePatch : public Patch {
+ public:
+  explicit UnsafePatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test Unsafe", "name"); }
+  bool execute(ExecutionContext*, double, const Arguments&) override {
+    outputNumber.setDoubleValue(42);
+    return true;
+  }
+  NumberPort outputNumber{this, "outputNumber"};
+};
+
+class PickyPatch : public Patch {
+ public:
+  explicit PickyPatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test Picky", "name"); }
+  bool execute(ExecutionContext*, double, const Arguments&) override {
+    outputNumber.setDoubleValue(inputPicky.doubleValue());
+    return true;
+  }
+  PickyNumberPort inputPicky{this, "inputPicky"};
+  NumberPort outputNumber{this, "outputNumber"};
+};
+
+// Its inputs come from its saved state, as Vector Combine's do.
+class StatePatch : public Patch {
+ public:
+  explicit StatePatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test State", "name"); }
+  bool setState(const Structure& state) override {
+    const Value& count = state.memberForKey("inputsCount");
+    if (!count.isNumber() || count.integerValue() < 0 || count.integerValue() > 100) return false;
+    for (int64_t i = 0; i < count.integerValue(); ++i) createInputWithPortClass<NumberPort>("input" + std::to_string(i));
+    count_ = count.integerValue();
+    return true;
+  }
+  Structure state() const override { return Structure::withMembersAndKeys({{"inputsCount", count_}}); }
+  bool execute(ExecutionContext*, double, const Arguments&) override {
+    double sum = 0;
+    for (Port* p : inputPorts()) sum += p->value().doubleValue();
+    outputSum.setDoubleValue(sum);
+    return true;
+  }
+  NumberPort outputSum{this, "outputSum"};
+
+ private:
+  int64_t count_ = 0;
+};
+
+template <class P>
+PatchClass patchClass(const char* name, const char* displayName) {
+  PatchClass c;
+  c.name = name;
+  c.displayName = displayName;
+  c.create = [](const std::string& id) -> std::unique_ptr<Patch> { return std::make_unique<P>(id); };
+  return c;
+}
+
+const std::vector<const PatchClass*>& classes() {
+  static PatchClass probe = patchClass<ProbePatch>("VTProbePatch", "Vellum Test Probe");
+  static PatchClass clock = [] {
+    auto c = patchClass<ClockPatch>("VTClockPatch", "Vellum Test Clock");
+    c.executionMode = 0;
+    c.timeMode = 1;
+    return c;
+  }();
+  static PatchClass mesh = [] {
+    auto c = patchClass<MeshPatch>("VTMeshPatch", "Vellum Test Mesh");
+    c.executionMode = 0;
+    c.timeMode = 0;
+    return c;
+  }();
+  static PatchClass unsafe = [] {
+    auto c = patchClass<UnsafePatch>("VTUnsafePatch", "Vellum Test Unsafe");
+    c.isSafe = false;
+    c.inspectorClass = "VTUnsafePatchUI";
+    return c;
+  }();
+  static PatchClass picky = patchClass<PickyPatch>("VTPickyPatch", "Vellum Test Picky");
+  static PatchClass state = patchClass<StatePatch>("VTStatePatch", "Vellum Test State");
+  static const std::vector<const PatchClass*> all = {&probe, &clock, &mesh, &unsafe, &picky, &state};
+  return all;
+}
+
+void registerNodes(NodeManager& manager) {
+  for (const PatchClass* c : classes()) manager.registerNodeWithClass(*c);
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) const PluginModule* vellum_plugin_module() {
+  static const PluginModule module{PluginModule::kInterfaceVersion, "VTPrincipal", registerNodes, classes};
+  return &module;
+}
