@@ -114,7 +114,7 @@ void runComposition(const RunOptions& options, const NodeManager& manager, std::
     document = {{"frames", Json::array()}};
     for (long i = 0; i < frames; ++i) {
       double time = options.time + double(i) / options.fps;
-      if (progress) std::fprintf(stderr, "\rvellum: frame %ld/%ld (time %g)", i + 1, frames, time);
+      if (progress) std::fprintf(stderr, "\r\x1b[Kvellum: frame %ld/%ld (time %g)", i + 1, frames, time);
       composition->evaluate(time);
       std::string number = std::to_string(i);
       std::string suffix = "-" + std::string(size_t(std::max(0, digits - int(number.size()))), '0') + number;

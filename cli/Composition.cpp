@@ -271,13 +271,27 @@ std::unique_ptr<Composition> Composition::fromJson(const Json& json, const fs::p
   return c;
 }
 
+namespace {
+// A patch never stops the run: what it throws is logged, and its outputs stay as they are.
+template <class F>
+void guarded(const Composition::Node& node, const char* operation, F&& call) {
+  try {
+    call();
+  } catch (const std::exception& e) {
+    vellum::log("vellum: patch '" + node.id + "' (" + node.patchClass->name + ") " + operation + ": " + e.what());
+  }
+}
+}  // namespace
+
 void Composition::start() {
   if (started_) return;
   started_ = true;
   ExecutionContext context;
   for (auto& n : nodes_) {
-    if (!n->patch->setup(&context)) vellum::log("vellum: patch '" + n->id + "': setup answered NO");
-    n->patch->enable(&context);
+    guarded(*n, "setup", [&] {
+      if (!n->patch->setup(&context)) vellum::log("vellum: patch '" + n->id + "': setup answered NO");
+    });
+    guarded(*n, "enable", [&] { n->patch->enable(&context); });
     n->started = true;
   }
 }
@@ -288,8 +302,8 @@ void Composition::stop() {
   ExecutionContext context;
   for (auto it = nodes_.rbegin(); it != nodes_.rend(); ++it) {
     if (!(*it)->started) continue;
-    (*it)->patch->disable(&context);
-    (*it)->patch->cleanup(&context);
+    guarded(**it, "disable", [&] { (*it)->patch->disable(&context); });
+    guarded(**it, "cleanup", [&] { (*it)->patch->cleanup(&context); });
   }
 }
 
@@ -324,12 +338,7 @@ void Composition::execute(Node& node, double time) {
     if (!changed) return;
   }
   ExecutionContext context;
-  try {
-    patch.execute(&context, time, Arguments());
-  } catch (const std::exception& e) {
-    // A patch never stops the run; its outputs stay as they are.
-    vellum::log("vellum: patch '" + node.id + "' (" + node.patchClass->name + "): " + e.what());
-  }
+  guarded(node, "execute", [&] { patch.execute(&context, time, Arguments()); });
   ++node.executions;
   for (Port* p : patch.inputPorts()) p->setUpdated(false);
 }

@@ -137,6 +137,15 @@ TEST_F(CommandLine, CompositionErrorsExitWithTwo) {
   EXPECT_EQ(Json::parse(r.out)["outputs"]["n"], Json(42.0));
 }
 
+TEST_F(CommandLine, APatchThatThrowsDoesNotFailTheRun) {
+  writeFile(folder / "c.json", R"({"patches": {"u": {"class": "VTUnsafePatch", "inputs": {"inputThrow": true}}},
+                                   "outputs": {"n": "u.outputNumber"}})");
+  auto r = runVellum(folder.path(), {"run", "c.json", "--json"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(Json::parse(r.out)["outputs"]["n"], Json(0.0));
+  EXPECT_NE(r.err.find("vellum: patch 'u' (VTUnsafePatch) execute: asked to throw\n"), std::string::npos) << r.err;
+}
+
 TEST_F(CommandLine, UnusableArgumentsExitWithTwo) {
   writeFile(folder / "c.json", R"({"patches": {}})");
   EXPECT_EQ(runVellum(folder.path(), {"run", "c.json", "--frames", "0"}).status, 2);
@@ -213,6 +222,7 @@ TEST_F(CommandLine, PatchesListsClassesPortsAndAnswers) {
                        "  input  inputNumber              NumberPort            default 0.0, min -10.0, max 10.0\n"),
             std::string::npos)
       << r.out;
-  EXPECT_NE(r.out.find("  isSafe NO, allowsSubpatches NO, executionMode default, timeMode default, inspector VTUnsafePatchUI\n"),
+  EXPECT_NE(r.out.find("  isSafe NO, allowsSubpatches NO, executionMode default, timeMode default, inspector VTUnsafePatchUI\n"
+                       "  input  inputThrow               BooleanPort           default false\n"),
             std::string::npos);
 }

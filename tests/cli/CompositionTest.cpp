@@ -180,7 +180,10 @@ TEST_F(CompositionTest, ErrorsNameTheFilePatchAndPort) {
   EXPECT_EQ(loadError(R"({"patches": {"p": {"class": "NoSuchPatch"}}})"),
             file + ": patch 'p': unknown class 'NoSuchPatch' (see `vellum patches`)");
   EXPECT_EQ(loadError(R"({"patches": {"p": {"class": "VTUnsafePatch", "inputs": {"inputNope": 1}}}})"),
-            file + ": patch 'p', port 'inputNope': no input port 'inputNope' on VTUnsafePatch (inputs: none)");
+            file + ": patch 'p', port 'inputNope': no input port 'inputNope' on VTUnsafePatch (inputs: inputThrow)");
+  // Without its state the patch has made no inputs yet.
+  EXPECT_EQ(loadError(R"({"patches": {"s": {"class": "VTStatePatch", "inputs": {"input0": 1}}}})"),
+            file + ": patch 's', port 'input0': no input port 'input0' on VTStatePatch (inputs: none)");
   EXPECT_EQ(loadError(R"({"patches": {"p": {"class": "VTProbePatch", "inputs": {"inputNumber": "ten"}}}})"),
             file + ": patch 'p', port 'inputNumber': wrong kind of value: a string cannot be set on NumberPort 'inputNumber'");
   EXPECT_EQ(loadError(R"({"patches": {"p": {"class": "VTProbePatch", "inputs": {"inputColor": {"$color": [1, 2]}}}}})"),

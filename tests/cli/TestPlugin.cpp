@@ -1,5 +1,6 @@
 // A small plug-in for the vellum tests: patches that report how the host drives them.
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -168,9 +169,11 @@ class UnsafePatch : public Patch {
  public:
   explicit UnsafePatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test Unsafe", "name"); }
   bool execute(ExecutionContext*, double, const Arguments&) override {
+    if (inputThrow.booleanValue()) throw std::runtime_error("asked to throw");
     outputNumber.setDoubleValue(42);
     return true;
   }
+  BooleanPort inputThrow{this, "inputThrow"};
   NumberPort outputNumber{this, "outputNumber"};
 };
 
