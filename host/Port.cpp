@@ -37,8 +37,11 @@ void Port::store(Value v) {
 
 void Port::setValue(const Value& v) {
   auto converted = convert(v);
-  if (!converted)
-    throw Exception("a " + std::string(Value::kindName(v.kind())) + " cannot be set on " + portClassName() + " '" + key_ + "'");
+  if (!converted) {
+    std::string kind = Value::kindName(v.kind());
+    std::string article = std::string("aeiou").find(kind[0]) != std::string::npos ? "an " : "a ";
+    throw Exception(article + kind + " cannot be set on " + portClassName() + " '" + key_ + "'");
+  }
   store(std::move(*converted));
 }
 
