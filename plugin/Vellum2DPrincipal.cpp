@@ -2,6 +2,11 @@
 
 #include "host/Bundle.h"
 #include "host/Log.h"
+#include "patches/operators/PathOperatorPatches.h"
+#include "patches/operators/ResamplePatches.h"
+#include "patches/operators/V2DBezierPathCombinePatch.h"
+#include "patches/operators/V2DBezierPathMorphPatch.h"
+#include "patches/operators/V2DBezierPathNoisePatch.h"
 #include "patches/sources/PrimitiveShapePatches.h"
 
 namespace vellum {
@@ -11,6 +16,11 @@ namespace {
 template <class T>
 std::unique_ptr<Patch> make(const std::string& identifier) {
   return std::make_unique<T>(identifier);
+}
+
+template <class T>
+std::unique_ptr<Inspector> makeInspector() {
+  return std::make_unique<T>();
 }
 
 constexpr std::optional<unsigned> kDefault = std::nullopt;
@@ -24,29 +34,30 @@ const std::vector<CatalogueRow>& catalogueRows() {
       {"V2DImageWithBezierPathPatch", "Vellum Image With Vector", true, kDefault, kDefault, nullptr},
       {"V2DBezierPathWithStringPatch", "Vellum Vector With String", true, k0, k0, nullptr},
       {"V2DLineStructurePatch", "Vellum Line Structure With Vector", true, k0, k0, nullptr},
-      {"V2DBezierPathContainsPointPatch", "Vellum Vector Contains Point", true, k0, k0, nullptr},
+      {"V2DBezierPathContainsPointPatch", "Vellum Vector Contains Point", true, k0, k0, make<V2DBezierPathContainsPointPatch>},
       {"V2DBezierPathWithStructurePatch", "Vellum Vector With Commands", true, k0, k0, nullptr},
       {"V2DBezierPathWithOvalPatch", "Vellum Vector With Oval", true, k0, k0, make<V2DBezierPathWithOvalPatch>},
       {"V2DBezierPathWithRectanglePatch", "Vellum Vector With Rectangle", true, k0, k0, make<V2DBezierPathWithRectanglePatch>},
       {"V2DBezierPathWithRoundedRectanglePatch", "Vellum Vector With Rounded Rectangle", true, k0, k0,
        make<V2DBezierPathWithRoundedRectanglePatch>},
-      {"V2DBezierPathCombinePatch", "Vellum Vector Combine", true, k0, k0, nullptr, "V2DBezierPathCombinePatchUI"},
+      {"V2DBezierPathCombinePatch", "Vellum Vector Combine", true, k0, k0, make<V2DBezierPathCombinePatch>,
+       "V2DBezierPathCombinePatchUI", makeInspector<V2DBezierPathCombinePatchUI>},
       {"V2DBezierPathWithArcPatch", "Vellum Vector With Arc", true, k0, k0, make<V2DBezierPathWithArcPatch>},
       {"V2DBezierPathWithCurvePatch", "Vellum Vector With Curve", true, k0, k0, make<V2DBezierPathWithCurvePatch>},
       {"V2DBezierPathWithLinePatch", "Vellum Vector With Line", true, k0, k0, make<V2DBezierPathWithLinePatch>},
-      {"V2DBezierPathReversePatch", "Vellum Vector Reverse", true, k0, k0, nullptr},
-      {"V2DBezierPathTransformPatch", "Vellum Vector Transform", true, kDefault, kDefault, nullptr},
-      {"V2DBezierPathBoundsPatch", "Vellum Vector Bounds", true, k0, k0, nullptr},
+      {"V2DBezierPathReversePatch", "Vellum Vector Reverse", true, k0, k0, make<V2DBezierPathReversePatch>},
+      {"V2DBezierPathTransformPatch", "Vellum Vector Transform", true, kDefault, kDefault, make<V2DBezierPathTransformPatch>},
+      {"V2DBezierPathBoundsPatch", "Vellum Vector Bounds", true, k0, k0, make<V2DBezierPathBoundsPatch>},
       {"V2DTriangleStructurePatch", "Vellum Triangle Structure With Vector", true, kDefault, kDefault, nullptr},
-      {"V2DBezierPathClosePatch", "Vellum Vector Close", true, k0, k0, nullptr},
-      {"V2DBezierPathNoisePatch", "Vellum Vector Noise", true, kDefault, kDefault, nullptr},
-      {"V2DBezierPathFlattenPatch", "Vellum Vector Flatten", true, kDefault, kDefault, nullptr},
-      {"V2DBezierPathMorphPatch", "Vellum Vector Morph", true, k0, k1, nullptr},
+      {"V2DBezierPathClosePatch", "Vellum Vector Close", true, k0, k0, make<V2DBezierPathClosePatch>},
+      {"V2DBezierPathNoisePatch", "Vellum Vector Noise", true, kDefault, kDefault, make<V2DBezierPathNoisePatch>},
+      {"V2DBezierPathFlattenPatch", "Vellum Vector Flatten", true, kDefault, kDefault, make<V2DBezierPathFlattenPatch>},
+      {"V2DBezierPathMorphPatch", "Vellum Vector Morph", true, k0, k1, make<V2DBezierPathMorphPatch>},
       {"V2DExtrusionTriangleStructurePatch", "Vellum Extrusion With Vector", true, kDefault, kDefault, nullptr},
       {"V2DLatheTriangleStructurePatch", "Vellum Lathe With Vector", true, kDefault, kDefault, nullptr},
       {"V2DBezierPathWithLineStructurePatch", "Vellum Vector With Line Structure", true, k0, k0, nullptr},
-      {"V2DBezierPathPointPatch", "Vellum Vector Intermediate Point", true, k0, k0, nullptr},
-      {"V2DBezierPathResamplePatch", "Vellum Vector Resample", true, k0, k0, nullptr},
+      {"V2DBezierPathPointPatch", "Vellum Vector Intermediate Point", true, k0, k0, make<V2DBezierPathPointPatch>},
+      {"V2DBezierPathResamplePatch", "Vellum Vector Resample", true, k0, k0, make<V2DBezierPathResamplePatch>},
       {"V2DGridPatch", "Vellum Grid With Vector", true, k0, k0, nullptr},
       {"V2DBezierPathStructureWithSVGPatch", "Vellum Vector With SVG", false, k0, k0, nullptr},
       {"V2DImageWithBezierPathStructurePatch", "Vellum Image With Vector Structure", true, k0, k0, nullptr},
@@ -69,7 +80,8 @@ const std::vector<const PatchClass*>& patchClasses() {
                                    .allowsSubpatches = false,
                                    .executionMode = row.executionMode,
                                    .timeMode = row.timeMode,
-                                   .inspectorClass = row.inspectorClass});
+                                   .inspectorClass = row.inspectorClass,
+                                   .createInspector = row.createInspector});
     }
     std::vector<const PatchClass*> pointers;
     for (const PatchClass& c : storage) pointers.push_back(&c);

@@ -21,6 +21,7 @@ struct CatalogueRow {
   std::optional<unsigned> timeMode;
   std::function<std::unique_ptr<Patch>(const std::string&)> create;
   const char* inspectorClass = "";
+  std::function<std::unique_ptr<Inspector>()> createInspector = nullptr;
 };
 
 // All thirty rows, in registration order.

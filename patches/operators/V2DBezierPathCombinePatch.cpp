@@ -1,0 +1,111 @@
+#include "patches/operators/V2DBezierPathCombinePatch.h"
+
+#include <algorithm>
+
+#include "host/Exception.h"
+
+namespace vellum {
+
+namespace {
+std::string inputKey(size_t number) { return "Vector " + std::to_string(number); }
+}  // namespace
+
+V2DBezierPathCombinePatch::V2DBezierPathCombinePatch(const std::string& identifier) : Patch(identifier) {
+  userInfo().setMember("Vellum Vector Combine", "name");
+  bezierPaths.reserve(2);
+  addBezierPath();
+  addBezierPath();
+}
+
+void V2DBezierPathCombinePatch::addBezierPath() {
+  bezierPaths.push_back(createInputWithPortClass<V2DBezierPathPort>(inputKey(bezierPaths.size() + 1)));
+}
+
+void V2DBezierPathCombinePatch::removeBezierPath() {
+  if (bezierPaths.empty()) return;
+  deleteInputForKey(inputKey(bezierPaths.size()));
+  bezierPaths.pop_back();
+}
+
+Structure V2DBezierPathCombinePatch::state() const {
+  Structure s = Patch::state();
+  Structure values;
+  for (const Port* port : inputPorts()) values.setMember(port->value(), port->key());
+  s.setMember(std::make_shared<const Structure>(std::move(values)), kInputValuesKey);
+  s.setMember(static_cast<int64_t>(bezierPaths.size()), kCountKey);
+  return s;
+}
+
+bool V2DBezierPathCombinePatch::setState(const Structure& state) {
+  while (!bezierPaths.empty()) removeBezierPath();
+  const Value& saved = state.memberForKey(kCountKey);
+  // Counts read as integers; strings and fractions truncate as the host reads them.
+  const int64_t count = saved.isNothing() ? 0 : std::min(saved.integerValue(), kMaxInputs);
+  for (int64_t i = 0; i < count; ++i) addBezierPath();
+
+  const bool result = Patch::setState(state);
+  // The inputs exist now, so their saved values have somewhere to go. A value a port cannot
+  // hold is skipped, as bad members of any saved structure are.
+  if (StructureRef values = state.memberForKey(kInputValuesKey).structure()) {
+    for (const Structure::Member& member : *values) {
+      if (!member.key) continue;
+      Port* port = portForKey(*member.key);
+      if (!port || !port->isInput()) continue;
+      try {
+        port->setValue(member.value);
+      } catch (const Exception&) {
+      }
+    }
+  }
+  return result;
+}
+
+bool V2DBezierPathCombinePatch::execute(ExecutionContext*, double, const Arguments&) {
+  auto result = BezierPath::bezierPath();
+  const bool join = inputJoin.booleanValue();
+  Point current{};
+  bool earlierHadElements = false;
+  for (const V2DBezierPathPort* port : bezierPaths) {
+    const auto path = port->bezierPathValue();
+    if (!path || path->isEmpty()) continue;
+    V2DBezierPathEnumerator enumerator = path->enumerator();
+    bool first = true;
+    while (auto e = enumerator.next()) {
+      const bool testActive = !first || (join && earlierHadElements);
+      first = false;
+      if (e->type == uint64_t(BezierPathElement::MoveTo) && testActive && e->points[0] == current) continue;
+      switch (e->type) {
+        case uint64_t(BezierPathElement::MoveTo):
+          result->moveToPoint(e->points[0]);
+          current = e->points[0];
+          break;
+        case uint64_t(BezierPathElement::LineTo):
+          result->lineToPoint(e->points[0]);
+          current = e->points[0];
+          break;
+        case uint64_t(BezierPathElement::CurveTo):
+          result->curveToPoint(e->points[2], e->points[0], e->points[1]);
+          current = e->points[2];
+          break;
+        default:
+          result->closePath();
+          current = e->points[0];
+          break;
+      }
+    }
+    earlierHadElements = true;
+  }
+  outputBezierPath.setBezierPathValue(std::move(result));
+  return true;
+}
+
+void V2DBezierPathCombinePatchUI::bezierPaths(const SegmentedControl& sender) {
+  auto* combine = dynamic_cast<V2DBezierPathCombinePatch*>(patch());
+  if (!combine) return;
+  if (sender.selectedSegment == 0)
+    combine->addBezierPath();
+  else if (sender.selectedSegment == 1 && combine->numBezierPaths() >= 2)
+    combine->removeBezierPath();
+}
+
+}  // namespace vellum

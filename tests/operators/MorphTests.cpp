@@ -1,0 +1,310 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "patches/operators/V2DBezierPathMorphPatch.h"
+#include "tests/operators/OperatorTestSupport.h"
+
+using namespace vellum;
+using namespace vellum::test;
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+BezierPathRef morph(V2DBezierPathMorphPatch& patch, double t) {
+  EXPECT_TRUE(patch.execute(nullptr, t, {}));
+  return patch.outputBezierPath.bezierPathValue();
+}
+
+// What a host does after an execution.
+void clearUpdates(Patch& patch) {
+  for (Port* p : patch.inputPorts()) p->setUpdated(false);
+}
+
+void expectTable(const V2DPairingTable& table, const std::vector<std::pair<Point, Point>>& expected, double tol = 0) {
+  EXPECT_EQ(table.size(), expected.size());
+  for (const auto& [from, to] : expected) {
+    auto it = table.find(from);
+    ASSERT_NE(it, table.end()) << "no partner for (" << from.x << ", " << from.y << ")";
+    EXPECT_NEAR(it->second.x, to.x, tol) << "partner of (" << from.x << ", " << from.y << ")";
+    EXPECT_NEAR(it->second.y, to.y, tol) << "partner of (" << from.x << ", " << from.y << ")";
+  }
+}
+
+std::shared_ptr<BezierPath> triangle() { return pathOf({M(1, 1), L(0, 1), L(0, 0), Z()}); }
+
+std::shared_ptr<BezierPath> polyline(size_t n, double y, bool closed) {
+  auto path = BezierPath::bezierPath();
+  for (size_t i = 0; i < n; ++i) {
+    const double a = 2 * M_PI * double(i) / double(n);
+    const Point p{100 * std::cos(a), 100 * std::sin(a) + y};
+    i == 0 ? path->moveToPoint(p) : path->lineToPoint(p);
+  }
+  if (closed) path->closePath();
+  return path;
+}
+
+}  // namespace
+
+TEST(Morph, DefaultsAndLimits) {
+  V2DBezierPathMorphPatch patch("m");
+  EXPECT_EQ(patch.userInfo().memberForKey("name").stringValue(), "Vellum Vector Morph");
+  EXPECT_EQ(patch.inputFlatness.doubleValue(), 0.01);
+  patch.inputFlatness.setDoubleValue(-1);
+  EXPECT_EQ(patch.inputFlatness.doubleValue(), 0.0001);
+  patch.inputPairingAlgorithm.setIndexValue(9);
+  EXPECT_EQ(patch.inputPairingAlgorithm.indexValue(), 2u);
+  EXPECT_EQ(patch.pairedPoints(), nullptr);
+}
+
+TEST(Morph, VertexListSkipsRepeatsAndCloses) {
+  auto path = pathOf({M(0, 0), L(1, 0), L(1, 1), L(0, 0), Z(), M(-0.0, 0), L(1, 0)});
+  const auto list = V2DBezierPathMorphPatch::vertexList(*path);
+  ASSERT_EQ(list.size(), 3u);
+  EXPECT_EQ(list[0], (Point{0, 0}));
+  EXPECT_EQ(list[1], (Point{1, 0}));
+  EXPECT_EQ(list[2], (Point{1, 1}));
+}
+
+TEST(Morph, SquareToTriangleSequentialTableAndHalfway) {
+  // r = 4/3: the rotated from vertices k .. k+3 pair with to vertices 0, 0, 1, 2. Travel by
+  // rotation: k = 0: 3 + sqrt 2, k = 1: 1, k = 2: 3, k = 3: 1 + 3 sqrt 2; k = 1 wins.
+  auto table = V2DBezierPathMorphPatch::_pairSequentialVerticesEquallySpacedFrom(*unitSquare(), *triangle());
+  expectTable(*table, {{{1, 0}, {1, 1}}, {{1, 1}, {1, 1}}, {{0, 1}, {0, 1}}, {{0, 0}, {0, 0}}});
+
+  V2DBezierPathMorphPatch patch("m");
+  patch.inputPairingAlgorithm.setIndexValue(1);
+  patch.inputBezierPathStart.setBezierPathValue(unitSquare());
+  patch.inputBezierPathEnd.setBezierPathValue(triangle());
+  expectElements(*morph(patch, 0.5), {M(0, 0), L(1, 0.5), L(1, 1), L(0, 1), Z()});
+  ASSERT_NE(patch.pairedPoints(), nullptr);
+  EXPECT_EQ(*patch.pairedPoints(), *table);
+}
+
+TEST(Morph, SequentialOpenFromPathPairsFirstWithFirst) {
+  auto open = pathOf({M(0, 0), L(1, 0), L(2, 0)});
+  auto reversed = pathOf({M(2, 0), L(1, 0), L(0, 0)});
+  auto table = V2DBezierPathMorphPatch::_pairSequentialVerticesEquallySpacedFrom(*open, *reversed);
+  expectTable(*table, {{{0, 0}, {2, 0}}, {{1, 0}, {1, 0}}, {{2, 0}, {0, 0}}});
+}
+
+TEST(Morph, SequentialClosedFromPathTakesTheLowestOfEqualRotations) {
+  // Travel: k = 0: 4, k = 1: 2, k = 2: 2.
+  auto closed = pathOf({M(0, 0), L(1, 0), L(2, 0), Z()});
+  auto reversed = pathOf({M(2, 0), L(1, 0), L(0, 0)});
+  auto table = V2DBezierPathMorphPatch::_pairSequentialVerticesEquallySpacedFrom(*closed, *reversed);
+  expectTable(*table, {{{1, 0}, {2, 0}}, {{2, 0}, {1, 0}}, {{0, 0}, {0, 0}}});
+}
+
+TEST(Morph, NearestCollinearExampleSecondPassAndHalfway) {
+  auto start = pathOf({M(0, 0), L(2, 0), L(0, 0)});
+  auto end = pathOf({M(0, 0), L(1, 0), L(2, 0)});
+  auto table = V2DBezierPathMorphPatch::_pairNearestVerticesFrom(*start, *end);
+  expectTable(*table, {{{0, 0}, {1, 0}}, {{2, 0}, {2, 0}}});
+
+  V2DBezierPathMorphPatch patch("m");
+  patch.inputBezierPathStart.setBezierPathValue(start);
+  patch.inputBezierPathEnd.setBezierPathValue(end);
+  expectElements(*morph(patch, 0.5), {M(0.5, 0), L(2, 0), L(0.5, 0)});
+}
+
+TEST(Morph, NearestAlignsCentroidsSoACopyElsewhereIsAPureTranslation) {
+  auto moved = pathOf({M(5, 3), L(6, 3), L(6, 4), L(5, 4), Z()});
+  auto table = V2DBezierPathMorphPatch::_pairNearestVerticesFrom(*unitSquare(), *moved);
+  expectTable(*table, {{{0, 0}, {5, 3}}, {{1, 0}, {6, 3}}, {{1, 1}, {6, 4}}, {{0, 1}, {5, 4}}});
+  V2DBezierPathMorphPatch patch("m");
+  patch.inputBezierPathStart.setBezierPathValue(unitSquare());
+  patch.inputBezierPathEnd.setBezierPathValue(moved);
+  expectElements(*morph(patch, 0.5), {M(2.5, 1.5), L(3.5, 1.5), L(3.5, 2.5), L(2.5, 2.5), Z()});
+}
+
+TEST(Morph, NearestTiesGoToTheLowestIndexAndContestedFromVerticesToTheHighestToVertex) {
+  // Centroids (0, 0) both. First pass: (-1, 0) -> (-1, 0), (1, 0) -> (1, 0) (marks 0 and 2).
+  // Second pass: the unmarked (0, 1) and (0, -1) are both nearest to (-1, 0) (lowest i of the
+  // equal distances); the later one, (0, -1), keeps it.
+  auto from = pathOf({M(-1, 0), L(1, 0)});
+  auto to = pathOf({M(-1, 0), L(0, 1), L(1, 0), L(0, -1)});
+  auto table = V2DBezierPathMorphPatch::_pairNearestVerticesFrom(*from, *to);
+  expectTable(*table, {{{-1, 0}, {0, -1}}, {{1, 0}, {1, 0}}});
+}
+
+TEST(Morph, ResampledPairingStepsAlongTheResampledToPath) {
+  // The to path resampled at the square's 5 elements: (0, 0) then 1, 2, 3, 4, 5 along x.
+  // r = 4/6 gives to indices 0, 1, 3, 4; rotation 0 travels least (sqrt 5 + sqrt 17).
+  V2DBezierPathMorphPatch patch("m");
+  patch.inputPairingAlgorithm.setIndexValue(2);
+  patch.inputBezierPathStart.setBezierPathValue(unitSquare());
+  patch.inputBezierPathEnd.setBezierPathValue(pathOf({M(0, 0), L(5, 0)}));
+  morph(patch, 0.5);
+  ASSERT_NE(patch.pairedPoints(), nullptr);
+  expectTable(*patch.pairedPoints(), {{{0, 0}, {0, 0}}, {{1, 0}, {1, 0}}, {{1, 1}, {3, 0}}, {{0, 1}, {4, 0}}}, 1e-12);
+}
+
+TEST(Morph, EqualElementCountsMakeTheStartTheFromPath) {
+  // Three elements each: the output has the start path's structure (its close included).
+  // r = 2/3: to indices 0, 1; rotation 0 travels 2 + sqrt 8, rotation 1 sqrt 20 + sqrt 8.
+  V2DBezierPathMorphPatch patch("m");
+  patch.inputPairingAlgorithm.setIndexValue(1);
+  patch.inputBezierPathStart.setBezierPathValue(pathOf({M(0, 0), L(4, 0), Z()}));
+  patch.inputBezierPathEnd.setBezierPathValue(pathOf({M(0, 2), L(2, 2), L(4, 2)}));
+  expectElements(*morph(patch, 0.25), {M(0, 0.5), L(3.5, 0.5), Z()});
+}
+
+TEST(Morph, EndsOfTimeOutputTheFlattenedInputsWithoutInterpolation) {
+  auto curve = pathOf({M(0, 0), C({0, 10}, {10, 10}, {10, 0})});
+  auto line = pathOf({M(0, 0), L(10, 0)});
+  V2DBezierPathMorphPatch patch("m");
+  patch.inputBezierPathStart.setBezierPathValue(curve);
+  patch.inputBezierPathEnd.setBezierPathValue(line);
+  auto flatCurve = curve->bezierPathByFlatteningPathWithFlatness(0.01);
+  EXPECT_TRUE(morph(patch, 0)->isEqualToBezierPath(*flatCurve));
+  EXPECT_TRUE(morph(patch, -3)->isEqualToBezierPath(*flatCurve));
+  EXPECT_TRUE(morph(patch, 1)->isEqualToBezierPath(*line));
+  EXPECT_TRUE(morph(patch, 7)->isEqualToBezierPath(*line));
+  EXPECT_NE(morph(patch, 1).get(), line.get());
+}
+
+TEST(Morph, EndPathWithMoreElementsIsTheFromPathWithTheFractionReversed) {
+  // From = end (3 elements), to = start; r = 3/2 pairs (0,0)->(0,0), (2,2)->(0,0), (4,0)->(4,0);
+  // t = 0.25 interpolates from the end path with s = 0.75.
+  V2DBezierPathMorphPatch patch("m");
+  patch.inputPairingAlgorithm.setIndexValue(1);
+  patch.inputBezierPathStart.setBezierPathValue(pathOf({M(0, 0), L(4, 0)}));
+  patch.inputBezierPathEnd.setBezierPathValue(pathOf({M(0, 0), L(2, 2), L(4, 0)}));
+  expectElements(*morph(patch, 0.25), {M(0, 0), L(0.5, 0.5), L(4, 0)});
+  expectTable(*patch.pairedPoints(), {{{0, 0}, {0, 0}}, {{2, 2}, {0, 0}}, {{4, 0}, {4, 0}}});
+}
+
+TEST(MorphCache, TimeAloneKeepsTheTableAnInputUpdateRebuildsIt) {
+  V2DBezierPathMorphPatch patch("m");
+  patch.inputBezierPathStart.setBezierPathValue(unitSquare());
+  patch.inputBezierPathEnd.setBezierPathValue(triangle());
+  morph(patch, 0.1);
+  auto first = patch.pairedPoints();
+  ASSERT_NE(first, nullptr);
+  clearUpdates(patch);
+  auto a = morph(patch, 0.3);
+  auto b = morph(patch, 0.6);
+  EXPECT_EQ(patch.pairedPoints(), first);
+  EXPECT_NE(a.get(), b.get());
+  // The cached frame gives what the class-level interpolation gives with the table.
+  auto flat = unitSquare()->bezierPathByFlatteningPathWithFlatness(0.01);
+  EXPECT_TRUE(b->isEqualToBezierPath(*V2DBezierPathMorphPatch::_interpolateFromBezierPath(*flat, *first, 0.6)));
+
+  patch.inputFlatness.setDoubleValue(0.5);
+  morph(patch, 0.6);
+  EXPECT_NE(patch.pairedPoints(), first);
+  auto second = patch.pairedPoints();
+  clearUpdates(patch);
+  patch.inputPairingAlgorithm.setIndexValue(1);
+  morph(patch, 0.6);
+  EXPECT_NE(patch.pairedPoints(), second);
+}
+
+TEST(MorphCache, FirstExecutionWithoutReportedUpdatesStillPairs) {
+  V2DBezierPathMorphPatch patch("m");
+  patch.inputBezierPathStart.setBezierPathValue(unitSquare());
+  patch.inputBezierPathEnd.setBezierPathValue(pathOf({M(5, 3), L(6, 3), L(6, 4), L(5, 4), Z()}));
+  clearUpdates(patch);
+  expectElements(*morph(patch, 0.5), {M(2.5, 1.5), L(3.5, 1.5), L(3.5, 2.5), L(2.5, 2.5), Z()});
+  EXPECT_NE(patch.pairedPoints(), nullptr);
+}
+
+TEST(MorphCache, AFromVertexMissingFromTheTableRebuildsInsteadOfGoingAstray) {
+  V2DBezierPathMorphPatch patch("m");
+  patch.inputBezierPathStart.setBezierPathValue(unitSquare());
+  patch.inputBezierPathEnd.setBezierPathValue(pathOf({M(5, 3), L(6, 3), L(6, 4), L(5, 4), Z()}));
+  morph(patch, 0.5);
+  auto stale = patch.pairedPoints();
+  // The start path changes without the port reporting it: the table no longer fits.
+  auto shifted = pathOf({M(10, 10), L(11, 10), L(11, 11), L(10, 11), Z()});
+  patch.inputBezierPathStart.setBezierPathValue(shifted);
+  clearUpdates(patch);
+  auto out = morph(patch, 0.5);
+  EXPECT_NE(patch.pairedPoints(), stale);
+  expectElements(*out, {M(7.5, 6.5), L(8.5, 6.5), L(8.5, 7.5), L(7.5, 7.5), Z()});
+}
+
+TEST(MorphCache, InterpolationLeavesVerticesWithoutPartnerWhereTheyAre) {
+  V2DPairingTable table{{{1, 0}, {3, 0}}};
+  size_t missing = 99;
+  auto out = V2DBezierPathMorphPatch::_interpolateFromBezierPath(*unitSquare(), table, 0.5, &missing);
+  EXPECT_EQ(missing, 3u);
+  expectElements(*out, {M(0, 0), L(2, 0), L(1, 1), L(0, 1), Z()});
+}
+
+TEST(MorphBadInput, NonFiniteTimes) {
+  V2DBezierPathMorphPatch patch("m");
+  auto start = pathOf({M(0, 0), L(4, 0)});
+  auto end = pathOf({M(0, 2), L(4, 2)});
+  patch.inputBezierPathStart.setBezierPathValue(start);
+  patch.inputBezierPathEnd.setBezierPathValue(end);
+  EXPECT_TRUE(morph(patch, kNaN)->isEqualToBezierPath(*start));
+  EXPECT_TRUE(morph(patch, -kInf)->isEqualToBezierPath(*start));
+  EXPECT_TRUE(morph(patch, kInf)->isEqualToBezierPath(*end));
+}
+
+TEST(MorphBadInput, EmptyAndAbsentInputsGiveTheOtherFlattenedPathAndNoTable) {
+  V2DBezierPathMorphPatch patch("m");
+  EXPECT_TRUE(morph(patch, 0.5)->isEmpty());
+  patch.inputBezierPathStart.setBezierPathValue(unitSquare());
+  EXPECT_TRUE(morph(patch, 0.5)->isEqualToBezierPath(*unitSquare()));
+  EXPECT_EQ(patch.pairedPoints(), nullptr);
+  patch.inputBezierPathEnd.setBezierPathValue(BezierPath::bezierPath());
+  EXPECT_TRUE(morph(patch, 0.5)->isEqualToBezierPath(*unitSquare()));
+  patch.inputBezierPathStart.setBezierPathValue(nullptr);
+  patch.inputBezierPathEnd.setBezierPathValue(triangle());
+  EXPECT_TRUE(morph(patch, 0.5)->isEqualToBezierPath(*triangle()));
+  EXPECT_EQ(patch.pairedPoints(), nullptr);
+}
+
+TEST(MorphBadInput, OnePointAndCloseOnlyPaths) {
+  for (unsigned algorithm : {0u, 1u, 2u}) {
+    V2DBezierPathMorphPatch patch("m");
+    patch.inputPairingAlgorithm.setIndexValue(algorithm);
+    patch.inputBezierPathStart.setBezierPathValue(pathOf({M(2, 2)}));
+    patch.inputBezierPathEnd.setBezierPathValue(unitSquare());
+    // From = the square, every vertex heading for the one point.
+    // t = 0.75 from the point is s = 0.25 from the square.
+    expectElements(*morph(patch, 0.75), {M(0.5, 0.5), L(1.25, 0.5), L(1.25, 1.25), L(0.5, 1.25), Z()});
+    patch.inputBezierPathStart.setBezierPathValue(pathOf({M(2, 2), Z(), Z(), Z(), Z(), Z()}));
+    // Six elements against five: the close-only path is the from path, its one vertex heads for
+    // one of the square's corners.
+    auto out = morph(patch, 0.5);
+    ASSERT_EQ(out->elementCount(), 6u) << algorithm;
+    EXPECT_EQ(out->elementAtIndex(0), K::MoveTo);
+    EXPECT_EQ(out->elementAtIndex(5), K::ClosePath);
+  }
+}
+
+TEST(MorphBadInput, NaNFlatnessAndNaNCoordinatesStayBounded) {
+  V2DBezierPathMorphPatch patch("m");
+  patch.inputFlatness.setDoubleValue(kNaN);
+  patch.inputBezierPathStart.setBezierPathValue(pathOf({M(0, 0), C({0, 10}, {10, 10}, {10, 0})}));
+  patch.inputBezierPathEnd.setBezierPathValue(pathOf({M(kNaN, 0), L(1, kNaN), L(2, 2)}));
+  for (unsigned algorithm : {0u, 1u, 2u}) {
+    patch.inputPairingAlgorithm.setIndexValue(algorithm);
+    auto out = morph(patch, 0.5);
+    ASSERT_NE(out, nullptr);
+    EXPECT_GT(out->elementCount(), 2u);
+    // Every from vertex found its partner: none stayed behind because of a NaN key.
+    ASSERT_NE(patch.pairedPoints(), nullptr);
+  }
+}
+
+TEST(MorphBadInput, PairingOfVeryLargeInputsIsThinnedToStayWithinTheCap) {
+  // 10 000 by 10 000 vertices is 1e8 distances, above the cap: every other to vertex is used.
+  auto from = polyline(10000, 0, true);
+  auto to = polyline(10000, 50, false);
+  auto nearest = V2DBezierPathMorphPatch::_pairNearestVerticesFrom(*from, *to);
+  EXPECT_EQ(nearest->size(), 10000u);
+  const auto toList = V2DBezierPathMorphPatch::vertexList(*to);
+  V2DPairingTable evenIndex;
+  for (size_t j = 0; j < toList.size(); j += 2) evenIndex.emplace(toList[j], toList[j]);
+  for (const auto& [f, t] : *nearest) EXPECT_EQ(evenIndex.count(t), 1u);
+  auto sequential = V2DBezierPathMorphPatch::_pairSequentialVerticesEquallySpacedFrom(*from, *to);
+  EXPECT_EQ(sequential->size(), 10000u);
+}
