@@ -1,0 +1,26 @@
+// Text as path outlines: glyphs placed one after another from the path's current point along
+// one baseline, each moved on by its own unhinted advance (no kerning, no line breaks).
+#pragma once
+
+#include <span>
+#include <string_view>
+
+#include "path/BezierPath.h"
+#include "path/Font.h"
+
+namespace vellum {
+
+// At most this many glyphs are outlined by one call; the rest of a longer run is dropped. A glyph
+// costs about a kilobyte of path, so this keeps one call under about 64 MB.
+inline constexpr size_t kMaxGlyphsPerAppend = 65536;
+
+// Every contour becomes move ... close, in font units scaled by size / units-per-em, y up. After
+// the last glyph the pen position is moved to, so the current point follows the text. Throws
+// vellum::Exception when the path has no current point. No glyphs append nothing.
+void appendBezierPathWithGlyphs(BezierPath& path, std::span<const Glyph> glyphs, const Font& font);
+
+// The string's glyphs (the font's substitutions, ligatures included, applied) appended as above.
+// An empty string appends nothing; the path must still have a current point.
+void appendBezierPathWithString(BezierPath& path, std::string_view string, const Font& font);
+
+}  // namespace vellum
