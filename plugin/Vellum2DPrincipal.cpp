@@ -8,6 +8,9 @@
 #include "patches/operators/V2DBezierPathMorphPatch.h"
 #include "patches/operators/V2DBezierPathNoisePatch.h"
 #include "patches/sources/PrimitiveShapePatches.h"
+#include "patches/sources/V2DBezierPathCommandPatches.h"
+#include "patches/sources/V2DBezierPathWithPointStructurePatches.h"
+#include "patches/sources/V2DBezierPathWithStringPatch.h"
 
 namespace vellum {
 
@@ -32,10 +35,10 @@ constexpr std::optional<unsigned> k1 = 1u;
 const std::vector<CatalogueRow>& catalogueRows() {
   static const std::vector<CatalogueRow> rows = {
       {"V2DImageWithBezierPathPatch", "Vellum Image With Vector", true, kDefault, kDefault, nullptr},
-      {"V2DBezierPathWithStringPatch", "Vellum Vector With String", true, k0, k0, nullptr},
+      {"V2DBezierPathWithStringPatch", "Vellum Vector With String", true, k0, k0, make<V2DBezierPathWithStringPatch>},
       {"V2DLineStructurePatch", "Vellum Line Structure With Vector", true, k0, k0, nullptr},
       {"V2DBezierPathContainsPointPatch", "Vellum Vector Contains Point", true, k0, k0, make<V2DBezierPathContainsPointPatch>},
-      {"V2DBezierPathWithStructurePatch", "Vellum Vector With Commands", true, k0, k0, nullptr},
+      {"V2DBezierPathWithStructurePatch", "Vellum Vector With Commands", true, k0, k0, make<V2DBezierPathWithStructurePatch>},
       {"V2DBezierPathWithOvalPatch", "Vellum Vector With Oval", true, k0, k0, make<V2DBezierPathWithOvalPatch>},
       {"V2DBezierPathWithRectanglePatch", "Vellum Vector With Rectangle", true, k0, k0, make<V2DBezierPathWithRectanglePatch>},
       {"V2DBezierPathWithRoundedRectanglePatch", "Vellum Vector With Rounded Rectangle", true, k0, k0,
@@ -55,14 +58,14 @@ const std::vector<CatalogueRow>& catalogueRows() {
       {"V2DBezierPathMorphPatch", "Vellum Vector Morph", true, k0, k1, make<V2DBezierPathMorphPatch>},
       {"V2DExtrusionTriangleStructurePatch", "Vellum Extrusion With Vector", true, kDefault, kDefault, nullptr},
       {"V2DLatheTriangleStructurePatch", "Vellum Lathe With Vector", true, kDefault, kDefault, nullptr},
-      {"V2DBezierPathWithLineStructurePatch", "Vellum Vector With Line Structure", true, k0, k0, nullptr},
+      {"V2DBezierPathWithLineStructurePatch", "Vellum Vector With Line Structure", true, k0, k0, make<V2DBezierPathWithLineStructurePatch>},
       {"V2DBezierPathPointPatch", "Vellum Vector Intermediate Point", true, k0, k0, make<V2DBezierPathPointPatch>},
       {"V2DBezierPathResamplePatch", "Vellum Vector Resample", true, k0, k0, make<V2DBezierPathResamplePatch>},
       {"V2DGridPatch", "Vellum Grid With Vector", true, k0, k0, nullptr},
       {"V2DBezierPathStructureWithSVGPatch", "Vellum Vector With SVG", false, k0, k0, nullptr},
       {"V2DImageWithBezierPathStructurePatch", "Vellum Image With Vector Structure", true, k0, k0, nullptr},
-      {"V2DBezierPathWithCurveStructurePatch", "Vellum Vector With Curve Structure", true, k0, k0, nullptr},
-      {"V2DBezierPathCommandsPatch", "Vellum Vector Commands", true, k0, k0, nullptr},
+      {"V2DBezierPathWithCurveStructurePatch", "Vellum Vector With Curve Structure", true, k0, k0, make<V2DBezierPathWithCurveStructurePatch>},
+      {"V2DBezierPathCommandsPatch", "Vellum Vector Commands", true, k0, k0, make<V2DBezierPathCommandsPatch>},
   };
   return rows;
 }

@@ -1,0 +1,30 @@
+#include "patches/sources/V2DBezierPathWithStringPatch.h"
+
+#include "path/Font.h"
+#include "path/TextOutlines.h"
+
+namespace vellum {
+
+V2DBezierPathWithStringPatch::V2DBezierPathWithStringPatch(const std::string& identifier) : Patch(identifier) {
+  userInfo().setMember("Vellum Vector With String", "name");
+  inputString.setStringValue("Goodbye World!");
+  // Not installed on most Linux systems: with this default the output is nothing there.
+  inputFontName.setStringValue("Georgia-Bold");
+  inputFontSize.setMinDoubleValue(0.0001);
+  inputFontSize.setDoubleValue(20);
+}
+
+bool V2DBezierPathWithStringPatch::execute(ExecutionContext*, double, const Arguments&) {
+  const FontRef font = Font::fontWithName(inputFontName.stringValue(), inputFontSize.doubleValue());
+  if (!font) {
+    outputBezierPath.setBezierPathValue(nullptr);
+    return true;
+  }
+  auto path = BezierPath::bezierPath();
+  path->moveToPoint({inputX.doubleValue(), inputY.doubleValue()});
+  appendBezierPathWithString(*path, inputString.stringValue(), *font);
+  outputBezierPath.setBezierPathValue(path->bezierPathByReversingPath());
+  return true;
+}
+
+}  // namespace vellum

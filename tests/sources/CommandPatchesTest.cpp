@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/Log.h"
+#include "patches/sources/V2DBezierPathCommandPatches.h"
+#include "plugin/Vellum2DPrincipal.h"
+#include "tests/text/PathElements.h"
+
+using namespace vellum;
+using namespace vellum::testing;
+
+namespace {
+
+using L = std::vector<Value>;
+
+// Collects log lines for the life of the object.
+struct LogCapture {
+  std::vector<std::string> lines;
+  LogSink previous;
+  LogCapture() {
+    previous = setLogSink([this](const std::string& line) { lines.push_back(line); });
+  }
+  ~LogCapture() { setLogSink(std::move(previous)); }
+};
+
+BezierPathRef runWith(V2DBezierPathWithStructurePatch& patch, const Members& commands) {
+  patch.inputStructure.setStructureValue(Structure(commands.values));
+  EXPECT_TRUE(patch.execute(nullptr, 0, {}));
+  return patch.outputBezierPath.bezierPathValue();
+}
+
+StructureRef commandsOf(BezierPathRef path) {
+  V2DBezierPathCommandsPatch patch("c");
+  patch.inputBezierPath.setBezierPathValue(std::move(path));
+  EXPECT_TRUE(patch.execute(nullptr, 0, {}));
+  return patch.outputCommands.structureValue();
+}
+
+}  // namespace
+
+// ---- Vector With Commands -------------------------------------------------------------------
+
+TEST(VectorWithCommands, NameAndPorts) {
+  V2DBezierPathWithStructurePatch patch("w");
+  EXPECT_EQ(patch.userInfo().memberForKey("name").stringValue(), "Vellum Vector With Commands");
+  ASSERT_EQ(patch.inputPorts().size(), 1u);
+  EXPECT_EQ(patch.inputPorts()[0]->key(), "inputStructure");
+  EXPECT_EQ(patch.outputPorts()[0]->key(), "outputBezierPath");
+}
+
+TEST(VectorWithCommands, NothingConnectedOutputsAnEmptyPath) {
+  LogCapture log;
+  V2DBezierPathWithStructurePatch patch("w");
+  EXPECT_TRUE(patch.execute(nullptr, 0, {}));
+  BezierPathRef out = patch.outputBezierPath.bezierPathValue();
+  ASSERT_TRUE(out);
+  EXPECT_TRUE(out->isEmpty());
+  EXPECT_TRUE(log.lines.empty());
+}
+
+TEST(VectorWithCommands, ClosedTriangle) {
+  V2DBezierPathWithStructurePatch patch("w");
+  BezierPathRef out =
+      runWith(patch, {L{"moveto", 0, 0}, L{"lineto", 100, 0}, L{"lineto", 100, 100}, L{"close"}});
+  ASSERT_TRUE(out);
+  expectElements(*out, {{K::MoveTo, {{0, 0}}}, {K::LineTo, {{100, 0}}}, {K::LineTo, {{100, 100}}}, {K::ClosePath, {}}});
+}
+
+TEST(VectorWithCommands, ErrorIsLoggedAndOutputsNothing) {
+  LogCapture log;
+  V2DBezierPathWithStructurePatch patch("w");
+  ASSERT_TRUE(runWith(patch, {L{"moveto", 0, 0}}));
+  EXPECT_FALSE(runWith(patch, {L{"lineto", 5, 5}}));
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_EQ(log.lines[0], "[V2DBezierPathWithStructurePatch execute:time:arguments:]  exception = 'No current point for line'");
+}
+
+TEST(VectorWithCommands, PartlyBuiltPathIsDropped) {
+  LogCapture log;
+  V2DBezierPathWithStructurePatch patch("w");
+  EXPECT_FALSE(runWith(patch, {L{"moveto", 0, 0}, L{"lineto", 1, 1}, L{"lineto", 2, L{}}}));
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_EQ(log.lines[0],
+            "[V2DBezierPathWithStructurePatch execute:time:arguments:]  exception = 'argument 2 of 'lineto' is not a "
+            "number (structure)'");
+}
+
+TEST(VectorWithCommands, SkippedCommandsLeaveNoTrace) {
+  LogCapture log;
+  V2DBezierPathWithStructurePatch patch("w");
+  BezierPathRef out = runWith(patch, {Value(1), L{"moveto", 0, 0, 5}, L{"moveto", 2, 3}, L{"wiggle", 1},
+                                      L{"text", "x", 12, "NotAFont-Regular"}, L{"lineto", 4, 5}});
+  ASSERT_TRUE(out);
+  expectElements(*out, {{K::MoveTo, {{2, 3}}}, {K::LineTo, {{4, 5}}}});
+  EXPECT_TRUE(log.lines.empty());
+}
+
+TEST(VectorWithCommands, AStructureOfTheWrongShapeIsHarmless) {
+  LogCapture log;
+  V2DBezierPathWithStructurePatch patch("w");
+  // A keyed structure of numbers, as a different patch might output.
+  patch.inputStructure.setStructureValue(Structure::withMembersAndKeys({{"x", 1}, {"y", 2}}));
+  EXPECT_TRUE(patch.execute(nullptr, 0, {}));
+  ASSERT_TRUE(patch.outputBezierPath.bezierPathValue());
+  EXPECT_TRUE(patch.outputBezierPath.bezierPathValue()->isEmpty());
+  EXPECT_TRUE(log.lines.empty());
+}
+
+// ---- Vector Commands ----------------------------------------------------------------------------
+
+TEST(VectorCommands, NameAndPorts) {
+  V2DBezierPathCommandsPatch patch("c");
+  EXPECT_EQ(patch.userInfo().memberForKey("name").stringValue(), "Vellum Vector Commands");
+  EXPECT_EQ(patch.inputPorts()[0]->key(), "inputBezierPath");
+  EXPECT_EQ(patch.outputPorts()[0]->key(), "outputCommands");
+}
+
+TEST(VectorCommands, NothingConnectedOutputsNothing) {
+  V2DBezierPathCommandsPatch patch("c");
+  patch.outputCommands.setStructureValue(Structure());
+  EXPECT_TRUE(patch.execute(nullptr, 0, {}));
+  EXPECT_FALSE(patch.outputCommands.structureValue());
+}
+
+TEST(VectorCommands, EmptyPathGivesAnEmptyStructure) {
+  StructureRef s = commandsOf(BezierPath::bezierPath());
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->count(), 0u);
+}
+
+TEST(VectorCommands, Triangle) {
+  auto path = BezierPath::bezierPath();
+  path->moveToPoint({0, 0});
+  path->lineToPoint({100, 0});
+  path->lineToPoint({100, 100});
+  path->closePath();
+  StructureRef s = commandsOf(path);
+  ASSERT_TRUE(s);
+  EXPECT_EQ(*s, Structure(L{L{"moveTo", 0.0, 0.0}, L{"lineTo", 100.0, 0.0}, L{"lineTo", 100.0, 100.0}, L{"close"}}));
+  // Numbers are doubles, members unkeyed.
+  EXPECT_EQ(s->memberAtIndex(1).structure()->memberAtIndex(1).kind(), Value::Kind::Double);
+  EXPECT_FALSE(s->list()[0].key);
+}
+
+TEST(VectorCommands, CurveEndPointFirst) {
+  auto path = BezierPath::bezierPath();
+  path->moveToPoint({0, 0});
+  path->curveToPoint({10, 0}, {0, 5}, {10, 5});
+  StructureRef s = commandsOf(path);
+  ASSERT_TRUE(s);
+  EXPECT_EQ(*s, Structure(L{L{"moveTo", 0.0, 0.0}, L{"curveTo", 10.0, 0.0, 0.0, 5.0, 10.0, 5.0}}));
+}
+
+TEST(VectorCommands, CurvesStayCurvesAndCloseCarriesNoPoint) {
+  auto path = BezierPath::bezierPath();
+  path->appendBezierPathWithOvalInRect({{0, 0}, {10, 10}});
+  path->closePath();
+  StructureRef s = commandsOf(path);
+  ASSERT_EQ(s->count(), 6u);
+  for (size_t i = 1; i <= 4; ++i) EXPECT_EQ(s->memberAtIndex(i).structure()->count(), 7u);
+  EXPECT_EQ(s->memberAtIndex(5).structure()->count(), 1u);
+}
+
+TEST(VectorCommands, RoundTripThroughVectorWithCommands) {
+  auto path = BezierPath::bezierPath();
+  path->moveToPoint({1.5, -2});
+  path->curveToPoint({7, 8}, {3, 4}, {5, 6});
+  path->lineToPoint({0.1, 0.7});
+  path->closePath();
+  path->moveToPoint({9, 9});
+  path->appendBezierPathWithRoundedRect({{0, 0}, {20, 10}}, 3, 2);
+  path->appendBezierPathWithArcWithCenter({5, 5}, 4, 10, 300);
+
+  LogCapture log;
+  V2DBezierPathWithStructurePatch reader("w");
+  reader.inputStructure.setStructureValue(commandsOf(path));
+  ASSERT_TRUE(reader.execute(nullptr, 0, {}));
+  BezierPathRef rebuilt = reader.outputBezierPath.bezierPathValue();
+  ASSERT_TRUE(rebuilt);
+  EXPECT_TRUE(rebuilt->isEqualToBezierPath(*path));
+  EXPECT_TRUE(log.lines.empty());
+}
+
+TEST(VectorCommands, RegisteredInTheCatalogue) {
+  const auto& rows = catalogueRows();
+  EXPECT_STREQ(rows[4].name, "V2DBezierPathWithStructurePatch");
+  EXPECT_STREQ(rows[29].name, "V2DBezierPathCommandsPatch");
+  ASSERT_TRUE(rows[4].create && rows[29].create);
+  EXPECT_TRUE(dynamic_cast<V2DBezierPathWithStructurePatch*>(rows[4].create("a").get()));
+  EXPECT_TRUE(dynamic_cast<V2DBezierPathCommandsPatch*>(rows[29].create("b").get()));
+}

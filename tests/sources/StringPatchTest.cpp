@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <fontconfig/fontconfig.h>
+
+#include <cmath>
+#include <limits>
+
+#include "patches/sources/V2DBezierPathWithStringPatch.h"
+#include "path/Font.h"
+#include "path/TextOutlines.h"
+#include "plugin/Vellum2DPrincipal.h"
+#include "tests/text/PathElements.h"
+
+using namespace vellum;
+using namespace vellum::testing;
+
+namespace {
+
+BezierPathRef run(V2DBezierPathWithStringPatch& patch) {
+  EXPECT_TRUE(patch.execute(nullptr, 0, {}));
+  return patch.outputBezierPath.bezierPathValue();
+}
+
+bool georgiaInstalled() {
+  FcPattern* p = FcPatternCreate();
+  FcPatternAddString(p, FC_POSTSCRIPT_NAME, reinterpret_cast<const FcChar8*>("Georgia-Bold"));
+  FcObjectSet* os = FcObjectSetBuild(FC_FILE, nullptr);
+  FcFontSet* set = FcFontList(nullptr, p, os);
+  const bool found = set && set->nfont > 0;
+  if (set) FcFontSetDestroy(set);
+  FcObjectSetDestroy(os);
+  FcPatternDestroy(p);
+  return found;
+}
+
+// Subpaths as lists of elements, in order.
+std::vector<std::vector<El>> subpaths(const BezierPath& path) {
+  std::vector<std::vector<El>> out;
+  for (const El& e : elementsOf(path)) {
+    if (e.kind == K::MoveTo || out.empty()) out.emplace_back();
+    out.back().push_back(e);
+  }
+  return out;
+}
+
+// Twice the signed area of a closed polygon through a contour's on-curve points.
+double signedArea(const std::vector<El>& contour) {
+  std::vector<Point> pts;
+  for (const El& e : contour)
+    if (!e.points.empty()) pts.push_back(e.points.back());
+  double a = 0;
+  for (size_t i = 0; i < pts.size(); ++i) {
+    const Point p = pts[i], q = pts[(i + 1) % pts.size()];
+    a += p.x * q.y - q.x * p.y;
+  }
+  return a;
+}
+
+}  // namespace
+
+TEST(VectorWithString, NameAndDefaults) {
+  V2DBezierPathWithStringPatch patch("s");
+  EXPECT_EQ(patch.userInfo().memberForKey("name").stringValue(), "Vellum Vector With String");
+  EXPECT_EQ(patch.inputX.doubleValue(), 0);
+  EXPECT_EQ(patch.inputY.doubleValue(), 0);
+  EXPECT_EQ(patch.inputString.stringValue(), "Goodbye World!");
+  EXPECT_EQ(patch.inputFontName.stringValue(), "Georgia-Bold");
+  EXPECT_EQ(patch.inputFontSize.doubleValue(), 20);
+  EXPECT_EQ(patch.inputFontSize.minDoubleValue(), 0.0001);
+  std::vector<std::string> keys;
+  for (Port* p : patch.inputPorts()) keys.push_back(p->key());
+  EXPECT_EQ(keys, (std::vector<std::string>{"inputX", "inputY", "inputString", "inputFontName", "inputFontSize"}));
+  ASSERT_EQ(patch.outputPorts().size(), 1u);
+  EXPECT_EQ(patch.outputPorts()[0]->key(), "outputBezierPath");
+}
+
+TEST(VectorWithString, DefaultFontMissingOutputsNothing) {
+  if (georgiaInstalled()) GTEST_SKIP() << "Georgia-Bold is installed here";
+  V2DBezierPathWithStringPatch patch("s");
+  EXPECT_FALSE(run(patch));
+}
+
+TEST(VectorWithString, UnknownFontOutputsNothingAfterAnEarlierPath) {
+  V2DBezierPathWithStringPatch patch("s");
+  patch.inputFontName.setStringValue("DejaVuSans");
+  ASSERT_TRUE(run(patch));
+  patch.inputFontName.setStringValue("DejaVuSans-Heavy");
+  EXPECT_FALSE(run(patch));
+}
+
+TEST(VectorWithString, OutputIsTheReversedOutlineFromThePosition) {
+  V2DBezierPathWithStringPatch patch("s");
+  patch.inputFontName.setStringValue("DejaVuSerif-Bold");
+  patch.inputX.setDoubleValue(3);
+  patch.inputY.setDoubleValue(-4);
+  BezierPathRef out = run(patch);
+  ASSERT_TRUE(out);
+
+  FontRef font = Font::fontWithName("DejaVuSerif-Bold", 20);
+  BezierPath forward;
+  forward.moveToPoint({3, -4});
+  appendBezierPathWithString(forward, "Goodbye World!", *font);
+  EXPECT_TRUE(out->isEqualToBezierPath(*forward.bezierPathByReversingPath()));
+
+  // Contour by contour: the same points, traversed the other way round, so every signed area
+  // changes sign; the subpaths keep their order (the baseline start first, the pen move last).
+  const auto in = subpaths(forward), rev = subpaths(*out);
+  ASSERT_EQ(in.size(), rev.size());
+  EXPECT_EQ(rev.front().front().points[0], (Point{3, -4}));
+  int contours = 0;
+  for (size_t i = 0; i < in.size(); ++i) {
+    ASSERT_EQ(in[i].size(), rev[i].size());
+    if (in[i].back().kind != K::ClosePath) continue;
+    ++contours;
+    const double a = signedArea(in[i]), b = signedArea(rev[i]);
+    EXPECT_NE(a, 0);
+    EXPECT_NEAR(a, -b, std::abs(a) * 1e-9);
+    EXPECT_EQ(rev[i].back().kind, K::ClosePath);
+  }
+  EXPECT_GE(contours, 15);  // "Goodbye World!" has more contours than glyphs
+}
+
+TEST(VectorWithString, MovingXMovesEveryPoint) {
+  V2DBezierPathWithStringPatch a("a"), b("b");
+  for (auto* p : {&a, &b}) {
+    p->inputFontName.setStringValue("LiberationSans-Bold");
+    p->inputString.setStringValue("Move me");
+  }
+  b.inputX.setDoubleValue(10);
+  const auto pa = elementsOf(*run(a)), pb = elementsOf(*run(b));
+  ASSERT_EQ(pa.size(), pb.size());
+  for (size_t i = 0; i < pa.size(); ++i)
+    for (size_t j = 0; j < pa[i].points.size(); ++j) {
+      EXPECT_NEAR(pb[i].points[j].x, pa[i].points[j].x + 10, 1e-9);
+      EXPECT_EQ(pb[i].points[j].y, pa[i].points[j].y);
+    }
+}
+
+TEST(VectorWithString, EmptyStringGivesJustTheStartPoint) {
+  V2DBezierPathWithStringPatch patch("s");
+  patch.inputFontName.setStringValue("DejaVuSans");
+  patch.inputString.setStringValue("");
+  patch.inputX.setDoubleValue(7);
+  BezierPathRef out = run(patch);
+  ASSERT_TRUE(out);
+  expectElements(*out, {{K::MoveTo, {{7, 0}}}});
+}
+
+TEST(VectorWithString, BadInputsStayBounded) {
+  V2DBezierPathWithStringPatch patch("s");
+  patch.inputFontName.setStringValue("DejaVuSans");
+  // Size below the minimum is clamped by the port; NaN positions stay NaN; invalid UTF-8,
+  // control characters, emoji and combining marks all draw something or nothing, never fail.
+  patch.inputFontSize.setValue(Value(-3));
+  EXPECT_EQ(patch.inputFontSize.doubleValue(), 0.0001);
+  patch.inputString.setStringValue(std::string("a\xff\x00\n\xF0\x9F\x98\x80q\xCC\x81", 11));
+  BezierPathRef out = run(patch);
+  ASSERT_TRUE(out);
+  EXPECT_GT(out->elementCount(), 2u);
+  patch.inputX.setDoubleValue(std::numeric_limits<double>::quiet_NaN());
+  out = run(patch);
+  ASSERT_TRUE(out);
+  EXPECT_TRUE(std::isnan(out->associatedPoints(0)[0].x));
+}
+
+TEST(VectorWithString, EachExecutionMakesANewPath) {
+  V2DBezierPathWithStringPatch patch("s");
+  patch.inputFontName.setStringValue("DejaVuSans");
+  BezierPathRef first = run(patch), second = run(patch);
+  ASSERT_TRUE(first && second);
+  EXPECT_NE(first, second);
+  EXPECT_TRUE(first->isEqualToBezierPath(*second));
+}
+
+TEST(VectorWithString, RegisteredInTheCatalogue) {
+  const auto& rows = catalogueRows();
+  EXPECT_STREQ(rows[1].name, "V2DBezierPathWithStringPatch");
+  ASSERT_TRUE(rows[1].create);
+  auto patch = rows[1].create("x");
+  EXPECT_TRUE(dynamic_cast<V2DBezierPathWithStringPatch*>(patch.get()));
+}
