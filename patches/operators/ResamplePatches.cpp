@@ -34,7 +34,12 @@ std::shared_ptr<BezierPath> V2DBezierPathResamplePatch::_resampleBezierPath(cons
                                                                             double flatness, bool isLineStrip) {
   auto result = BezierPath::bezierPath();
   if (!path || path->isEmpty() || maxPts == 0) return result;
-  const auto flat = path->bezierPathByFlatteningPathWithFlatness(flatness);
+  // Flattening a path without curves would only copy it.
+  bool hasCurves = false;
+  for (uint8_t kind : path->data().kinds) hasCurves |= kind == detail::kCurve;
+  std::shared_ptr<const BezierPath> flattened;
+  if (hasCurves) flattened = path->bezierPathByFlatteningPathWithFlatness(flatness);
+  const BezierPath* flat = hasCurves ? flattened.get() : path;
   const size_t n = flat->elementCount();
   if (n == 0) return result;
 
