@@ -249,7 +249,7 @@ bool V2DBezierPathMorphPatch::execute(ExecutionContext*, double time, const Argu
 
   std::shared_ptr<const BezierPath> output;
   if (A->isEmpty())
-    output = B;
+    output = end ? BezierPathRef(B) : nullptr;  // an absent end path stays absent
   else if (B->isEmpty() || s <= 0)
     output = A;
   else if (s >= 1)

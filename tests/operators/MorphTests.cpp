@@ -249,7 +249,13 @@ TEST(MorphBadInput, NonFiniteTimes) {
 
 TEST(MorphBadInput, EmptyAndAbsentInputsGiveTheOtherFlattenedPathAndNoTable) {
   V2DBezierPathMorphPatch patch("m");
+  EXPECT_EQ(morph(patch, 0.5), nullptr);
+  patch.inputBezierPathStart.setBezierPathValue(BezierPath::bezierPath());
+  EXPECT_EQ(morph(patch, 0.5), nullptr);
+  patch.inputBezierPathEnd.setBezierPathValue(BezierPath::bezierPath());
+  ASSERT_NE(morph(patch, 0.5), nullptr);
   EXPECT_TRUE(morph(patch, 0.5)->isEmpty());
+  patch.inputBezierPathEnd.setBezierPathValue(nullptr);
   patch.inputBezierPathStart.setBezierPathValue(unitSquare());
   EXPECT_TRUE(morph(patch, 0.5)->isEqualToBezierPath(*unitSquare()));
   EXPECT_EQ(patch.pairedPoints(), nullptr);
