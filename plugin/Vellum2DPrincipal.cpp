@@ -2,6 +2,7 @@
 
 #include "host/Bundle.h"
 #include "host/Log.h"
+#include "patches/geometry/V2DTriangleStructurePatch.h"
 #include "patches/operators/PathOperatorPatches.h"
 #include "patches/operators/ResamplePatches.h"
 #include "patches/operators/V2DBezierPathCombinePatch.h"
@@ -51,7 +52,8 @@ const std::vector<CatalogueRow>& catalogueRows() {
       {"V2DBezierPathReversePatch", "Vellum Vector Reverse", true, k0, k0, make<V2DBezierPathReversePatch>},
       {"V2DBezierPathTransformPatch", "Vellum Vector Transform", true, kDefault, kDefault, make<V2DBezierPathTransformPatch>},
       {"V2DBezierPathBoundsPatch", "Vellum Vector Bounds", true, k0, k0, make<V2DBezierPathBoundsPatch>},
-      {"V2DTriangleStructurePatch", "Vellum Triangle Structure With Vector", true, kDefault, kDefault, nullptr},
+      {"V2DTriangleStructurePatch", "Vellum Triangle Structure With Vector", true, kDefault, kDefault,
+       make<V2DTriangleStructurePatch>},
       {"V2DBezierPathClosePatch", "Vellum Vector Close", true, k0, k0, make<V2DBezierPathClosePatch>},
       {"V2DBezierPathNoisePatch", "Vellum Vector Noise", true, kDefault, kDefault, make<V2DBezierPathNoisePatch>},
       {"V2DBezierPathFlattenPatch", "Vellum Vector Flatten", true, kDefault, kDefault, make<V2DBezierPathFlattenPatch>},

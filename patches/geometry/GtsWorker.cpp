@@ -1,0 +1,447 @@
+// The triangulation worker: a process of its own that reads requests from file descriptor 3,
+// triangulates them with GTS and writes the answers back (TriangulationProtocol.h). GTS stops
+// its process on a failed internal check, may recurse until the stack overflows and may loop;
+// here that only ends this worker, which the plug-in restarts.
+#include <gts.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <csignal>
+#include <cstdint>
+#include <cstring>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "patches/geometry/PlanarGraph.h"
+#include "patches/geometry/TriangulationProtocol.h"
+
+using namespace vellum::triangulation;
+
+namespace {
+
+constexpr int kChannel = 3;
+
+bool readAll(void* data, size_t size) {
+  auto* p = static_cast<char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::read(kChannel, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n, size -= size_t(n);
+  }
+  return true;
+}
+
+bool writeAll(const void* data, size_t size) {
+  auto* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(kChannel, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n, size -= size_t(n);
+  }
+  return true;
+}
+
+struct Result {
+  uint32_t status = kOk;
+  std::vector<double> newVertices;  // x, y
+  std::vector<uint32_t> triangles;  // request vertex indices, new vertices after them
+};
+
+// The path's own crossing rule (ray towards +x, half-open in y), so that the segment-based
+// outside test answers exactly what the path's containment test answers.
+int lineWinding(double ax, double ay, double bx, double by, double px, double py) {
+  if (ay <= py) {
+    if (by > py && (bx - ax) * (py - ay) - (px - ax) * (by - ay) > 0) return 1;
+  } else if (by <= py && (bx - ax) * (py - ay) - (px - ax) * (by - ay) < 0) {
+    return -1;
+  }
+  return 0;
+}
+
+// Winding numbers of many points against many segments: segments are filed in horizontal
+// strips, and a point only looks at the segments of its strip.
+class StripWinding {
+ public:
+  explicit StripWinding(const std::vector<double>& segments) : s_(segments) {
+    const size_t n = s_.size() / 4;
+    if (n == 0) return;
+    y0_ = INFINITY, y1_ = -INFINITY;
+    for (size_t i = 0; i < n; ++i) {
+      y0_ = std::min({y0_, s_[4 * i + 1], s_[4 * i + 3]});
+      y1_ = std::max({y1_, s_[4 * i + 1], s_[4 * i + 3]});
+    }
+    strips_.resize(std::clamp<size_t>(size_t(std::sqrt(double(n))), 1, 4096));
+    h_ = (y1_ - y0_) / double(strips_.size());
+    for (size_t i = 0; i < n; ++i) {
+      const size_t a = strip(std::min(s_[4 * i + 1], s_[4 * i + 3])), b = strip(std::max(s_[4 * i + 1], s_[4 * i + 3]));
+      for (size_t k = a; k <= b; ++k) strips_[k].push_back(uint32_t(i));
+    }
+  }
+  long winding(double px, double py) const {
+    if (strips_.empty() || !(py >= y0_ && py <= y1_)) return 0;
+    long w = 0;
+    for (uint32_t i : strips_[strip(py)]) w += lineWinding(s_[4 * i], s_[4 * i + 1], s_[4 * i + 2], s_[4 * i + 3], px, py);
+    return w;
+  }
+
+ private:
+  size_t strip(double y) const {
+    if (!(h_ > 0)) return 0;
+    const double k = std::floor((y - y0_) / h_);
+    return size_t(std::clamp(k, 0.0, double(strips_.size() - 1)));
+  }
+  const std::vector<double>& s_;
+  std::vector<std::vector<uint32_t>> strips_;
+  double y0_ = 0, y1_ = 0, h_ = 0;
+};
+
+GtsFace* faceAround(GtsVertex* v, GtsSurface* s) {
+  for (GSList* i = v->segments; i; i = i->next) {
+    if (!GTS_IS_EDGE(i->data)) continue;
+    for (GSList* t = GTS_EDGE(i->data)->triangles; t; t = t->next)
+      if (GTS_IS_FACE(t->data) && gts_face_has_parent_surface(GTS_FACE(t->data), s)) return GTS_FACE(t->data);
+  }
+  return nullptr;
+}
+
+// The library's own encroachment test.
+gboolean encroaches(GtsVertex* v, GtsEdge* e, GtsSurface*, gpointer) { return gts_vertex_encroaches_edge(v, e); }
+
+uint64_t pairKey(uint32_t a, uint32_t b) { return (uint64_t(std::min(a, b)) << 32) | std::max(a, b); }
+
+// Morton order of grid points, so that each inserted vertex is near the one before it.
+uint64_t morton(const GridPoint& p) {
+  auto spread = [](uint64_t v) {
+    v &= 0xFFFFFFFFull;
+    v = (v | (v << 16)) & 0x0000FFFF0000FFFFull;
+    v = (v | (v << 8)) & 0x00FF00FF00FF00FFull;
+    v = (v | (v << 4)) & 0x0F0F0F0F0F0F0F0Full;
+    v = (v | (v << 2)) & 0x3333333333333333ull;
+    v = (v | (v << 1)) & 0x5555555555555555ull;
+    return v;
+  };
+  // 32 high bits of each coordinate, shifted to be non-negative.
+  const uint64_t x = uint64_t(p.x + (int64_t{1} << 40)) >> 9, y = uint64_t(p.y + (int64_t{1} << 40)) >> 9;
+  return spread(x) | (spread(y) << 1);
+}
+
+class Triangulation {
+ public:
+  Triangulation(const PlanarGraph& g, uint32_t flags, size_t requestVertices, const std::vector<double>& inputXY,
+                const std::vector<double>& segments)
+      : g_(g), flags_(flags), requestVertices_(requestVertices), inputXY_(inputXY), segments_(segments) {}
+
+  ~Triangulation() {
+    // Destroying the enclosing corners (floating vertices allowed) takes every edge and face
+    // attached to them; the surface then takes the rest.
+    if (surface_) {
+      gts_allow_floating_vertices = TRUE;
+      for (GtsVertex* v : corners_)
+        if (v) gts_object_destroy(GTS_OBJECT(v));
+      gts_allow_floating_vertices = FALSE;
+      gts_object_destroy(GTS_OBJECT(surface_));
+    }
+  }
+
+  Result run() {
+    Result r;
+    const size_t n = g_.vertices.size();
+    if (n < 3 || g_.edges.empty()) return r;
+    const double unit = std::ldexp(1.0, -40);  // grid -> about [-1, 1], exactly
+    surface_ = gts_surface_new(gts_surface_class(), gts_face_class(), gts_edge_class(), gts_vertex_class());
+    // An enclosing triangle far outside the data's box [-1/2, 1/2]^2.
+    const double cx[3] = {-3, 9, -3}, cy[3] = {-3, -3, 9};
+    for (int i = 0; i < 3; ++i) corners_[i] = gts_vertex_new(gts_vertex_class(), cx[i], cy[i], 0);
+    GtsEdge* e[3];
+    for (int i = 0; i < 3; ++i) e[i] = gts_edge_new(gts_edge_class(), corners_[i], corners_[(i + 1) % 3]);
+    gts_surface_add_face(surface_, gts_face_new(gts_face_class(), e[0], e[1], e[2]));
+
+    vertices_.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+      vertices_[i] = gts_vertex_new(gts_vertex_class(), double(g_.vertices[i].x) * unit, double(g_.vertices[i].y) * unit, 0);
+      ids_.emplace(vertices_[i], uint32_t(i));
+    }
+    for (int i = 0; i < 3; ++i) ids_.emplace(corners_[i], uint32_t(n + i));
+    for (const Constraint& c : g_.edges) multiplicity_[pairKey(c.a, c.b)] = c.multiplicity;  // a < b
+
+    const bool verticesFirst = flags_ & kVerticesFirst;
+    std::vector<GtsEdge*> constraints(g_.edges.size(), nullptr);
+    if (!verticesFirst)
+      for (size_t i = 0; i < g_.edges.size(); ++i)
+        constraints[i] = gts_edge_new(GTS_EDGE_CLASS(gts_constraint_class()), vertices_[g_.edges[i].a], vertices_[g_.edges[i].b]);
+
+    std::vector<uint32_t> order(n);
+    for (uint32_t i = 0; i < n; ++i) order[i] = i;
+    std::vector<uint64_t> keys(n);
+    for (uint32_t i = 0; i < n; ++i) keys[i] = morton(g_.vertices[i]);
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+    GtsFace* guess = nullptr;
+    for (uint32_t i : order) {
+      if (gts_delaunay_add_vertex(surface_, vertices_[i], guess) != nullptr) return failed();
+      guess = faceAround(vertices_[i], surface_);
+    }
+
+    for (size_t i = 0; i < g_.edges.size(); ++i) {
+      GtsVertex *a = vertices_[g_.edges[i].a], *b = vertices_[g_.edges[i].b];
+      GtsEdge* c = constraints[i];
+      if (verticesFirst) {
+        GtsSegment* existing = gts_vertices_are_connected(a, b);
+        if (existing && GTS_IS_CONSTRAINT(existing)) continue;
+        c = gts_edge_new(GTS_EDGE_CLASS(gts_constraint_class()), a, b);
+        if (existing && GTS_IS_EDGE(existing)) {
+          // Already a Delaunay edge: the constraint takes its place in its faces.
+          gts_edge_replace(GTS_EDGE(existing), c);
+          gts_object_destroy(GTS_OBJECT(existing));
+          continue;
+        }
+      }
+      GSList* conflicts = gts_delaunay_add_constraint(surface_, GTS_CONSTRAINT(c));
+      if (conflicts) {
+        g_slist_free(conflicts);
+        return failed();
+      }
+    }
+
+    // Every vertex and constraint present and no face lost: a triangulation of n + 3 points
+    // whose hull is the enclosing triangle has 2 (n + 3) - 5 faces.
+    if (gts_surface_face_number(surface_) != 2 * (n + 3) - 5) return failed();
+    for (const Constraint& c : g_.edges) {
+      GtsSegment* s = gts_vertices_are_connected(vertices_[c.a], vertices_[c.b]);
+      if (!s || !GTS_IS_CONSTRAINT(s) || !GTS_EDGE(s)->triangles) return failed();
+    }
+
+    std::vector<GtsFace*> faces;
+    gts_surface_foreach_face(surface_, (GtsFunc)[](gpointer f, gpointer data) {
+      static_cast<std::vector<GtsFace*>*>(data)->push_back(GTS_FACE(f));
+      return 0;
+    }, &faces);
+    std::vector<uint8_t> keep;
+    if (!selectInside(faces, keep)) return failed();
+
+    if (flags_ & kConform) {
+      // As the design does it: the enclosing corners go first, taking every edge and face on
+      // them, then the outside faces; the refinement then sees only the kept region.
+      std::unordered_set<GtsFace*> kept;
+      for (size_t i = 0; i < faces.size(); ++i)
+        if (keep[i]) kept.insert(faces[i]);
+      gts_allow_floating_vertices = TRUE;
+      for (GtsVertex*& v : corners_) gts_object_destroy(GTS_OBJECT(v)), v = nullptr;
+      gts_allow_floating_vertices = FALSE;
+      faces.clear();
+      gts_surface_foreach_face(surface_, (GtsFunc)[](gpointer f, gpointer data) {
+        static_cast<std::vector<GtsFace*>*>(data)->push_back(GTS_FACE(f));
+        return 0;
+      }, &faces);
+      for (GtsFace* f : faces)
+        if (!kept.count(f)) gts_surface_remove_face(surface_, f);
+      // Each inserted vertex splits an encroached constraint; bounded so that sharp input
+      // angles cannot make it run away.
+      const gint limit = gint(std::min<size_t>(4 * n + 1000, 2000000));
+      gts_delaunay_conform(surface_, limit, encroaches, nullptr);
+      faces.clear();
+      gts_surface_foreach_face(surface_, (GtsFunc)[](gpointer f, gpointer data) {
+        static_cast<std::vector<GtsFace*>*>(data)->push_back(GTS_FACE(f));
+        return 0;
+      }, &faces);
+      keep.assign(faces.size(), 1);
+    }
+    emit(faces, keep, r);
+    return r;
+  }
+
+ private:
+  Result failed() {
+    Result r;
+    r.status = kFailed;
+    return r;
+  }
+
+  // Corners of t counter-clockwise, as ids.
+  void corners(GtsTriangle* t, uint32_t id[3], GtsVertex* v[3]) {
+    gts_triangle_vertices(t, &v[0], &v[1], &v[2]);
+    if (gts_point_orientation(GTS_POINT(v[0]), GTS_POINT(v[1]), GTS_POINT(v[2])) < 0) std::swap(v[1], v[2]);
+    for (int k = 0; k < 3; ++k) {
+      auto it = ids_.find(v[k]);
+      id[k] = it == ids_.end() ? UINT32_MAX : it->second;
+    }
+  }
+
+  bool inside(long w) const { return (flags_ & kEvenOdd) ? (w & 1) != 0 : w != 0; }
+
+  // Marks the faces whose centroid the path contains.
+  bool selectInside(const std::vector<GtsFace*>& faces, std::vector<uint8_t>& keep) {
+    const size_t n = g_.vertices.size();
+    keep.assign(faces.size(), 0);
+    if (flags_ & kSegmentWinding) {
+      StripWinding strips(segments_);
+      for (size_t i = 0; i < faces.size(); ++i) {
+        uint32_t id[3];
+        GtsVertex* v[3];
+        corners(GTS_TRIANGLE(faces[i]), id, v);
+        if (id[0] >= n || id[1] >= n || id[2] >= n) continue;
+        double x = 0, y = 0;
+        for (uint32_t k : id) x += vertexX(k), y += vertexY(k);
+        keep[i] = inside(strips.winding(x / 3, y / 3));
+      }
+      return true;
+    }
+    // Flood fill from a face on the enclosing triangle (winding 0): crossing the edge a -> b
+    // of a face (counter-clockwise) into its neighbour subtracts the path's runs from a to b.
+    std::unordered_map<GtsFace*, size_t> index;
+    index.reserve(faces.size() * 2);
+    for (size_t i = 0; i < faces.size(); ++i) index.emplace(faces[i], i);
+    std::vector<long> w(faces.size(), LONG_MIN);
+    std::vector<size_t> stack;
+    for (size_t i = 0; i < faces.size() && stack.empty(); ++i) {
+      uint32_t id[3];
+      GtsVertex* v[3];
+      corners(GTS_TRIANGLE(faces[i]), id, v);
+      if (id[0] >= n || id[1] >= n || id[2] >= n) w[i] = 0, stack.push_back(i);
+    }
+    while (!stack.empty()) {
+      const size_t f = stack.back();
+      stack.pop_back();
+      uint32_t id[3];
+      GtsVertex* v[3];
+      corners(GTS_TRIANGLE(faces[f]), id, v);
+      for (int k = 0; k < 3; ++k) {
+        GtsSegment* s = gts_vertices_are_connected(v[k], v[(k + 1) % 3]);
+        if (!s) return false;
+        long m = 0;
+        if (auto it = multiplicity_.find(pairKey(id[k], id[(k + 1) % 3])); it != multiplicity_.end())
+          m = id[k] < id[(k + 1) % 3] ? it->second : -it->second;
+        for (GSList* t = GTS_EDGE(s)->triangles; t; t = t->next) {
+          auto other = index.find(static_cast<GtsFace*>(t->data));
+          if (other == index.end() || other->second == f) continue;
+          const long value = w[f] - m;
+          if (w[other->second] == LONG_MIN) {
+            w[other->second] = value;
+            stack.push_back(other->second);
+          } else if (w[other->second] != value) {
+            return false;  // a constraint the triangulation lost
+          }
+        }
+      }
+    }
+    for (size_t i = 0; i < faces.size(); ++i) {
+      if (w[i] == LONG_MIN) return false;
+      uint32_t id[3];
+      GtsVertex* v[3];
+      corners(GTS_TRIANGLE(faces[i]), id, v);
+      const bool real = id[0] < n && id[1] < n && id[2] < n;
+      if (!real && inside(w[i])) return false;  // the path reaches past the data's hull
+      keep[i] = real && inside(w[i]);
+    }
+    return true;
+  }
+
+  double vertexX(uint32_t k) const {
+    return g_.origin[k] >= 0 ? inputXY_[2 * size_t(g_.origin[k])] : g_.toX(g_.vertices[k].x);
+  }
+  double vertexY(uint32_t k) const {
+    return g_.origin[k] >= 0 ? inputXY_[2 * size_t(g_.origin[k]) + 1] : g_.toY(g_.vertices[k].y);
+  }
+
+  // Triangles in a fixed order (by their smallest corner), as request indices.
+  void emit(const std::vector<GtsFace*>& faces, const std::vector<uint8_t>& keep, Result& r) {
+    const size_t n = g_.vertices.size();
+    std::unordered_map<uint32_t, uint32_t> newIndex;  // graph vertex -> reply index
+    std::unordered_map<GtsVertex*, uint32_t> inserted;
+    std::vector<std::array<uint32_t, 3>> tris;
+    auto reply = [&](uint32_t id, GtsVertex* v) -> uint32_t {
+      if (id < n) {
+        if (g_.origin[id] >= 0) return uint32_t(g_.origin[id]);
+        auto [it, added] = newIndex.try_emplace(id, uint32_t(requestVertices_ + r.newVertices.size() / 2));
+        if (added) r.newVertices.insert(r.newVertices.end(), {vertexX(id), vertexY(id)});
+        return it->second;
+      }
+      // A vertex the refinement inserted.
+      auto [it, added] = inserted.try_emplace(v, uint32_t(requestVertices_ + r.newVertices.size() / 2));
+      if (added) {
+        const double scale = std::ldexp(1.0, 40) / g_.scale;
+        r.newVertices.insert(r.newVertices.end(), {GTS_POINT(v)->x * scale + g_.centerX, GTS_POINT(v)->y * scale + g_.centerY});
+      }
+      return it->second;
+    };
+    for (size_t i = 0; i < faces.size(); ++i) {
+      if (!keep[i]) continue;
+      uint32_t id[3];
+      GtsVertex* v[3];
+      corners(GTS_TRIANGLE(faces[i]), id, v);
+      bool corner = false;
+      for (GtsVertex* x : v) corner |= (x == corners_[0] || x == corners_[1] || x == corners_[2]);
+      if (corner) continue;
+      std::array<uint32_t, 3> t;
+      for (int k = 0; k < 3; ++k) t[k] = reply(id[k] < n ? id[k] : UINT32_MAX, v[k]);
+      std::rotate(t.begin(), std::min_element(t.begin(), t.end()), t.end());
+      tris.push_back(t);
+    }
+    std::sort(tris.begin(), tris.end());
+    r.triangles.reserve(tris.size() * 3);
+    for (const auto& t : tris) r.triangles.insert(r.triangles.end(), t.begin(), t.end());
+  }
+
+  const PlanarGraph& g_;
+  uint32_t flags_;
+  size_t requestVertices_;
+  const std::vector<double>& inputXY_;
+  const std::vector<double>& segments_;
+  GtsSurface* surface_ = nullptr;
+  GtsVertex* corners_[3] = {nullptr, nullptr, nullptr};
+  std::vector<GtsVertex*> vertices_;
+  std::unordered_map<GtsVertex*, uint32_t> ids_;
+  std::unordered_map<uint64_t, int32_t> multiplicity_;
+};
+
+bool serve() {
+  Header h;
+  if (!readAll(&h, sizeof h)) return false;
+  Result r;
+  constexpr uint64_t kLimit = uint64_t(1) << 28;
+  if (h.magic != kMagic || h.count[0] > kLimit || h.count[1] > kLimit || h.count[2] > kLimit) return false;
+  std::vector<double> xy(2 * h.count[0]);
+  std::vector<Constraint> constraints(h.count[1]);
+  std::vector<double> segments(4 * h.count[2]);
+  if (!readAll(xy.data(), xy.size() * sizeof(double)) || !readAll(constraints.data(), constraints.size() * sizeof(Constraint)) ||
+      !readAll(segments.data(), segments.size() * sizeof(double)))
+    return false;
+  if (!std::all_of(xy.begin(), xy.end(), [](double d) { return std::isfinite(d); })) {
+    r.status = kBadRequest;
+  } else {
+    const PlanarGraph g = makePlanarGraph(xy.data(), h.count[0], constraints.data(), constraints.size());
+    if (!g.clean) {
+      r.status = kFailed;
+    } else {
+      Triangulation t(g, h.flags, h.count[0], xy, segments);
+      r = t.run();
+    }
+  }
+  Reply reply;
+  reply.status = r.status;
+  reply.count[0] = r.newVertices.size() / 2;
+  reply.count[1] = r.triangles.size() / 3;
+  return writeAll(&reply, sizeof reply) && writeAll(r.newVertices.data(), r.newVertices.size() * sizeof(double)) &&
+         writeAll(r.triangles.data(), r.triangles.size() * sizeof(uint32_t));
+}
+
+}  // namespace
+
+int main() {
+  // Ends with the plug-in's process, and never takes more than 4 GiB of address space.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  const rlimit memory{rlim_t(4) << 30, rlim_t(4) << 30};
+  setrlimit(RLIMIT_AS, &memory);
+  std::signal(SIGPIPE, SIG_IGN);
+  while (serve()) {
+  }
+  return 0;
+}

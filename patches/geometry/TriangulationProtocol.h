@@ -1,0 +1,55 @@
+// The messages between the plug-in and its triangulation worker (a separate process, so that a
+// failure inside GTS can never end or stall the host). Both sides are built from one tree, so
+// the framing is plain native-endian binary.
+//
+// Request:  Header, then count[0] vertices (x, y as doubles), count[1] constraints (a, b as
+//           uint32 vertex indices, multiplicity as int32: the number of times the path runs
+//           from a to b minus the number of times it runs from b to a), count[2] path segments
+//           (x0, y0, x1, y1 as doubles; sent only when the outside test must look at segments
+//           that are not constraints).
+// Response: Reply, then count[0] new vertices (x, y as doubles; indices follow the request's
+//           vertices), count[1] triangles (three uint32 vertex indices each, counter-clockwise).
+#pragma once
+
+#include <cstdint>
+
+namespace vellum::triangulation {
+
+inline constexpr uint32_t kMagic = 0x54443256;  // "V2DT"
+
+enum Flags : uint32_t {
+  kConform = 1u << 0,
+  kEvenOdd = 1u << 1,
+  // Insert vertices first and mark constraints afterwards (otherwise constraints are made
+  // first, then vertices, then constraints inserted).
+  kVerticesFirst = 1u << 2,
+  // The outside test evaluates the winding number of each triangle's centroid against the
+  // segments sent, instead of the flood fill over constraint multiplicities.
+  kSegmentWinding = 1u << 3,
+};
+
+enum Status : uint32_t {
+  kOk = 0,
+  // GTS answered, but the result failed a check (a constraint missing, a face lost).
+  kFailed = 1,
+  kBadRequest = 2,
+};
+
+struct Header {
+  uint32_t magic = kMagic;
+  uint32_t flags = 0;
+  uint64_t count[3] = {0, 0, 0};
+};
+
+struct Constraint {
+  uint32_t a, b;
+  int32_t multiplicity;
+};
+
+struct Reply {
+  uint32_t magic = kMagic;
+  uint32_t status = kOk;
+  uint64_t count[2] = {0, 0};
+};
+
+}  // namespace vellum::triangulation

@@ -1,0 +1,207 @@
+#include "patches/geometry/V2DTriangleStructurePatch.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <unordered_map>
+
+#include "patches/geometry/GtsWorkerClient.h"
+
+namespace vellum {
+
+namespace {
+
+using triangulation::Constraint;
+
+// Exact point equality with -0 folded to +0.
+struct PointKey {
+  double x, y;
+  explicit PointKey(Point p) : x(p.x + 0.0), y(p.y + 0.0) {}
+  friend bool operator==(const PointKey&, const PointKey&) = default;
+};
+struct PointKeyHash {
+  size_t operator()(const PointKey& p) const noexcept {
+    const uint64_t a = std::hash<double>{}(p.x), b = std::hash<double>{}(p.y);
+    return size_t((a * 0x9E3779B97F4A7C15ull) ^ (b + 0x632BE59BD9B4E019ull + (a << 6) + (a >> 2)));
+  }
+};
+struct SegmentKey {
+  PointKey a, b;
+  friend bool operator==(const SegmentKey&, const SegmentKey&) = default;
+};
+struct SegmentKeyHash {
+  size_t operator()(const SegmentKey& s) const noexcept {
+    return PointKeyHash{}(s.a) * 31 + PointKeyHash{}(s.b);
+  }
+};
+
+bool finitePoint(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+
+}  // namespace
+
+V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path) {
+  V2DTriangulationInput in;
+  std::unordered_map<PointKey, uint32_t, PointKeyHash> vertexTable;
+  std::unordered_map<SegmentKey, uint32_t, SegmentKeyHash> segmentTable;
+  std::vector<Point> pendingPoints;
+  std::vector<std::pair<Point, Point>> pendingSegments;
+  Point previous{0, 0};
+
+  V2DBezierPathEnumerator e = path.enumerator();
+  while (auto element = e.next()) {
+    const Point q = element->points[0];
+    if (element->type == uint64_t(BezierPathElement::LineTo) || element->type == uint64_t(BezierPathElement::ClosePath)) {
+      pendingPoints.push_back(previous);
+      pendingPoints.push_back(q);
+      if (!(previous == q)) pendingSegments.emplace_back(previous, q);
+      if (element->type == uint64_t(BezierPathElement::ClosePath)) {
+        if (pendingSegments.size() >= 3) {
+          for (const Point& p : pendingPoints) {
+            auto [it, added] = vertexTable.try_emplace(PointKey(p), uint32_t(in.vertices.size()));
+            if (added) in.vertices.push_back(p);
+          }
+          for (const auto& [a, b] : pendingSegments) {
+            // A point that is not a number equals no table entry; such a path gives no
+            // triangles anyway (phase 2 refuses it).
+            const auto va = vertexTable.find(PointKey(a)), vb = vertexTable.find(PointKey(b));
+            if (va == vertexTable.end() || vb == vertexTable.end()) {
+              in.vertices.push_back(va == vertexTable.end() ? a : b);
+              continue;
+            }
+            auto [it, added] = segmentTable.try_emplace(SegmentKey{PointKey(a), PointKey(b)}, uint32_t(in.constraints.size()));
+            if (added) in.constraints.push_back({va->second, vb->second, 0});
+          }
+        }
+        pendingPoints.clear();
+        pendingSegments.clear();
+      }
+    }
+    previous = q;
+  }
+
+  // The segments the path's containment test walks (open subpaths closed), counted onto the
+  // constraints they coincide with.
+  const detail::PathData& d = path.data();
+  Point cur{}, start{};
+  bool open = false;
+  auto segment = [&](Point a, Point b) {
+    if (a == b) return;
+    in.segments.insert(in.segments.end(), {a.x, a.y, b.x, b.y});
+    if (auto it = segmentTable.find(SegmentKey{PointKey(a), PointKey(b)}); it != segmentTable.end())
+      ++in.constraints[it->second].multiplicity;
+    else if (auto back = segmentTable.find(SegmentKey{PointKey(b), PointKey(a)}); back != segmentTable.end())
+      --in.constraints[back->second].multiplicity;
+    else
+      in.covered = false;
+  };
+  for (size_t i = 0; i < d.size(); ++i) {
+    const Point* q = d.points.data() + d.offsets[i];
+    switch (d.kinds[i]) {
+      case detail::kMove:
+        if (open) segment(cur, start);
+        cur = start = q[0];
+        open = true;
+        break;
+      case detail::kLine:
+        segment(cur, q[0]);
+        cur = q[0];
+        break;
+      case detail::kCurve:
+        // Not expected in a flattened path; its chord stands in for it.
+        in.covered = false;
+        segment(cur, q[2]);
+        cur = q[2];
+        break;
+      default:
+        segment(cur, start);
+        cur = start;
+        break;
+    }
+  }
+  if (open) segment(cur, start);
+  if (in.covered) in.segments.clear();
+  return in;
+}
+
+V2DTriangulation triangulateWithConstraints(const V2DTriangulationInput& input, bool evenOdd, bool conform) {
+  V2DTriangulation result;
+  if (input.vertices.empty() || input.constraints.empty()) return result;
+  // Corners are written in single precision: a coordinate beyond its range (or not finite)
+  // cannot be written, and gives no triangles, as a failed triangulation does.
+  for (const Point& p : input.vertices)
+    if (!finitePoint(p) || std::fabs(p.x) > FLT_MAX || std::fabs(p.y) > FLT_MAX) return result;
+  for (double s : input.segments)
+    if (!std::isfinite(s)) return result;
+
+  using namespace triangulation;
+  const std::span<const double> xy(reinterpret_cast<const double*>(input.vertices.data()), input.vertices.size() * 2);
+  const uint32_t base = (evenOdd ? kEvenOdd : 0u) | (input.covered ? 0u : kSegmentWinding);
+  // Marking constraints in a plain triangulation is the more dependable order; the design's
+  // order (constraints made before the vertices) is the fallback, and a refinement that fails
+  // both ways still leaves the unrefined triangles.
+  std::vector<uint32_t> attempts = {base | kVerticesFirst, base};
+  if (conform) {
+    attempts = {base | kConform | kVerticesFirst, base | kConform, base | kVerticesFirst, base};
+  }
+  WorkerAnswer answer;
+  for (uint32_t flags : attempts) {
+    const auto outcome = GtsWorkerClient::shared().request(flags, xy, input.constraints, input.segments, answer);
+    if (outcome == GtsWorkerClient::Outcome::Unavailable) return result;
+    if (outcome != GtsWorkerClient::Outcome::Answered) continue;
+    if (answer.status == kBadRequest) return result;
+    if (answer.status == kOk) break;
+  }
+  if (answer.status != kOk) return result;
+
+  const size_t total = input.vertices.size() + answer.newVertices.size() / 2;
+  for (uint32_t index : answer.triangles)
+    if (index >= total) return result;
+  for (double c : answer.newVertices)
+    if (!std::isfinite(c)) return result;
+  result.vertices = input.vertices;
+  for (size_t i = 0; i + 1 < answer.newVertices.size(); i += 2)
+    result.vertices.push_back({answer.newVertices[i], answer.newVertices[i + 1]});
+  result.triangles = std::move(answer.triangles);
+  return result;
+}
+
+void _triangleStructureForBezierPath(const BezierPath* path, bool conform, float zOffset, bool backfaces,
+                                     V2DTriangleList& triangles, V2DTriangleIndexMap&) {
+  if (!path) return;
+  const V2DTriangulationInput input = V2DCollectTriangulationInput(*path);
+  const V2DTriangulation t = triangulateWithConstraints(input, path->windingRule() == EvenOddWindingRule, conform);
+
+  // Phase 3: the corner queue, reversed whole for back faces.
+  std::vector<uint32_t> queue = t.triangles;
+  if (backfaces) std::reverse(queue.begin(), queue.end());
+  const size_t n = queue.size();
+  if (n == 0) return;
+  const V2DVector3 normal = backfaces ? V2DVector3{0, 0, -1} : V2DVector3{0, 0, 1};
+  if (!std::isfinite(zOffset)) zOffset = 0;
+  triangles.reserve(triangles.size() + n / 3);
+  V2DVector3 corner[3];
+  for (size_t i = 0; i < n; ++i) {
+    const Point& p = t.vertices[queue[i]];
+    corner[i % 3] = {float(p.x), float(p.y), zOffset};
+    if (i % 3 == 2) V2DAppendTriangle(triangles, nullptr, corner[0], corner[1], corner[2], normal, false);
+  }
+}
+
+V2DTriangleStructurePatch::V2DTriangleStructurePatch(const std::string& identifier) : Patch(identifier) {
+  userInfo().setMember("Vellum Triangle Structure With Vector", "name");
+  inputFlatness.setMinDoubleValue(0.0001);
+  inputFlatness.setDoubleValue(0.01);
+}
+
+bool V2DTriangleStructurePatch::execute(ExecutionContext*, double, const Arguments&) {
+  V2DTriangleList triangles;
+  V2DTriangleIndexMap triangleIndices;
+  if (const auto path = inputBezierPath.bezierPathValue()) {
+    const auto flat = path->bezierPathByFlatteningPathWithFlatness(inputFlatness.doubleValue());
+    _triangleStructureForBezierPath(flat.get(), inputConforming.booleanValue(), 0.0f, false, triangles, triangleIndices);
+  }
+  outputLines.setStructureValue(V2DMeshStructureFromTriangles(triangles, triangleIndices, false));
+  return true;
+}
+
+}  // namespace vellum

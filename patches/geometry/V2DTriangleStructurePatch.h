@@ -1,0 +1,61 @@
+// "Vellum Triangle Structure With Vector": fills a path's inside with triangles (a flat mesh at
+// constant z facing +z), by a constrained Delaunay triangulation made with GTS in a worker
+// process. The triangulation operation also makes the caps of the extrusion.
+#pragma once
+
+#include <vector>
+
+#include "host/Patch.h"
+#include "patches/geometry/TriangulationProtocol.h"
+#include "patches/geometry/V2DMeshStructure.h"
+#include "plugin/V2DBezierPathPort.h"
+
+namespace vellum {
+
+// Phase 1's output: the vertices and constraints collected from the path's committed runs, in
+// the order they were made, each constraint with its multiplicity (runs a -> b minus runs
+// b -> a over the whole path). When some segment the path's containment test looks at is not a
+// constraint (an open subpath's closing line, a dropped run), `covered` is false and
+// `segments` holds every segment of the path (x0, y0, x1, y1) for the outside test.
+struct V2DTriangulationInput {
+  std::vector<Point> vertices;
+  std::vector<triangulation::Constraint> constraints;
+  std::vector<double> segments;
+  bool covered = true;
+};
+
+V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path);
+
+// Phase 2: vertices (the input's, then any the triangulation added) and three indices per
+// triangle, counter-clockwise. Empty when the path gives no triangles (non-finite or
+// out-of-range coordinates, or every way of triangulating failed).
+struct V2DTriangulation {
+  std::vector<Point> vertices;
+  std::vector<uint32_t> triangles;
+};
+
+V2DTriangulation triangulateWithConstraints(const V2DTriangulationInput& input, bool evenOdd, bool conform);
+
+// The shared operation: appends the path's triangles to `triangles` (corners at z = zOffset,
+// normal (0, 0, 1); with `backfaces` the triangles in reverse order with reversed corners and
+// normal (0, 0, -1)). `triangleIndices` is left unchanged. The path is expected flattened.
+void _triangleStructureForBezierPath(const BezierPath* path, bool conform, float zOffset, bool backfaces,
+                                     V2DTriangleList& triangles, V2DTriangleIndexMap& triangleIndices);
+
+class V2DTriangleStructurePatch : public Patch {
+ public:
+  explicit V2DTriangleStructurePatch(const std::string& identifier);
+  bool execute(ExecutionContext* context, double time, const Arguments& arguments) override;
+
+  static void _triangleStructureForBezierPath(const BezierPath* path, bool conform, float zOffset, bool backfaces,
+                                              V2DTriangleList& triangles, V2DTriangleIndexMap& triangleIndices) {
+    vellum::_triangleStructureForBezierPath(path, conform, zOffset, backfaces, triangles, triangleIndices);
+  }
+
+  V2DBezierPathPort inputBezierPath{this, "inputBezierPath"};
+  NumberPort inputFlatness{this, "inputFlatness"};
+  BooleanPort inputConforming{this, "inputConforming"};
+  StructurePort outputLines{this, "outputLines"};
+};
+
+}  // namespace vellum
