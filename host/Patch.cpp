@@ -18,6 +18,29 @@ Port* Patch::portForKey(std::string_view key) const {
   return nullptr;
 }
 
+Structure Patch::state() const {
+  Structure values;
+  for (const Port* port : inputs_) values.setMember(port->value(), port->key());
+  Structure s;
+  s.setMember(std::make_shared<const Structure>(std::move(values)), kInputValuesKey);
+  return s;
+}
+
+bool Patch::setState(const Structure& state) {
+  StructureRef values = state.memberForKey(kInputValuesKey).structure();
+  if (!values) return true;
+  for (const Structure::Member& member : *values) {
+    Port* port = member.key ? portForKey(*member.key) : nullptr;
+    if (!port || !port->isInput()) continue;
+    try {
+      port->setValue(member.value);
+    } catch (const Exception&) {
+      // A saved value the port cannot hold is passed over, like any bad saved member.
+    }
+  }
+  return true;
+}
+
 bool Patch::deleteInputForKey(const std::string& key) {
   auto it = std::find_if(dynamicPorts_.begin(), dynamicPorts_.end(), [&](const auto& p) { return p->key() == key; });
   if (it == dynamicPorts_.end()) return false;

@@ -36,9 +36,11 @@ class Patch {
   const Structure& userInfo() const { return userInfo_; }
   const Value& _getUserInfo(std::string_view key) const { return userInfo_.memberForKey(key); }
 
-  // Saved with the composition.
-  virtual Structure state() const { return {}; }
-  virtual bool setState(const Structure&) { return true; }
+  // Saved with the composition. The base class keeps the input ports' values under
+  // "inputValues" (keyed by port key) and restores those that the ports exist for and can hold.
+  static constexpr const char* kInputValuesKey = "inputValues";
+  virtual Structure state() const;
+  virtual bool setState(const Structure& state);
 
   // Ports made at run time; the key must not be in use.
   template <class P>

@@ -29,9 +29,6 @@ void V2DBezierPathCombinePatch::removeBezierPath() {
 
 Structure V2DBezierPathCombinePatch::state() const {
   Structure s = Patch::state();
-  Structure values;
-  for (const Port* port : inputPorts()) values.setMember(port->value(), port->key());
-  s.setMember(std::make_shared<const Structure>(std::move(values)), kInputValuesKey);
   s.setMember(static_cast<int64_t>(bezierPaths.size()), kCountKey);
   return s;
 }
@@ -43,21 +40,8 @@ bool V2DBezierPathCombinePatch::setState(const Structure& state) {
   const int64_t count = saved.isNothing() ? 0 : std::min(saved.integerValue(), kMaxInputs);
   for (int64_t i = 0; i < count; ++i) addBezierPath();
 
-  const bool result = Patch::setState(state);
-  // The inputs exist now, so their saved values have somewhere to go. A value a port cannot
-  // hold is skipped, as bad members of any saved structure are.
-  if (StructureRef values = state.memberForKey(kInputValuesKey).structure()) {
-    for (const Structure::Member& member : *values) {
-      if (!member.key) continue;
-      Port* port = portForKey(*member.key);
-      if (!port || !port->isInput()) continue;
-      try {
-        port->setValue(member.value);
-      } catch (const Exception&) {
-      }
-    }
-  }
-  return result;
+  // The inputs exist now, so the base class has somewhere to restore their values.
+  return Patch::setState(state);
 }
 
 bool V2DBezierPathCombinePatch::execute(ExecutionContext*, double, const Arguments&) {

@@ -16,9 +16,6 @@ class V2DBezierPathCombinePatch : public Patch {
 
   static constexpr const char* kInspectorClassName = "V2DBezierPathCombinePatchUI";
   static constexpr const char* kCountKey = "bezierPathsCount";
-  // Where the values of the inputs are kept in the saved state (the host's base patch keeps
-  // none of its own, and the dynamic inputs' values must survive a save and load).
-  static constexpr const char* kInputValuesKey = "inputValues";
 
   // Appends the input "Vector n+1".
   void addBezierPath();

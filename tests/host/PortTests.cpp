@@ -104,3 +104,24 @@ TEST(PortTest, SameClassPortsConnect) {
   VirtualPort v(nullptr, "inputAny");
   EXPECT_TRUE(v.canConnectToPort(b.inputList));
 }
+
+TEST(PatchState, InputValuesSurviveASaveAndLoad) {
+  Probe saved;
+  saved.inputAmount.setDoubleValue(2.5);
+  saved.inputText.setStringValue("hello");
+  Structure state = saved.state();
+
+  Probe loaded;
+  auto* extra = loaded.createInputWithPortClass<NumberPort>("inputExtra");
+  Structure values = *state.memberForKey(Patch::kInputValuesKey).structure();
+  values.setMember(Value("not a number"), "inputExtra");  // cannot be held: passed over
+  values.setMember(Value(1), "inputGone");                // no such port: passed over
+  values.setMember(Value(9), "outputAmount");             // outputs are never restored
+  state.setMember(std::make_shared<const Structure>(values), Patch::kInputValuesKey);
+  EXPECT_TRUE(loaded.setState(state));
+  EXPECT_EQ(loaded.inputAmount.doubleValue(), 2.5);
+  EXPECT_EQ(loaded.inputText.stringValue(), "hello");
+  EXPECT_EQ(extra->doubleValue(), 0);
+  EXPECT_EQ(loaded.outputAmount.doubleValue(), 0);
+  EXPECT_TRUE(loaded.setState(Structure()));
+}
