@@ -8,6 +8,8 @@
 #include "patches/operators/V2DBezierPathCombinePatch.h"
 #include "patches/operators/V2DBezierPathMorphPatch.h"
 #include "patches/operators/V2DBezierPathNoisePatch.h"
+#include "patches/render/V2DImageWithBezierPathPatch.h"
+#include "patches/render/V2DImageWithBezierPathStructurePatch.h"
 #include "patches/sources/PrimitiveShapePatches.h"
 #include "patches/sources/V2DBezierPathCommandPatches.h"
 #include "patches/sources/V2DBezierPathWithPointStructurePatches.h"
@@ -35,7 +37,7 @@ constexpr std::optional<unsigned> k1 = 1u;
 
 const std::vector<CatalogueRow>& catalogueRows() {
   static const std::vector<CatalogueRow> rows = {
-      {"V2DImageWithBezierPathPatch", "Vellum Image With Vector", true, kDefault, kDefault, nullptr},
+      {"V2DImageWithBezierPathPatch", "Vellum Image With Vector", true, kDefault, kDefault, make<V2DImageWithBezierPathPatch>},
       {"V2DBezierPathWithStringPatch", "Vellum Vector With String", true, k0, k0, make<V2DBezierPathWithStringPatch>},
       {"V2DLineStructurePatch", "Vellum Line Structure With Vector", true, k0, k0, nullptr},
       {"V2DBezierPathContainsPointPatch", "Vellum Vector Contains Point", true, k0, k0, make<V2DBezierPathContainsPointPatch>},
@@ -65,7 +67,8 @@ const std::vector<CatalogueRow>& catalogueRows() {
       {"V2DBezierPathResamplePatch", "Vellum Vector Resample", true, k0, k0, make<V2DBezierPathResamplePatch>},
       {"V2DGridPatch", "Vellum Grid With Vector", true, k0, k0, nullptr},
       {"V2DBezierPathStructureWithSVGPatch", "Vellum Vector With SVG", false, k0, k0, nullptr},
-      {"V2DImageWithBezierPathStructurePatch", "Vellum Image With Vector Structure", true, k0, k0, nullptr},
+      {"V2DImageWithBezierPathStructurePatch", "Vellum Image With Vector Structure", true, k0, k0,
+       make<V2DImageWithBezierPathStructurePatch>},
       {"V2DBezierPathWithCurveStructurePatch", "Vellum Vector With Curve Structure", true, k0, k0, make<V2DBezierPathWithCurveStructurePatch>},
       {"V2DBezierPathCommandsPatch", "Vellum Vector Commands", true, k0, k0, make<V2DBezierPathCommandsPatch>},
   };

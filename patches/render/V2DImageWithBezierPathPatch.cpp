@@ -1,0 +1,61 @@
+#include "patches/render/V2DImageWithBezierPathPatch.h"
+
+#include <cmath>
+
+namespace vellum {
+
+V2DImageWithBezierPathPatch::V2DImageWithBezierPathPatch(const std::string& identifier) : Patch(identifier) {
+  userInfo().setMember("Vellum Image With Vector", "name");
+  inputMode.setMaxIndexValue(2);
+  inputStrokeWidth.setMinDoubleValue(0.0001);
+  inputStrokeCapStyle.setMaxIndexValue(2);
+  inputStrokeJoinStyle.setMaxIndexValue(2);
+  inputStrokeMiterLimit.setMinDoubleValue(0);
+  inputFillRule.setMaxIndexValue(1);
+  inputShadowBlur.setMinDoubleValue(0);
+  inputFlatness.setMinDoubleValue(0.0001);
+}
+
+void V2DImageWithBezierPathPatch::disable(ExecutionContext*) { bmp.reset(); }
+
+Structure V2DImageWithBezierPathPatch::pathEntryStructure() const {
+  Structure entry;
+  // The input path is shared with other patches: the settings go on a copy.
+  if (BezierPathRef input = inputBezierPath.bezierPathValue()) {
+    std::shared_ptr<BezierPath> path = input->copy();
+    path->setLineCapStyle(int(inputStrokeCapStyle.indexValue()));
+    path->setLineJoinStyle(int(inputStrokeJoinStyle.indexValue()));
+    path->setLineWidth(inputStrokeWidth.doubleValue());
+    path->setMiterLimit(inputStrokeMiterLimit.doubleValue());
+    path->setWindingRule(int(inputFillRule.indexValue()));
+    std::vector<double> dash;
+    if (StructureRef pattern = inputStrokeDashPattern.structureValue())
+      for (const Value& length : pattern->arrayRepresentation()) dash.push_back(length.doubleValue());
+    path->setLineDash(std::move(dash), inputStrokeDashPhase.doubleValue());
+    entry.addMember(Value(ObjectRef(std::move(path))), "path");
+  }
+  entry.addMember(Value(int64_t(inputMode.indexValue())), "strokefill");
+  entry.addMember(inputStrokeColor.value(), "stroke");
+  entry.addMember(inputFillColor.value(), "fill");
+  if (inputShadow.booleanValue()) {
+    const double angle = inputShadowAngle.doubleValue() * 3.141592653589793 / 180;
+    const double distance = inputShadowOffset.doubleValue();
+    entry.addMember(inputShadow.value(), "shadow");
+    entry.addMember(Size{distance * std::cos(angle), distance * std::sin(angle)}, "shadow-offset");
+    entry.addMember(inputShadowBlur.value(), "shadow-blur");
+    entry.addMember(inputShadowColor.value(), "shadow-color");
+  }
+  Structure structure;
+  structure.addMember(Value(std::make_shared<const Structure>(std::move(entry))));
+  return structure;
+}
+
+bool V2DImageWithBezierPathPatch::execute(ExecutionContext*, double, const Arguments&) {
+  const Structure structure = pathEntryStructure();
+  outputImage.setImageValue(V2DImageWithBezierPathStructurePatch::_newImageWithBezierPathStructure(
+      &structure, inputFlatness.doubleValue(), double(inputWidth.indexValue()), double(inputHeight.indexValue()),
+      inputAntialias.booleanValue(), inputBackgroundColor.value(), bmp, bmpSize));
+  return true;
+}
+
+}  // namespace vellum

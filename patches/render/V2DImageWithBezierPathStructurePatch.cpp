@@ -1,0 +1,450 @@
+#include "patches/render/V2DImageWithBezierPathStructurePatch.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <numbers>
+#include <vector>
+
+#include "path/BezierPath.h"
+
+namespace vellum {
+
+namespace {
+
+struct CairoDeleter {
+  void operator()(cairo_t* cr) const { cairo_destroy(cr); }
+  void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+  void operator()(cairo_pattern_t* p) const { cairo_pattern_destroy(p); }
+};
+using Context = std::unique_ptr<cairo_t, CairoDeleter>;
+using Surface = std::unique_ptr<cairo_surface_t, CairoDeleter>;
+using Pattern = std::unique_ptr<cairo_pattern_t, CairoDeleter>;
+
+// Port minimum of every flatness input; also what a flatness that is not a positive number
+// means here (Cairo would recurse without end on a NaN tolerance).
+constexpr double kMinFlatness = 0.0001;
+// A dash pattern so fine that the stroke would be cut into more periods than this is drawn
+// solid: Cairo's dasher walks every period, so the work must stay bounded.
+constexpr double kMaxDashPeriods = 1 << 20;
+// Box blurs above this size are done on a coverage plane scaled down to keep them near it.
+constexpr uint64_t kMaxFullResolutionBox = 128;
+constexpr double kReducedBox = 64;
+
+bool isFinite(const Rect& r) {
+  return std::isfinite(r.origin.x) && std::isfinite(r.origin.y) && std::isfinite(r.size.width) &&
+         std::isfinite(r.size.height);
+}
+
+// The path of an entry the renderer draws and measures, or null: a path with elements, every
+// coordinate finite. A NaN or infinite coordinate has no place in a bitmap; such an entry is a
+// bad member and is skipped like one.
+std::shared_ptr<const BezierPath> drawablePath(const Structure& entry) {
+  auto path = entry.memberForKey("path").objectAs<BezierPath>();
+  if (!path || path->isEmpty()) return nullptr;
+  for (const Point& p : path->data().points)
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) return nullptr;
+  return path;
+}
+
+// NaN, infinite and negative widths draw no stroke and add no stroke margin. Wider strokes
+// than kMaxLineWidth are drawn at that width: Cairo works in 24.8 fixed point, and a stroke
+// whose outline leaves that range comes out as garbage, while 2^22 pixels already covers any
+// image around a path near it.
+constexpr double kMaxLineWidth = 1 << 22;
+double drawnLineWidth(const BezierPath& path) {
+  double w = path.lineWidth();
+  return std::isfinite(w) && w > 0 ? std::min(w, kMaxLineWidth) : 0;
+}
+
+bool isFillOnly(const Structure& entry) { return entry.memberForKey("strokefill").integerValue() == 1; }
+
+// Length of the control polygon: never shorter than the path it bounds.
+double controlPolygonLength(const BezierPath& path) {
+  const auto& d = path.data();
+  double length = 0;
+  Point last{}, start{};
+  for (size_t i = 0; i < d.size(); ++i) {
+    const Point* q = d.points.data() + d.offsets[i];
+    switch (d.kinds[i]) {
+      case detail::kMove: last = start = q[0]; break;
+      case detail::kLine: length += std::hypot(q[0].x - last.x, q[0].y - last.y); last = q[0]; break;
+      case detail::kCurve:
+        length += std::hypot(q[0].x - last.x, q[0].y - last.y) + std::hypot(q[1].x - q[0].x, q[1].y - q[0].y) +
+                  std::hypot(q[2].x - q[1].x, q[2].y - q[1].y);
+        last = q[2];
+        break;
+      default: length += std::hypot(start.x - last.x, start.y - last.y); last = start; break;
+    }
+  }
+  return length;
+}
+
+// How one entry is painted, read once and used for the shape and for its shadow's coverage.
+struct EntryPaint {
+  bool fill = false, stroke = false, evenOdd = false;
+  std::optional<Color> fillColor, strokeColor;
+  double lineWidth = 0, miterLimit = 10, dashPhase = 0;
+  cairo_line_cap_t cap = CAIRO_LINE_CAP_BUTT;
+  cairo_line_join_t join = CAIRO_LINE_JOIN_MITER;
+  std::vector<double> dash;  // empty: solid
+};
+
+EntryPaint entryPaint(const Structure& entry, const BezierPath& path) {
+  EntryPaint p;
+  const int64_t mode = entry.memberForKey("strokefill").integerValue();
+  p.fill = mode == 1 || mode == 2;
+  p.evenOdd = path.windingRule() == EvenOddWindingRule;
+  p.fillColor = createCGColorFromColor(entry.memberForKey("fill"));
+  p.strokeColor = createCGColorFromColor(entry.memberForKey("stroke"));
+  p.lineWidth = drawnLineWidth(path);
+  p.stroke = mode != 1 && p.lineWidth > 0;
+  switch (path.lineCapStyle()) {
+    case RoundLineCapStyle: p.cap = CAIRO_LINE_CAP_ROUND; break;
+    case SquareLineCapStyle: p.cap = CAIRO_LINE_CAP_SQUARE; break;
+    default: p.cap = CAIRO_LINE_CAP_BUTT; break;
+  }
+  switch (path.lineJoinStyle()) {
+    case RoundLineJoinStyle: p.join = CAIRO_LINE_JOIN_ROUND; break;
+    case BevelLineJoinStyle: p.join = CAIRO_LINE_JOIN_BEVEL; break;
+    default: p.join = CAIRO_LINE_JOIN_MITER; break;
+  }
+  const double miter = path.miterLimit();
+  p.miterLimit = std::isnan(miter) ? 10 : std::max(miter, 0.0);
+
+  // A pattern Cairo cannot hold (a negative or non-finite length, or nothing but zeros) would
+  // put the context into a permanent error state; it means a solid line.
+  const std::vector<double>& dash = path.lineDash();
+  if (p.stroke && !dash.empty()) {
+    double period = 0;
+    bool valid = true;
+    for (double length : dash) {
+      if (!std::isfinite(length) || length < 0) valid = false;
+      period += length;
+    }
+    if (dash.size() % 2) period *= 2;
+    if (valid && period > 0 && std::isfinite(period) && controlPolygonLength(path) / period <= kMaxDashPeriods) {
+      p.dash = dash;
+      p.dashPhase = std::isfinite(path.dashPhase()) ? path.dashPhase() : 0;
+    }
+  }
+  return p;
+}
+
+void paintEntry(cairo_t* cr, const QuartzPath& path, const EntryPaint& p) {
+  path.appendTo(cr);
+  cairo_set_fill_rule(cr, p.evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+  if (p.fill && p.fillColor) {
+    const Color& c = *p.fillColor;
+    cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
+    cairo_fill_preserve(cr);
+  }
+  if (p.stroke && p.strokeColor) {
+    cairo_set_line_width(cr, p.lineWidth);
+    cairo_set_line_cap(cr, p.cap);
+    cairo_set_line_join(cr, p.join);
+    cairo_set_miter_limit(cr, p.miterLimit);
+    cairo_set_dash(cr, p.dash.data(), int(p.dash.size()), p.dashPhase);
+    const Color& c = *p.strokeColor;
+    cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
+    cairo_stroke_preserve(cr);
+  }
+  cairo_new_path(cr);
+}
+
+struct Shadow {
+  double dx = 0, dy = 0, blur = 0;  // pixels, y up
+  Color color;
+};
+
+// An entry's shadow, or nothing when it casts none: no "shadow" member, no colour (or a clear
+// one), or an offset that is not finite (a shadow at infinity lands on no pixel).
+std::optional<Shadow> entryShadow(const Structure& entry) {
+  if (!entry.hasKey("shadow")) return std::nullopt;
+  std::optional<Color> color = createCGColorFromColor(entry.memberForKey("shadow-color"));
+  if (!color || color->alpha <= 0) return std::nullopt;
+  Shadow s;
+  if (const Size* offset = entry.memberForKey("shadow-offset").size()) {
+    s.dx = offset->width;
+    s.dy = offset->height;
+  }
+  if (!std::isfinite(s.dx) || !std::isfinite(s.dy)) return std::nullopt;
+  const double blur = entry.memberForKey("shadow-blur").doubleValue();
+  s.blur = blur > 0 ? std::min(blur, render_detail::kMaxShadowBlur) : 0;
+  s.color = *color;
+  return s;
+}
+
+// The shadow of one entry, painted under the shape: the coverage of fill and stroke together,
+// drawn moved by the offset into an alpha plane that reaches as far as the blur can carry it
+// into the image, blurred, then used as a mask for the shadow colour.
+void paintShadow(cairo_t* target, int width, int height, double tolerance, const BezierPath& path,
+                 const QuartzPath& qpath, const EntryPaint& p, const Shadow& s) {
+  // The ink's box in device pixels: control points (which enclose the curves) grown by the
+  // farthest a stroke reaches (half the width, or the miter tip, or a square cap's corner).
+  Rect box = path.controlPointBounds();
+  double reach = 1;  // antialiasing
+  if (p.stroke && p.strokeColor) {
+    double factor = 1;
+    if (p.join == CAIRO_LINE_JOIN_MITER) factor = std::max(factor, p.miterLimit);
+    if (p.cap == CAIRO_LINE_CAP_SQUARE) factor = std::max(factor, std::numbers::sqrt2);
+    reach += p.lineWidth / 2 * factor;
+  }
+  double x0 = box.origin.x, y0 = box.origin.y, x1 = x0 + box.size.width, y1 = y0 + box.size.height;
+  cairo_user_to_device(target, &x0, &y0);
+  cairo_user_to_device(target, &x1, &y1);
+  const double dx = s.dx, dy = -s.dy;  // device rows run down
+  double ex0 = std::min(x0, x1) - reach + dx, ex1 = std::max(x0, x1) + reach + dx;
+  double ey0 = std::min(y0, y1) - reach + dy, ey1 = std::max(y0, y1) + reach + dy;
+
+  const double sigma = s.blur / 2;
+  const uint64_t d = render_detail::boxBlurSize(sigma);
+  // Wide blurs are smooth: do them on a plane scaled down by `scale` so the box stays small,
+  // which bounds both the plane's size and the time, whatever the blur.
+  const double scale = d > kMaxFullResolutionBox ? std::ceil(double(d) / kReducedBox) : 1;
+  const uint64_t ds = scale == 1 ? d : render_detail::boxBlurSize(sigma / scale);
+  const double blurReach = std::ceil(3 * (double(ds) / 2 + 1)) * scale;
+
+  // Where the shadow can land: within the image, within the blur's reach of the moved ink.
+  const double tx0 = std::max(0.0, std::floor(ex0 - blurReach)), ty0 = std::max(0.0, std::floor(ey0 - blurReach));
+  const double tx1 = std::min(double(width), std::ceil(ex1 + blurReach));
+  const double ty1 = std::min(double(height), std::ceil(ey1 + blurReach));
+  if (!(tx0 < tx1 && ty0 < ty1)) return;
+
+  // The plane covers that area grown by the blur's reach, so the blur sees every sample that
+  // can reach a pixel of the area.
+  const double bx0 = tx0 - blurReach, by0 = ty0 - blurReach;
+  const int bw = int(std::ceil((tx1 - tx0 + 2 * blurReach) / scale));
+  const int bh = int(std::ceil((ty1 - ty0 + 2 * blurReach) / scale));
+  Surface coverage(cairo_image_surface_create(CAIRO_FORMAT_A8, bw, bh));
+  if (cairo_surface_status(coverage.get()) != CAIRO_STATUS_SUCCESS) return;
+  {
+    Context cc(cairo_create(coverage.get()));
+    cairo_set_tolerance(cc.get(), tolerance);
+    cairo_set_antialias(cc.get(), cairo_get_antialias(target));
+    cairo_matrix_t ctm;
+    cairo_get_matrix(target, &ctm);
+    cairo_scale(cc.get(), 1 / scale, 1 / scale);
+    cairo_translate(cc.get(), dx - bx0, dy - by0);
+    cairo_transform(cc.get(), &ctm);
+    paintEntry(cc.get(), qpath, p);
+  }
+  cairo_surface_flush(coverage.get());
+  render_detail::gaussianLikeBlur(cairo_image_surface_get_data(coverage.get()), bw, bh,
+                                  cairo_image_surface_get_stride(coverage.get()), ds);
+  cairo_surface_mark_dirty(coverage.get());
+
+  Pattern mask(cairo_pattern_create_for_surface(coverage.get()));
+  cairo_matrix_t toPlane;
+  cairo_matrix_init_scale(&toPlane, 1 / scale, 1 / scale);
+  cairo_matrix_translate(&toPlane, -bx0, -by0);
+  cairo_pattern_set_matrix(mask.get(), &toPlane);
+  cairo_pattern_set_filter(mask.get(), scale == 1 ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_BILINEAR);
+  cairo_save(target);
+  cairo_identity_matrix(target);
+  cairo_rectangle(target, tx0, ty0, tx1 - tx0, ty1 - ty0);
+  cairo_clip(target);
+  cairo_set_source_rgba(target, s.color.red, s.color.green, s.color.blue, s.color.alpha);
+  cairo_mask(target, mask.get());
+  cairo_restore(target);
+}
+
+// One box pass over a line: out[i] = mean of the d samples starting `left` before i.
+void boxPass(const float* in, float* out, int n, int64_t d, int64_t left, std::vector<double>& prefix) {
+  prefix[0] = 0;
+  for (int i = 0; i < n; ++i) prefix[i + 1] = prefix[i] + in[i];
+  const double inv = 1.0 / double(d);
+  for (int i = 0; i < n; ++i) {
+    const int64_t a = std::clamp<int64_t>(int64_t(i) - left, 0, n);
+    const int64_t b = std::clamp<int64_t>(int64_t(i) - left + d, 0, n);
+    out[i] = float((prefix[b] - prefix[a]) * inv);
+  }
+}
+
+void threeBoxes(std::vector<float>& line, std::vector<float>& scratch, std::vector<double>& prefix, int n, int64_t d) {
+  if (d % 2) {
+    const int64_t left = (d - 1) / 2;
+    boxPass(line.data(), scratch.data(), n, d, left, prefix);
+    boxPass(scratch.data(), line.data(), n, d, left, prefix);
+    boxPass(line.data(), scratch.data(), n, d, left, prefix);
+  } else {
+    boxPass(line.data(), scratch.data(), n, d, d / 2, prefix);
+    boxPass(scratch.data(), line.data(), n, d, d / 2 - 1, prefix);
+    boxPass(line.data(), scratch.data(), n, d + 1, d / 2, prefix);
+  }
+  line.swap(scratch);
+}
+
+uint8_t toByte(float v) { return uint8_t(std::clamp(std::lround(v), 0L, 255L)); }
+
+}  // namespace
+
+// ---- shared operations ------------------------------------------------------------------
+
+Rect bezierPathStructureBounds(const Structure::List& members, bool includeStroke) {
+  double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  for (const Structure::Member& member : members) {
+    StructureRef entry = member.value.structure();
+    if (!entry) continue;
+    auto path = drawablePath(*entry);
+    if (!path) continue;
+    Rect r = path->bounds();
+    if (includeStroke && !isFillOnly(*entry)) {
+      const double w = drawnLineWidth(*path);
+      r = {{r.origin.x - w, r.origin.y - w}, {r.size.width + 2 * w, r.size.height + 2 * w}};
+    }
+    if (!isFinite(r)) continue;  // finite points whose box overflows
+    x0 = std::min(x0, r.origin.x);
+    y0 = std::min(y0, r.origin.y);
+    x1 = std::max(x1, r.origin.x + r.size.width);
+    y1 = std::max(y1, r.origin.y + r.size.height);
+  }
+  return {{x0, y0}, {x1 - x0, y1 - y0}};
+}
+
+bool reserveBitmapBuffer(BitmapBuffer& buffer, uint64_t& capacity, uint64_t needed) {
+  // capacity / 2 < needed is capacity < 2 x needed without the overflow.
+  if (buffer && needed <= capacity && capacity / 2 < needed) return true;
+  buffer.reset();
+  if (needed > SIZE_MAX) return false;
+  buffer.reset(static_cast<uint8_t*>(std::calloc(needed ? size_t(needed) : 1, 1)));
+  if (!buffer) return false;
+  capacity = needed;
+  return true;
+}
+
+std::optional<Color> createCGColorFromColor(const Value& value) {
+  const Color* c = value.color();
+  if (!c) return std::nullopt;
+  auto unit = [](double x) { return std::isnan(x) ? 0.0 : std::clamp(x, 0.0, 1.0); };
+  return Color::colorWithRed(unit(c->red), unit(c->green), unit(c->blue), unit(c->alpha));
+}
+
+namespace render_detail {
+
+uint64_t boxBlurSize(double sigma) {
+  if (!(sigma > 0)) return 0;
+  return uint64_t(std::floor(sigma * 3 * std::sqrt(2 * std::numbers::pi) / 4 + 0.5));
+}
+
+void gaussianLikeBlur(uint8_t* plane, int width, int height, int stride, uint64_t d) {
+  if (d <= 1 || width <= 0 || height <= 0) return;
+  const int64_t box = int64_t(std::min<uint64_t>(d, uint64_t(1) << 40));
+  const int longest = std::max(width, height);
+  const size_t n = size_t(longest);
+  std::vector<float> line(n), scratch(n);
+  std::vector<double> prefix(size_t(longest) + 1);
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = plane + size_t(y) * size_t(stride);
+    for (int x = 0; x < width; ++x) line[x] = row[x];
+    threeBoxes(line, scratch, prefix, width, box);
+    for (int x = 0; x < width; ++x) row[x] = toByte(line[x]);
+  }
+  for (int x = 0; x < width; ++x) {
+    for (int y = 0; y < height; ++y) line[y] = plane[size_t(y) * size_t(stride) + size_t(x)];
+    threeBoxes(line, scratch, prefix, height, box);
+    for (int y = 0; y < height; ++y) plane[size_t(y) * size_t(stride) + size_t(x)] = toByte(line[y]);
+  }
+}
+
+}  // namespace render_detail
+
+// ---- the renderer -----------------------------------------------------------------------
+
+std::shared_ptr<Image> V2DImageWithBezierPathStructurePatch::_newImageWithBezierPathStructure(
+    const Structure* structure, double flatness, double width, double height, bool antialias,
+    const Value& backgroundColor, BitmapBuffer& bitmap, uint64_t& bitmapSize) {
+  static const Structure::List kNoMembers;
+  const Structure::List& members = structure ? structure->list() : kNoMembers;
+  auto answerNothing = [&]() -> std::shared_ptr<Image> {
+    bitmap.reset();  // the capacity keeps its value; it only matters while there is a buffer
+    return nullptr;
+  };
+
+  // Either side not positive (NaN included) means automatic size for both.
+  const bool automatic = !(width > 0) || !(height > 0);
+  const Rect r = automatic ? bezierPathStructureBounds(members, true) : Rect{{0, 0}, {width, height}};
+  if (!(r.size.width > 0) || !(r.size.height > 0)) return answerNothing();
+  if (!(r.size.width <= double(kMaxImageSide)) || !(r.size.height <= double(kMaxImageSide))) return answerNothing();
+  const uint64_t w = uint64_t(std::ceil(r.size.width)), h = uint64_t(std::ceil(r.size.height));
+  const uint64_t bytesPerRow = 4 * w, needed = h * bytesPerRow;
+  if (needed > kMaxImageBytes) return answerNothing();
+
+  try {
+    if (!reserveBitmapBuffer(bitmap, bitmapSize, needed)) return answerNothing();
+    // The buffer holds Cairo's native pixels while drawing; they become R, G, B, A bytes when
+    // the image is taken.
+    std::memset(bitmap.get(), 0, needed);
+    Surface surface(
+        cairo_image_surface_create_for_data(bitmap.get(), CAIRO_FORMAT_ARGB32, int(w), int(h), int(bytesPerRow)));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return answerNothing();
+    Context context(cairo_create(surface.get()));
+    cairo_t* cr = context.get();
+    const double tolerance = flatness > 0 ? flatness : kMinFlatness;
+    cairo_set_tolerance(cr, tolerance);
+    cairo_set_antialias(cr, antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
+    if (std::optional<Color> bg = createCGColorFromColor(backgroundColor)) {
+      cairo_set_source_rgba(cr, bg->red, bg->green, bg->blue, bg->alpha);
+      cairo_rectangle(cr, 0, 0, double(w), double(h));
+      cairo_fill(cr);
+    }
+    // Drawing space: y up from the lower-left corner; at automatic size the drawing's
+    // lower-left corner is the image's.
+    cairo_translate(cr, 0, double(h));
+    cairo_scale(cr, 1, -1);
+    if (automatic) cairo_translate(cr, -r.origin.x, -r.origin.y);
+
+    for (const Structure::Member& member : members) {
+      StructureRef entry = member.value.structure();
+      if (!entry) continue;
+      auto path = drawablePath(*entry);
+      if (!path) continue;
+      const EntryPaint paint = entryPaint(*entry, *path);
+      const QuartzPath qpath = path->quartzPath();
+      if (std::optional<Shadow> shadow = entryShadow(*entry))
+        paintShadow(cr, int(w), int(h), tolerance, *path, qpath, paint, *shadow);
+      paintEntry(cr, qpath, paint);
+    }
+    if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) return answerNothing();
+    cairo_surface_flush(surface.get());
+
+    // Cairo keeps each pixel as one native-endian 32-bit word A R G B; the image wants bytes.
+    std::vector<uint8_t> rgba(needed);
+    const uint8_t* from = bitmap.get();
+    for (uint64_t i = 0; i < needed; i += 4) {
+      uint32_t px;
+      std::memcpy(&px, from + i, 4);
+      rgba[i] = uint8_t(px >> 16);
+      rgba[i + 1] = uint8_t(px >> 8);
+      rgba[i + 2] = uint8_t(px);
+      rgba[i + 3] = uint8_t(px >> 24);
+    }
+    return std::make_shared<Image>(int(w), int(h), std::move(rgba));
+  } catch (const std::bad_alloc&) {
+    return answerNothing();
+  }
+}
+
+// ---- the patch --------------------------------------------------------------------------
+
+V2DImageWithBezierPathStructurePatch::V2DImageWithBezierPathStructurePatch(const std::string& identifier)
+    : Patch(identifier) {
+  userInfo().setMember("Vellum Image With Vector Structure", "name");
+  inputFlatness.setMinDoubleValue(kMinFlatness);
+  inputFlatness.setDoubleValue(0.01);
+}
+
+void V2DImageWithBezierPathStructurePatch::disable(ExecutionContext*) { bmp.reset(); }
+
+bool V2DImageWithBezierPathStructurePatch::execute(ExecutionContext*, double, const Arguments&) {
+  StructureRef paths = inputBezierPaths.structureValue();
+  outputImage.setImageValue(_newImageWithBezierPathStructure(
+      paths.get(), inputFlatness.doubleValue(), double(inputWidth.indexValue()), double(inputHeight.indexValue()),
+      inputAntialias.booleanValue(), inputBackgroundColor.value(), bmp, bmpSize));
+  return true;
+}
+
+}  // namespace vellum
