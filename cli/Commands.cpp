@@ -39,12 +39,15 @@ fs::path prepare(const fs::path& folder, const std::string& fileName) {
 Json writeOutputs(const Composition& composition, const fs::path& folder, const std::string& frameSuffix,
                   bool wantJson) {
   Json result = Json::object();
+  std::set<std::string> taken;
+  for (const auto& output : composition.outputs())
+    if (!output.extension.empty()) taken.insert(withFrameSuffix(output.name, frameSuffix));
   for (const auto& output : composition.outputs()) {
     const Value value = output.port->value();
     const std::string fileName = withFrameSuffix(output.name, frameSuffix);
     const std::string& ext = output.extension;
     std::string stem = ext.empty() ? fileName : (fs::path(fileName).parent_path() / fs::path(fileName).stem()).string();
-    ImageSink images(folder, stem);
+    ImageSink images(folder, stem, &taken);
     std::optional<Json> json;
 
     if (ext == "png") {

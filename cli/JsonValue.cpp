@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "host/Bundle.h"
 #include "host/Exception.h"
 #include "host/Image.h"
 #include "host/Structure.h"
@@ -14,7 +15,11 @@ namespace vellum::cli {
 namespace fs = std::filesystem;
 
 std::string ImageSink::write(const Image& image) {
-  std::string name = stem_ + (written_.empty() ? "" : "-" + std::to_string(written_.size() + 1)) + ".png";
+  std::string name;
+  for (size_t n = written_.size() + 1;; ++n) {
+    name = stem_ + (n == 1 ? "" : "-" + std::to_string(n)) + ".png";
+    if (!taken_ || taken_->insert(name).second) break;
+  }
   image.writePNG((folder_ / name).string());
   written_.push_back(name);
   return name;
@@ -204,6 +209,10 @@ Value fromJson(const Json& j, const fs::path& baseFolder) {
           s->addMember(std::move(member), key);
         ++position;
       }
+      // Other "$" forms belong to a plug-in's objects ({"$path": ...}): the loaded plug-ins
+      // make them; one that none knows stays a plain keyed structure.
+      if (!j.empty() && j.begin().key().starts_with("$"))
+        if (ObjectRef object = Bundle::objectFromRepresentation(Value(StructureRef(s)))) return Value(object);
       return Value(StructureRef(std::move(s)));
     }
     default: throw UsageError("a JSON " + std::string(j.type_name()) + " is no value");

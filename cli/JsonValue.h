@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -22,10 +23,12 @@ class UsageError : public std::runtime_error {
 };
 
 // Where images met while printing a value are written: the first as STEM.png, then
-// STEM-2.png, STEM-3.png, ... in `folder`. Without a sink images print without a file.
+// STEM-2.png, STEM-3.png, ... in `folder`, passing over names in `taken` (the run's other files,
+// so that no output overwrites another). Without a sink images print without a file.
 class ImageSink {
  public:
-  ImageSink(std::filesystem::path folder, std::string stem) : folder_(std::move(folder)), stem_(std::move(stem)) {}
+  ImageSink(std::filesystem::path folder, std::string stem, std::set<std::string>* taken = nullptr)
+      : folder_(std::move(folder)), stem_(std::move(stem)), taken_(taken) {}
   // Writes the image and answers its file name (relative to the folder).
   std::string write(const Image& image);
   const std::vector<std::string>& written() const { return written_; }
@@ -33,6 +36,7 @@ class ImageSink {
  private:
   std::filesystem::path folder_;
   std::string stem_;
+  std::set<std::string>* taken_;
   std::vector<std::string> written_;
 };
 

@@ -45,6 +45,13 @@ Bundle& Bundle::load(const std::string& path) {
   return *owned().back();
 }
 
+ObjectRef Bundle::objectFromRepresentation(const Value& representation) {
+  for (const Bundle* b : listed())
+    if (b->module_->objectFromRepresentation)
+      if (ObjectRef o = b->module_->objectFromRepresentation(representation)) return o;
+  return nullptr;
+}
+
 const PatchClass* Bundle::classNamed(std::string_view name) const {
   for (const PatchClass* c : module_->classes())
     if (c->name == name) return c;

@@ -17,6 +17,9 @@ struct PluginModule {
   void (*registerNodesWithManager)(NodeManager& manager);
   // Every patch class the module holds, registered or not.
   const std::vector<const PatchClass*>& (*classes)();
+  // Makes one of the module's objects from its plain representation (Object::representation);
+  // null when the representation is none of the module's. May be absent.
+  ObjectRef (*objectFromRepresentation)(const Value& representation) = nullptr;
 };
 
 extern "C" {
@@ -31,6 +34,8 @@ class Bundle {
   static Bundle& load(const std::string& path);
   // Every bundle loaded in this process, in load order.
   static const std::vector<Bundle*>& allBundles();
+  // The first object a loaded bundle makes from this representation; null when none does.
+  static ObjectRef objectFromRepresentation(const Value& representation);
 
   const std::string& bundlePath() const { return path_; }
   const PluginModule& module() const { return *module_; }

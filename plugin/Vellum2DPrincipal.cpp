@@ -14,6 +14,7 @@
 #include "patches/sources/V2DBezierPathCommandPatches.h"
 #include "patches/sources/V2DBezierPathWithPointStructurePatches.h"
 #include "patches/sources/V2DBezierPathWithStringPatch.h"
+#include "path/BezierPath.h"
 
 namespace vellum {
 
@@ -114,8 +115,15 @@ void Vellum2DPrincipal::registerNodesWithManager(NodeManager& manager) {
 
 }  // namespace vellum
 
+namespace {
+vellum::ObjectRef objectFromRepresentation(const vellum::Value& representation) {
+  return vellum::BezierPath::fromRepresentation(representation);
+}
+}  // namespace
+
 extern "C" __attribute__((visibility("default"))) const vellum::PluginModule* vellum_plugin_module() {
   static const vellum::PluginModule module{vellum::PluginModule::kInterfaceVersion, vellum::Vellum2DPrincipal::className,
-                                           &vellum::Vellum2DPrincipal::registerNodesWithManager, &vellum::patchClasses};
+                                           &vellum::Vellum2DPrincipal::registerNodesWithManager, &vellum::patchClasses,
+                                           &objectFromRepresentation};
   return &module;
 }

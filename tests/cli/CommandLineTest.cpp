@@ -226,3 +226,31 @@ TEST_F(CommandLine, PatchesListsClassesPortsAndAnswers) {
                        "  input  inputThrow               BooleanPort           default false\n"),
             std::string::npos);
 }
+
+// Through the real plug-in: paths written inside a structure reach the patch as paths, and an
+// image printed by a .json output never overwrites a .png output of the same stem.
+TEST_F(CommandLine, PathsInsideStructuresAndImageNamesThatDoNotCollide) {
+  writeFile(folder / "c.json", R"({
+    "patches": {
+      "draw": {"class": "Vellum Image With Vector Structure", "inputs": {"inputBezierPaths": [
+        {"path": {"$path": [["moveto", 0, 0], ["lineto", 4, 0], ["lineto", 4, 2], ["lineto", 0, 2], ["close"]]},
+         "strokefill": 1, "fill": {"$color": [1, 0, 0, 1]}}]}},
+      "other": {"class": "Vellum Image With Vector Structure", "inputs": {"inputBezierPaths": [
+        {"path": {"$path": [["moveto", 0, 0], ["lineto", 2, 0], ["lineto", 2, 2], ["close"]]},
+         "strokefill": 1, "fill": {"$color": [0, 0, 1, 1]}}]}}
+    },
+    "outputs": {"pic.png": "draw.outputImage", "pic.json": "other.outputImage"}
+  })");
+  auto r = runVellum(folder.path(), {"run", "c.json", "--out", "out"}, false);
+  ASSERT_EQ(r.status, 0) << r.err;
+  Image red = Image::readPNG((folder / "out/pic.png").string());
+  EXPECT_EQ(red.width(), 4);
+  EXPECT_EQ(red.height(), 2);
+  EXPECT_EQ(red.pixel(1, 1)[0], 255);
+  EXPECT_EQ(red.pixel(1, 1)[2], 0);
+  auto json = parseJson(readFile(folder / "out/pic.json"), "pic.json");
+  ASSERT_EQ(json["$image"]["file"], "pic-2.png");
+  Image blue = Image::readPNG((folder / "out/pic-2.png").string());
+  EXPECT_EQ(blue.width(), 2);
+  EXPECT_EQ(blue.pixel(1, 1)[2], 255);  // inside the triangle, clear of its edge
+}
