@@ -333,6 +333,70 @@ bool isControl(const std::string_view s, size_t at) {
   return c == 0xC2 && at + 1 < s.size() && (static_cast<unsigned char>(s[at + 1]) & 0xE0) == 0x80;
 }
 
+// A run of more marks and invisible (default-ignorable) characters than this is cut to this
+// many. Unicode's stream-safe form allows 30 marks in a row; longer runs draw nothing meaningful
+// and make shaping time grow with the square of their length (a megabyte of accents, or of
+// soft hyphens alone, took minutes).
+constexpr int kMaxMarksInARow = 30;
+
+// Unicode's Default_Ignorable_Code_Point property.
+bool isDefaultIgnorable(uint32_t c) {
+  return c == 0x00AD || c == 0x034F || c == 0x061C || (c >= 0x115F && c <= 0x1160) || (c >= 0x17B4 && c <= 0x17B5) ||
+         (c >= 0x180B && c <= 0x180F) || (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
+         (c >= 0x2060 && c <= 0x206F) || c == 0x3164 || (c >= 0xFE00 && c <= 0xFE0F) || c == 0xFEFF || c == 0xFFA0 ||
+         (c >= 0xFFF0 && c <= 0xFFF8) || (c >= 0x1BCA0 && c <= 0x1BCA3) || (c >= 0x1D173 && c <= 0x1D17A) ||
+         (c >= 0xE0000 && c <= 0xE0FFF);
+}
+
+// Length of the valid UTF-8 sequence at `at` and its code point; 0 when the bytes there are not
+// one (HarfBuzz then reads each such byte as U+FFFD).
+size_t decodeUtf8(std::string_view s, size_t at, uint32_t& cp) {
+  const auto b = [&](size_t k) { return static_cast<unsigned char>(s[at + k]); };
+  const unsigned char c = b(0);
+  size_t n;
+  unsigned char lo = 0x80, hi = 0xBF;
+  if (c >= 0xC2 && c <= 0xDF) { n = 2; cp = c & 0x1F; }
+  else if (c >= 0xE0 && c <= 0xEF) { n = 3; cp = c & 0x0F; if (c == 0xE0) lo = 0xA0; if (c == 0xED) hi = 0x9F; }
+  else if (c >= 0xF0 && c <= 0xF4) { n = 4; cp = c & 0x07; if (c == 0xF0) lo = 0x90; if (c == 0xF4) hi = 0x8F; }
+  else return 0;
+  if (at + n > s.size() || b(1) < lo || b(1) > hi) return 0;
+  cp = (cp << 6) | (b(1) & 0x3F);
+  for (size_t k = 2; k < n; ++k) {
+    if ((b(k) & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (b(k) & 0x3F);
+  }
+  return n;
+}
+
+// The text with every run of marks and invisible characters cut to kMaxMarksInARow; `s` itself
+// when nothing is cut.
+std::string_view limitMarkRuns(std::string_view s, std::string& scratch) {
+  hb_unicode_funcs_t* unicode = hb_unicode_funcs_get_default();
+  int run = 0;
+  bool cutting = false;
+  for (size_t i = 0; i < s.size();) {
+    uint32_t cp = 0;
+    const size_t n = static_cast<unsigned char>(s[i]) < 0x80 ? 0 : decodeUtf8(s, i, cp);
+    const size_t length = n ? n : 1;
+    bool mark = false;
+    if (n) {
+      const hb_unicode_general_category_t category = hb_unicode_general_category(unicode, cp);
+      mark = category == HB_UNICODE_GENERAL_CATEGORY_NON_SPACING_MARK ||
+             category == HB_UNICODE_GENERAL_CATEGORY_SPACING_MARK ||
+             category == HB_UNICODE_GENERAL_CATEGORY_ENCLOSING_MARK || isDefaultIgnorable(cp);
+    }
+    run = mark ? run + 1 : 0;
+    if (run > kMaxMarksInARow) {
+      if (!cutting) scratch.assign(s.substr(0, i));
+      cutting = true;
+    } else if (cutting) {
+      scratch.append(s.substr(i, length));
+    }
+    i += length;
+  }
+  return cutting ? std::string_view(scratch) : s;
+}
+
 struct BufferDeleter {
   void operator()(hb_buffer_t* b) const { hb_buffer_destroy(b); }
 };
@@ -367,9 +431,11 @@ double Font::advancementForGlyph(Glyph glyph) const { return face_->outline(glyp
 
 const GlyphOutline& Font::outlineForGlyph(Glyph glyph) const { return face_->outline(glyph); }
 
-std::vector<Glyph> Font::glyphsForString(std::string_view utf8) const {
+std::vector<Glyph> Font::glyphsForString(std::string_view text) const {
   std::vector<Glyph> glyphs;
-  if (utf8.empty()) return glyphs;
+  if (text.empty()) return glyphs;
+  std::string scratch;
+  const std::string_view utf8 = limitMarkRuns(text, scratch);
   // HarfBuzz counts text in int; longer text is cut at that length.
   const int length = static_cast<int>(std::min<size_t>(utf8.size(), INT_MAX / 2));
 

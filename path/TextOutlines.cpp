@@ -11,8 +11,11 @@ void appendBezierPathWithGlyphs(BezierPath& path, std::span<const Glyph> glyphs,
   // The pen is kept in font units, where advances add up exactly, and scaled once per point.
   double pen = 0;
   auto at = [&](Point p) { return Point{origin.x + (pen + p.x) * s, origin.y + p.y * s}; };
+  size_t budget = kMaxElementsPerAppend;
   for (Glyph glyph : glyphs.first(std::min(glyphs.size(), kMaxGlyphsPerAppend))) {
     const GlyphOutline& outline = font.outlineForGlyph(glyph);
+    if (outline.kinds.size() > budget) break;
+    budget -= outline.kinds.size();
     const Point* p = outline.points.data();
     for (uint8_t kind : outline.kinds) {
       switch (kind) {

@@ -10,9 +10,10 @@
 
 namespace vellum {
 
-// At most this many glyphs are outlined by one call; the rest of a longer run is dropped. A glyph
-// costs about a kilobyte of path, so this keeps one call under about 64 MB.
+// One call outlines whole glyphs, in order, until either limit would be passed; the rest of a
+// longer run is dropped. Together they keep one call's path under about 60 MB.
 inline constexpr size_t kMaxGlyphsPerAppend = 65536;
+inline constexpr size_t kMaxElementsPerAppend = size_t{1} << 20;
 
 // Every contour becomes move ... close, in font units scaled by size / units-per-em, y up. After
 // the last glyph the pen position is moved to, so the current point follows the text. Throws

@@ -84,6 +84,44 @@ TEST(TextGlyphs, CombiningMarks) {
   EXPECT_EQ(f->glyphsForString("q\xCC\x81"), cmapGlyphs(raw, {'q', 0x301}));
 }
 
+TEST(TextGlyphs, RunsOfMoreThanThirtyMarksAreCut) {
+  FontRef f = font("DejaVuSans", 12);
+  RawFace raw(f->filePath());
+  const Glyph q = raw.glyphFor('q'), acute = raw.glyphFor(0x301), dot = raw.glyphFor(0x323);
+  auto marks = [](int n, const char* mark = "\xCC\x81") {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += mark;
+    return s;
+  };
+  std::vector<Glyph> thirty(1, q);
+  thirty.insert(thirty.end(), 30, acute);
+  EXPECT_EQ(f->glyphsForString("q" + marks(30)), thirty);
+  EXPECT_EQ(f->glyphsForString("q" + marks(31)), thirty);
+  EXPECT_EQ(f->glyphsForString("q" + marks(40)), thirty);
+  // Each stack is counted on its own, whatever marks it holds; a stray byte ends a stack.
+  std::vector<Glyph> two = thirty;
+  two.insert(two.end(), thirty.begin(), thirty.end());
+  EXPECT_EQ(f->glyphsForString("q" + marks(35) + "q" + marks(31)), two);
+  // (in canonical order: the marks below before the ones above)
+  std::vector<Glyph> mixed(1, q);
+  mixed.insert(mixed.end(), 10, dot);
+  mixed.insert(mixed.end(), 20, acute);
+  EXPECT_EQ(f->glyphsForString("q" + marks(20) + marks(15, "\xCC\xA3")), mixed);
+  std::vector<Glyph> split(1, q);
+  split.insert(split.end(), 20, acute);
+  split.push_back(raw.glyphFor(0xFFFD));
+  split.insert(split.end(), 20, acute);
+  EXPECT_EQ(f->glyphsForString("q" + marks(20) + "\xFF" + marks(20)), split);
+  // A megabyte of accents on one letter: the same thirty.
+  EXPECT_EQ(f->glyphsForString("q" + marks(1 << 19)), thirty);
+  // Invisible characters count towards the run: 20 accents with a joiner after each keep 15.
+  std::vector<Glyph> fifteen(1, q);
+  fifteen.insert(fifteen.end(), 15, acute);
+  EXPECT_EQ(f->glyphsForString("q" + marks(20, "\xCC\x81\xE2\x80\x8D")), fifteen);
+  // A megabyte of nothing but soft hyphens: no glyph.
+  EXPECT_TRUE(f->glyphsForString(marks(1 << 19, "\xC2\xAD")).empty());
+}
+
 TEST(TextGlyphs, ControlAndInvisibleCharactersGiveNoGlyph) {
   FontRef f = font("DejaVuSans", 12);
   RawFace raw(f->filePath());
@@ -334,11 +372,26 @@ TEST(TextOutlines, AMegabyteOfTextIsCutToTheGlyphLimit) {
   const Glyph x = raw.glyphFor('x');
   const size_t perGlyph = f->outlineForGlyph(x).kinds.size();
   ASSERT_GT(perGlyph, 0u);
+  ASSERT_LE(perGlyph * kMaxGlyphsPerAppend, kMaxElementsPerAppend) << "the element limit would bind first";
   auto path = BezierPath::bezierPath();
   path->moveToPoint({0, 0});
   appendBezierPathWithString(*path, std::string(1 << 20, 'x'), *f);
   EXPECT_EQ(path->elementCount(), 2 + kMaxGlyphsPerAppend * perGlyph);
   EXPECT_DOUBLE_EQ(path->currentPoint().x, double(kMaxGlyphsPerAppend) * raw.advance(x) * f->scale());
+}
+
+TEST(TextOutlines, ElementLimitStopsBeforeTheGlyphThatWouldPassIt) {
+  FontRef f = font("DejaVuSans", 10);
+  RawFace raw(f->filePath());
+  const Glyph at = raw.glyphFor('@');
+  const size_t perGlyph = f->outlineForGlyph(at).kinds.size();
+  const size_t fit = kMaxElementsPerAppend / perGlyph;  // whole glyphs within the limit
+  ASSERT_LT(fit, kMaxGlyphsPerAppend) << "the glyph limit would bind first";
+  auto path = BezierPath::bezierPath();
+  path->moveToPoint({0, 0});
+  appendBezierPathWithGlyphs(*path, std::vector<Glyph>(fit + 1, at), *f);
+  EXPECT_EQ(path->elementCount(), 2 + fit * perGlyph);
+  EXPECT_DOUBLE_EQ(path->currentPoint().x, double(fit) * raw.advance(at) * f->scale());
 }
 
 TEST(TextOutlines, ExactlyTheGlyphLimitIsKept) {
