@@ -397,6 +397,8 @@ std::string_view limitMarkRuns(std::string_view s, std::string& scratch) {
   return cutting ? std::string_view(scratch) : s;
 }
 
+constexpr size_t kMaxShapedBytes = size_t{1} << 22;
+
 struct BufferDeleter {
   void operator()(hb_buffer_t* b) const { hb_buffer_destroy(b); }
 };
@@ -434,10 +436,16 @@ const GlyphOutline& Font::outlineForGlyph(Glyph glyph) const { return face_->out
 std::vector<Glyph> Font::glyphsForString(std::string_view text) const {
   std::vector<Glyph> glyphs;
   if (text.empty()) return glyphs;
+  // Shaping holds some 40 bytes per character; the callers outline at most 65536 glyphs, so text
+  // past the first 4 MiB (cut at a character boundary) is never needed.
+  if (text.size() > kMaxShapedBytes) {
+    size_t end = kMaxShapedBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    text = text.substr(0, end);
+  }
   std::string scratch;
   const std::string_view utf8 = limitMarkRuns(text, scratch);
-  // HarfBuzz counts text in int; longer text is cut at that length.
-  const int length = static_cast<int>(std::min<size_t>(utf8.size(), INT_MAX / 2));
+  const int length = static_cast<int>(utf8.size());
 
   thread_local std::unique_ptr<hb_buffer_t, BufferDeleter> buffer(hb_buffer_create());
   hb_buffer_t* b = buffer.get();

@@ -58,7 +58,8 @@ class Font {
   const GlyphOutline& outlineForGlyph(Glyph glyph) const;
   // Characters to glyphs with the face's own substitutions (ligatures and the like) applied,
   // in drawing order. Invalid UTF-8 reads as U+FFFD; control characters and default-ignorable
-  // characters give no glyph; a run of more than 30 marks and invisible characters is cut to 30.
+  // characters give no glyph; a run of more than 30 marks and invisible characters is cut to 30;
+  // text past the first 4 MiB is not read.
   std::vector<Glyph> glyphsForString(std::string_view utf8) const;
 
  private:

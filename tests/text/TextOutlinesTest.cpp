@@ -122,6 +122,18 @@ TEST(TextGlyphs, RunsOfMoreThanThirtyMarksAreCut) {
   EXPECT_TRUE(f->glyphsForString(marks(1 << 19, "\xC2\xAD")).empty());
 }
 
+TEST(TextGlyphs, TextPastFourMebibytesIsNotRead) {
+  FontRef f = font("DejaVuSans", 12);
+  RawFace raw(f->filePath());
+  // Line breaks up to the limit, then a letter: nothing to draw. One byte less of breaks and the
+  // letter is read. A two-byte letter across the limit is not read in half.
+  const size_t limit = size_t{1} << 22;
+  EXPECT_TRUE(f->glyphsForString(std::string(limit, '\n') + "a").empty());
+  EXPECT_EQ(f->glyphsForString(std::string(limit - 1, '\n') + "a"), cmapGlyphs(raw, {'a'}));
+  EXPECT_TRUE(f->glyphsForString(std::string(limit - 1, '\n') + "\xC3\xA9").empty());
+  EXPECT_EQ(f->glyphsForString(std::string(limit - 2, '\n') + "\xC3\xA9"), cmapGlyphs(raw, {0xE9}));
+}
+
 TEST(TextGlyphs, ControlAndInvisibleCharactersGiveNoGlyph) {
   FontRef f = font("DejaVuSans", 12);
   RawFace raw(f->filePath());
