@@ -244,7 +244,9 @@ TEST(GlyphOutlines, EveryContourIsClosedAndStartsWithAMove) {
     EXPECT_EQ(o.kinds.front(), 0);
     EXPECT_EQ(o.kinds.back(), 3);
     for (size_t i = 0; i + 1 < o.kinds.size(); ++i) {
-      if (o.kinds[i] == 3) EXPECT_EQ(o.kinds[i + 1], 0) << "glyph " << g;
+      if (o.kinds[i] == 3) {
+        EXPECT_EQ(o.kinds[i + 1], 0) << "glyph " << g;
+      }
     }
   }
 }
