@@ -157,6 +157,7 @@ class Triangulation {
     const size_t n = g_.vertices.size();
     if (n < 3 || g_.edges.empty()) return r;
     const double unit = std::ldexp(1.0, -40);  // grid -> about [-1, 1], exactly
+    const double stretch = yFactor();
     surface_ = gts_surface_new(gts_surface_class(), gts_face_class(), gts_edge_class(), gts_vertex_class());
     // An enclosing triangle far outside the data's box [-1/2, 1/2]^2.
     const double cx[3] = {-3, 9, -3}, cy[3] = {-3, -3, 9};
@@ -167,7 +168,7 @@ class Triangulation {
 
     vertices_.resize(n);
     for (size_t i = 0; i < n; ++i) {
-      vertices_[i] = gts_vertex_new(gts_vertex_class(), double(g_.vertices[i].x) * unit, double(g_.vertices[i].y) * unit, 0);
+      vertices_[i] = gts_vertex_new(gts_vertex_class(), double(g_.vertices[i].x) * unit, double(g_.vertices[i].y) * unit * stretch, 0);
       ids_.emplace(vertices_[i], uint32_t(i));
     }
     for (int i = 0; i < 3; ++i) ids_.emplace(corners_[i], uint32_t(n + i));
@@ -275,6 +276,8 @@ class Triangulation {
     }
   }
 
+  double yFactor() const { return (flags_ & kStretch) ? 1.5 : 1.0; }
+
   bool inside(long w) const { return (flags_ & kEvenOdd) ? (w & 1) != 0 : w != 0; }
 
   // Marks the faces whose centroid the path contains.
@@ -314,7 +317,14 @@ class Triangulation {
       GtsVertex* v[3];
       corners(GTS_TRIANGLE(faces[f]), id, v);
       for (int k = 0; k < 3; ++k) {
-        GtsSegment* s = gts_vertices_are_connected(v[k], v[(k + 1) % 3]);
+        // The face's own edge (asking the vertices would walk the enclosing corners' long
+        // edge lists).
+        GtsTriangle* t = GTS_TRIANGLE(faces[f]);
+        GtsSegment* s = nullptr;
+        for (GtsEdge* e : {t->e1, t->e2, t->e3}) {
+          GtsSegment* g = GTS_SEGMENT(e);
+          if ((g->v1 == v[k] && g->v2 == v[(k + 1) % 3]) || (g->v2 == v[k] && g->v1 == v[(k + 1) % 3])) s = g;
+        }
         if (!s) return false;
         long m = 0;
         if (auto it = multiplicity_.find(pairKey(id[k], id[(k + 1) % 3])); it != multiplicity_.end())
@@ -368,7 +378,7 @@ class Triangulation {
       auto [it, added] = inserted.try_emplace(v, uint32_t(requestVertices_ + r.newVertices.size() / 2));
       if (added) {
         const double scale = std::ldexp(1.0, 40) / g_.scale;
-        r.newVertices.insert(r.newVertices.end(), {GTS_POINT(v)->x * scale + g_.centerX, GTS_POINT(v)->y * scale + g_.centerY});
+        r.newVertices.insert(r.newVertices.end(), {GTS_POINT(v)->x * scale + g_.centerX, GTS_POINT(v)->y / yFactor() * scale + g_.centerY});
       }
       return it->second;
     };

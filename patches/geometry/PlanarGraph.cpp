@@ -82,14 +82,16 @@ class Builder {
       const double ax = double(a.x), ay = double(a.y), bx = double(b.x), by = double(b.y);
       const int r0 = row(std::min(ay, by)), r1 = row(std::max(ay, by));
       for (int r = r0; r <= r1; ++r) {
-        // The part of the segment inside this row's band, widened by a cell for rounding.
+        // The part of the segment inside this row's band.
         double lo = std::max(std::min(ay, by), double(y0) + r * ch), hi = std::min(std::max(ay, by), double(y0) + (r + 1) * ch);
         double xa = ax, xb = bx;
         if (ay != by) {
           xa = ax + (bx - ax) * ((lo - ay) / (by - ay));
           xb = ax + (bx - ax) * ((hi - ay) / (by - ay));
         }
-        const int c0 = std::max(0, col(std::min(xa, xb)) - 1), c1 = std::min(cells - 1, col(std::max(xa, xb)) + 1);
+        // Widened by a grid step and more than the interpolation's rounding.
+        const double lx = std::min(xa, xb), hx = std::max(xa, xb);
+        const int c0 = col(lx - 1 - 1e-9 * std::fabs(lx)), c1 = col(hx + 1 + 1e-9 * std::fabs(hx));
         for (int c = c0; c <= c1; ++c) cellEdges[size_t(r) * cells + c].push_back(e);
       }
     }

@@ -26,6 +26,9 @@ enum Flags : uint32_t {
   // The outside test evaluates the winding number of each triangle's centroid against the
   // segments sent, instead of the flood fill over constraint multiplicities.
   kSegmentWinding = 1u << 3,
+  // Hand GTS y times 1.5 (exact on the grid): collinear points stay collinear, but the many
+  // cocircular points of integer grids no longer are, which some of GTS's failures need.
+  kStretch = 1u << 4,
 };
 
 enum Status : uint32_t {

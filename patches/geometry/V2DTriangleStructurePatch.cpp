@@ -139,9 +139,11 @@ V2DTriangulation triangulateWithConstraints(const V2DTriangulationInput& input, 
   // Marking constraints in a plain triangulation is the more dependable order; the design's
   // order (constraints made before the vertices) is the fallback, and a refinement that fails
   // both ways still leaves the unrefined triangles.
-  std::vector<uint32_t> attempts = {base | kVerticesFirst, base};
+  // Integer-grid input that fails both ways is retried with y stretched (see kStretch).
+  std::vector<uint32_t> attempts = {base | kVerticesFirst, base, base | kVerticesFirst | kStretch, base | kStretch};
   if (conform) {
-    attempts = {base | kConform | kVerticesFirst, base | kConform, base | kVerticesFirst, base};
+    attempts = {base | kConform | kVerticesFirst, base | kConform, base | kConform | kVerticesFirst | kStretch,
+                base | kVerticesFirst, base, base | kVerticesFirst | kStretch, base | kStretch};
   }
   WorkerAnswer answer;
   for (uint32_t flags : attempts) {
