@@ -148,7 +148,8 @@ V2DTriangulation triangulateWithConstraints(const V2DTriangulationInput& input, 
   WorkerAnswer answer;
   for (uint32_t flags : attempts) {
     const auto outcome = GtsWorkerClient::shared().request(flags, xy, input.constraints, input.segments, answer);
-    if (outcome == GtsWorkerClient::Outcome::Unavailable) return result;
+    // Another order would not be faster: a call cut off by the time limit ends the attempts.
+    if (outcome == GtsWorkerClient::Outcome::Unavailable || outcome == GtsWorkerClient::Outcome::TimedOut) return result;
     if (outcome != GtsWorkerClient::Outcome::Answered) continue;
     if (answer.status == kBadRequest) return result;
     if (answer.status == kOk) break;
