@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "path/PathGeometry.h"
+
 namespace vellum {
 
 namespace {
@@ -16,20 +18,6 @@ AffineTransformStruct concat(const AffineTransformStruct& a, const AffineTransfo
           a.tX * b.m12 + a.tY * b.m22 + b.tY};
 }
 
-// Exact values at multiples of 90 degrees, so that rotating by 90 maps grid points to grid
-// points instead of leaving 6e-17 residues.
-void sinCosDegrees(double degrees, double& s, double& c) {
-  double r = std::fmod(degrees, 360.0);
-  if (r < 0) r += 360.0;
-  if (r == 0) { s = 0; c = 1; return; }
-  if (r == 90) { s = 1; c = 0; return; }
-  if (r == 180) { s = 0; c = -1; return; }
-  if (r == 270) { s = -1; c = 0; return; }
-  const double rad = degrees * (M_PI / 180.0);
-  s = std::sin(rad);
-  c = std::cos(rad);
-}
-
 }  // namespace
 
 void AffineTransform::translateXBy(double deltaX, double deltaY) {
@@ -42,7 +30,7 @@ void AffineTransform::scaleXBy(double scaleX, double scaleY) {
 
 void AffineTransform::rotateByDegrees(double angle) {
   double s, c;
-  sinCosDegrees(angle, s, c);
+  detail::sinCosDegrees(angle, s, c);
   m_ = concat({c, s, -s, c, 0, 0}, m_);
 }
 

@@ -19,19 +19,6 @@ double g_defaultFlatness = 0.6;
 
 inline bool finite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
-// Exact at multiples of 90 degrees so that arcs through the axes land on exact coordinates.
-void sinCosDegrees(double degrees, double& s, double& c) {
-  double r = std::fmod(degrees, 360.0);
-  if (r < 0) r += 360.0;
-  if (r == 0) { s = 0; c = 1; return; }
-  if (r == 90) { s = 1; c = 0; return; }
-  if (r == 180) { s = 0; c = -1; return; }
-  if (r == 270) { s = -1; c = 0; return; }
-  const double rad = degrees * (M_PI / 180.0);
-  s = std::sin(rad);
-  c = std::cos(rad);
-}
-
 }  // namespace
 
 // ---- enumerator ---------------------------------------------------------------------------------
@@ -203,14 +190,14 @@ void BezierPath::appendArcCurves(Point center, double radius, double startDeg, d
   const double sign = sweepDeg < 0 ? -1.0 : 1.0;
   double a = startDeg, remaining = sweepDeg;
   double sa, ca;
-  sinCosDegrees(a, sa, ca);
+  detail::sinCosDegrees(a, sa, ca);
   // Whole quarter turns from the start, then the rest as one curve.
   while (remaining != 0) {
     const double d = std::fabs(remaining) >= 90 ? sign * 90 : remaining;
     const double b = a + d;
     remaining = (std::fabs(remaining) >= 90) ? remaining - d : 0;
     double sb, cb;
-    sinCosDegrees(b, sb, cb);
+    detail::sinCosDegrees(b, sb, cb);
     const double k = (std::fabs(d) == 90 ? sign * kQuarterArc : 4.0 / 3.0 * std::tan(d * (M_PI / 720.0))) * radius;
     const Point p0{center.x + radius * ca, center.y + radius * sa};
     Point p3{center.x + radius * cb, center.y + radius * sb};
@@ -236,7 +223,7 @@ void BezierPath::appendBezierPathWithArcWithCenter(Point center, double radius, 
     sweep = std::clamp(endAngle - startAngle, 0.0, 360.0);
   }
   double s, c;
-  sinCosDegrees(startAngle, s, c);
+  detail::sinCosDegrees(startAngle, s, c);
   const Point start{center.x + radius * c, center.y + radius * s};
   if (d_.empty())
     moveToPoint(start);

@@ -342,4 +342,16 @@ void flatten(const PathData& in, double flatness, PathData& out) {
   }
 }
 
+void sinCosDegrees(double degrees, double& s, double& c) {
+  double r = std::fmod(degrees, 360.0);
+  if (r < 0) r += 360.0;
+  if (r == 0) { s = 0; c = 1; return; }
+  if (r == 90) { s = 1; c = 0; return; }
+  if (r == 180) { s = 0; c = -1; return; }
+  if (r == 270) { s = -1; c = 0; return; }
+  const double rad = degrees * (M_PI / 180.0);
+  s = std::sin(rad);
+  c = std::cos(rad);
+}
+
 }  // namespace vellum::detail

@@ -72,4 +72,8 @@ size_t flattenCurve(Point p0, Point p1, Point p2, Point p3, double flatness, std
 // The flattening of a whole path: curves become lines, everything else is copied.
 void flatten(const PathData& in, double flatness, PathData& out);
 
+// Sine and cosine of an angle in degrees, exact at multiples of 90 degrees so that rotations and
+// arcs through the axes land on exact coordinates instead of leaving 6e-17 residues.
+void sinCosDegrees(double degrees, double& s, double& c);
+
 }  // namespace vellum::detail
