@@ -2,6 +2,10 @@
 
 #include "host/Bundle.h"
 #include "host/Log.h"
+#include "patches/geometry/V2DExtrusionTriangleStructurePatch.h"
+#include "patches/geometry/V2DGridPatch.h"
+#include "patches/geometry/V2DLatheTriangleStructurePatch.h"
+#include "patches/geometry/V2DLineStructurePatch.h"
 #include "patches/geometry/V2DTriangleStructurePatch.h"
 #include "patches/operators/PathOperatorPatches.h"
 #include "patches/operators/ResamplePatches.h"
@@ -15,6 +19,7 @@
 #include "patches/sources/V2DBezierPathWithPointStructurePatches.h"
 #include "patches/sources/V2DBezierPathWithStringPatch.h"
 #include "path/BezierPath.h"
+#include "svg/V2DBezierPathStructureWithSVGPatch.h"
 
 namespace vellum {
 
@@ -40,7 +45,7 @@ const std::vector<CatalogueRow>& catalogueRows() {
   static const std::vector<CatalogueRow> rows = {
       {"V2DImageWithBezierPathPatch", "Vellum Image With Vector", true, kDefault, kDefault, make<V2DImageWithBezierPathPatch>},
       {"V2DBezierPathWithStringPatch", "Vellum Vector With String", true, k0, k0, make<V2DBezierPathWithStringPatch>},
-      {"V2DLineStructurePatch", "Vellum Line Structure With Vector", true, k0, k0, nullptr},
+      {"V2DLineStructurePatch", "Vellum Line Structure With Vector", true, k0, k0, make<V2DLineStructurePatch>},
       {"V2DBezierPathContainsPointPatch", "Vellum Vector Contains Point", true, k0, k0, make<V2DBezierPathContainsPointPatch>},
       {"V2DBezierPathWithStructurePatch", "Vellum Vector With Commands", true, k0, k0, make<V2DBezierPathWithStructurePatch>},
       {"V2DBezierPathWithOvalPatch", "Vellum Vector With Oval", true, k0, k0, make<V2DBezierPathWithOvalPatch>},
@@ -61,13 +66,13 @@ const std::vector<CatalogueRow>& catalogueRows() {
       {"V2DBezierPathNoisePatch", "Vellum Vector Noise", true, kDefault, kDefault, make<V2DBezierPathNoisePatch>},
       {"V2DBezierPathFlattenPatch", "Vellum Vector Flatten", true, kDefault, kDefault, make<V2DBezierPathFlattenPatch>},
       {"V2DBezierPathMorphPatch", "Vellum Vector Morph", true, k0, k1, make<V2DBezierPathMorphPatch>},
-      {"V2DExtrusionTriangleStructurePatch", "Vellum Extrusion With Vector", true, kDefault, kDefault, nullptr},
-      {"V2DLatheTriangleStructurePatch", "Vellum Lathe With Vector", true, kDefault, kDefault, nullptr},
+      {"V2DExtrusionTriangleStructurePatch", "Vellum Extrusion With Vector", true, kDefault, kDefault, make<V2DExtrusionTriangleStructurePatch>},
+      {"V2DLatheTriangleStructurePatch", "Vellum Lathe With Vector", true, kDefault, kDefault, make<V2DLatheTriangleStructurePatch>},
       {"V2DBezierPathWithLineStructurePatch", "Vellum Vector With Line Structure", true, k0, k0, make<V2DBezierPathWithLineStructurePatch>},
       {"V2DBezierPathPointPatch", "Vellum Vector Intermediate Point", true, k0, k0, make<V2DBezierPathPointPatch>},
       {"V2DBezierPathResamplePatch", "Vellum Vector Resample", true, k0, k0, make<V2DBezierPathResamplePatch>},
-      {"V2DGridPatch", "Vellum Grid With Vector", true, k0, k0, nullptr},
-      {"V2DBezierPathStructureWithSVGPatch", "Vellum Vector With SVG", false, k0, k0, nullptr},
+      {"V2DGridPatch", "Vellum Grid With Vector", true, k0, k0, make<V2DGridPatch>},
+      {"V2DBezierPathStructureWithSVGPatch", "Vellum Vector With SVG", false, k0, k0, make<V2DBezierPathStructureWithSVGPatch>},
       {"V2DImageWithBezierPathStructurePatch", "Vellum Image With Vector Structure", true, k0, k0,
        make<V2DImageWithBezierPathStructurePatch>},
       {"V2DBezierPathWithCurveStructurePatch", "Vellum Vector With Curve Structure", true, k0, k0, make<V2DBezierPathWithCurveStructurePatch>},
