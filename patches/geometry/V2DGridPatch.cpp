@@ -1,0 +1,78 @@
+#include "patches/geometry/V2DGridPatch.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "patches/operators/ResamplePatches.h"
+
+namespace vellum {
+
+V2DGridPatch::V2DGridPatch(const std::string& identifier) : Patch(identifier) {
+  userInfo().setMember("Vellum Grid With Vector", "name");
+  inputFlatness.setMinDoubleValue(0.0001);
+  inputFlatness.setDoubleValue(0.01);
+  inputWidth.setIndexValue(2);
+}
+
+std::vector<std::vector<Point>> V2DGridPatch::_gridRowsForBezierPaths(const std::vector<BezierPathRef>& paths,
+                                                                      uint64_t width, double flatness) {
+  std::vector<std::vector<Point>> rows;
+  rows.reserve(paths.size());
+  for (const BezierPathRef& path : paths) {
+    const auto resampled = V2DBezierPathResamplePatch::_resampleBezierPath(
+        path.get(), double(width), V2DBezierPathResamplePatch::kNoPointLimit, false, flatness, true);
+    std::vector<Point>& row = rows.emplace_back();
+    V2DBezierPathEnumerator e = resampled->enumerator();
+    while (auto element = e.next()) {
+      const Point p = element->points[0];
+      if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+        row.clear();
+        break;
+      }
+      row.push_back(p);
+    }
+  }
+  return rows;
+}
+
+uint64_t V2DGridPatch::_effectiveWidth(uint64_t width, uint64_t rows) {
+  if (rows == 0 || kMaxVertices / rows < 2) return 0;
+  return std::min(width, kMaxVertices / rows - 1);
+}
+
+bool V2DGridPatch::execute(ExecutionContext*, double, const Arguments&) {
+  // Members that are not paths are skipped, so the rows and "height" agree.
+  std::vector<BezierPathRef> paths;
+  if (const StructureRef members = inputBezierPaths.structureValue())
+    for (const Structure::Member& m : *members)
+      if (auto path = m.value.objectAs<BezierPath>()) paths.push_back(std::move(path));
+  const uint64_t m = paths.size();
+  const uint64_t w = _effectiveWidth(inputWidth.indexValue(), m);
+  if (m < 2 || w == 0) {
+    outputGrid.setObject(Value());
+    return true;
+  }
+  const uint64_t h = m - 1;
+
+  const auto rows = _gridRowsForBezierPaths(paths, w, inputFlatness.doubleValue());
+  std::vector<Value> vertices;
+  vertices.reserve((w + 1) * m);
+  for (size_t i = 0; i < rows.size(); ++i)
+    for (size_t j = 0; j < rows[i].size(); ++j) {
+      auto vertex = std::make_shared<Structure>();
+      vertex->setMember(rows[i][j].x, "x");
+      vertex->setMember(rows[i][j].y, "y");
+      vertex->setMember(0.0, "z");
+      vertex->setMember(double(j) / double(w + 1), "u");
+      vertex->setMember(double(i) / double(h + 1), "v");
+      for (const char* key : {"r", "g", "b", "a"}) vertex->setMember(1.0, key);
+      vertices.push_back(Value(std::move(vertex)));
+    }
+  auto grid = std::make_shared<Structure>(std::move(vertices), "vertex_");
+  grid->setMember(Value(w), "width");
+  grid->setMember(Value(h), "height");
+  outputGrid.setObject(Value(std::move(grid)));
+  return true;
+}
+
+}  // namespace vellum
