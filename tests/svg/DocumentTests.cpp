@@ -146,17 +146,6 @@ TEST(SVGDocument, ShapesInsideOtherElementsAreDrawnAndPrefixedNamesAreNot) {
   EXPECT_EQ(pathAt(s, 2)->elementCount(), 4u);  // polygon
 }
 
-TEST(SVGDocument, EveryShapeElement) {
-  ScratchFolder folder;
-  auto s = readSVG(folder, svg("<path d=\"M1 1 L 2 2\"/><rect width=\"1\" height=\"1\"/><ellipse rx=\"1\" ry=\"2\"/>"
-                               "<circle r=\"1\"/><line x2=\"1\"/><polyline points=\"0 0 1 1\"/>"
-                               "<polygon points=\"0 0 1 1 1 0\"/><text>A</text>"));
-  ASSERT_EQ(s->count(), 8u);
-  EXPECT_EQ(pathAt(s, 0)->elementCount(), 3u);
-  EXPECT_EQ(pathAt(s, 6)->elementCount(), 4u);
-  EXPECT_GT(pathAt(s, 7)->elementCount(), 3u);
-}
-
 TEST(SVGDocument, TextCharacterDataSplitOverSeveralCallsIsJoined) {
   V2DBezierPathStructureWithSVGPatch patch;
   ScratchFolder folder;

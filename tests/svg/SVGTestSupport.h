@@ -76,15 +76,6 @@ inline BezierPathRef pathAt(const StructureRef& s, size_t i) {
   return entryAt(s, i).memberForKey("path").objectAs<BezierPath>();
 }
 
-inline std::vector<Point> onCurvePoints(const BezierPath& path) {
-  std::vector<Point> out;
-  for (size_t i = 0; i < path.elementCount(); ++i) {
-    auto pts = path.associatedPoints(i);
-    if (!pts.empty()) out.push_back(pts.back());
-  }
-  return out;
-}
-
 inline Color colorOf(const Structure& entry, const char* key) {
   const Color* c = entry.memberForKey(key).color();
   EXPECT_NE(c, nullptr) << key;
