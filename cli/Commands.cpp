@@ -63,6 +63,8 @@ Json writeOutputs(const Composition& composition, const fs::path& folder, const 
         vellum::log("vellum: output \"" + fileName + "\" holds no image; nothing written");
         json = toJson(value);
       }
+    } else if (ext == "obj" && isLineList(value)) {
+      writeTextFile(prepare(folder, fileName), linesToOBJ(lineListFromValue(value)));
     } else if (ext == "obj" || ext == "ply" || ext == "gltf" || ext == "glb") {
       Mesh mesh = meshFromValue(value);
       fs::path file = prepare(folder, fileName);

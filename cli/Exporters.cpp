@@ -92,6 +92,43 @@ std::string meshToPLY(const Mesh& mesh) {
   return out;
 }
 
+// --- line lists --------------------------------------------------------------------------
+
+bool isLineList(const Value& value) {
+  StructureRef s = value.structure();
+  if (!s || s->empty() || s->list()[0].key) return false;
+  StructureRef point = s->list()[0].value.structure();
+  if (!point || point->count() != 3) return false;
+  for (const auto& m : *point)
+    if (m.key || !m.value.isNumber()) return false;
+  return true;
+}
+
+LineList lineListFromValue(const Value& value) {
+  LineList lines;
+  StructureRef s = value.structure();
+  if (!s) return lines;
+  const size_t usable = s->count() - s->count() % 2;
+  lines.positions.reserve(usable * 3);
+  for (size_t i = 0; i < usable; ++i) {
+    StructureRef point = s->memberAtIndex(i).structure();
+    const bool ok = point && point->count() == 3;
+    for (size_t c = 0; c < 3; ++c) lines.positions.push_back(ok ? point->memberAtIndex(c).doubleValue() : 0.0);
+  }
+  return lines;
+}
+
+std::string linesToOBJ(const LineList& lines) {
+  auto number = [](double d) { return d == 0 ? std::string("0") : shortestDouble(d); };
+  std::string out = "# written by vellum: " + std::to_string(lines.segmentCount()) + " line segments\n";
+  for (size_t i = 0; i < lines.pointCount(); ++i)
+    out += "v " + number(lines.positions[i * 3]) + " " + number(lines.positions[i * 3 + 1]) + " " +
+           number(lines.positions[i * 3 + 2]) + "\n";
+  for (size_t k = 0; k < lines.segmentCount(); ++k)
+    out += "l " + std::to_string(2 * k + 1) + " " + std::to_string(2 * k + 2) + "\n";  // OBJ counts from 1
+  return out;
+}
+
 void writeGLTF(const Mesh& mesh, const fs::path& file, bool binary) {
   tinygltf::Model model;
   model.asset.version = "2.0";

@@ -25,6 +25,22 @@ Mesh meshFromValue(const Value& value);
 
 std::string meshToOBJ(const Mesh& mesh);
 std::string meshToPLY(const Mesh& mesh);
+// A line list, as "Vellum Line Structure With Vector" writes it: unkeyed members, each a list of
+// three numbers x, y, z, two per segment (start, end).
+struct LineList {
+  std::vector<double> positions;  // x, y, z per point
+  size_t pointCount() const { return positions.size() / 3; }
+  size_t segmentCount() const { return pointCount() / 2; }
+};
+
+// Whether a value is a line list rather than a mesh structure: a structure whose first member is
+// unkeyed and is itself a structure of three unkeyed numbers.
+bool isLineList(const Value& value);
+// Members that are no three-number list count as the origin; a trailing lone point is dropped.
+LineList lineListFromValue(const Value& value);
+// OBJ with one "v" per point and one "l" element per segment.
+std::string linesToOBJ(const LineList& lines);
+
 // Writes glTF 2.0 (JSON with the buffer embedded, or binary .glb). Throws std::runtime_error.
 void writeGLTF(const Mesh& mesh, const std::filesystem::path& file, bool binary);
 

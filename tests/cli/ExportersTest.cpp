@@ -155,6 +155,28 @@ TEST(MeshExport, UnwritableFileThrows) {
   EXPECT_THROW(writeTextFile(folder / "no" / "such" / "m.obj", "x"), std::runtime_error);
 }
 
+TEST(LineExport, LineListIsWrittenAsOBJLineElements) {
+  // Two segments as the line structure patch writes them: unkeyed three-number lists.
+  std::vector<Value> points;
+  for (const auto& p : std::vector<std::vector<double>>{{0, 0, 0}, {1.5, 0, 0}, {1.5, 0, 0}, {1.5, -2, 0.25}})
+    points.push_back(Value(std::vector<Value>{p[0], p[1], p[2]}));
+  const Value lines(std::make_shared<const Structure>(Structure::withArray(points)));
+  EXPECT_TRUE(isLineList(lines));
+  EXPECT_FALSE(isLineList(twoTriangles()));
+  EXPECT_FALSE(isLineList(Value(std::make_shared<const Structure>())));
+  EXPECT_EQ(linesToOBJ(lineListFromValue(lines)),
+            "# written by vellum: 2 line segments\n"
+            "v 0 0 0\n"
+            "v 1.5 0 0\n"
+            "v 1.5 0 0\n"
+            "v 1.5 -2 0.25\n"
+            "l 1 2\n"
+            "l 3 4\n");
+  // A lone trailing point makes no segment.
+  points.push_back(points[0]);
+  EXPECT_EQ(lineListFromValue(Value(std::make_shared<const Structure>(Structure::withArray(points)))).pointCount(), 4u);
+}
+
 TEST(SvgExport, SquareIsUprightWithStrokeSettings) {
   Json path = parseJson(R"({"$path": [["moveto", 0, 0], ["lineto", 10, 0], ["lineto", 10, 20], ["close"]],
       "windingRule": 0, "lineWidth": 2, "lineCapStyle": 1, "lineJoinStyle": 2, "miterLimit": 4,
