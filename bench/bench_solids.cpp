@@ -1,6 +1,8 @@
-// Solids: the extrusion of "Goodbye World!" (DejaVuSerif-Bold, size 200, smoothed) and the lathe
-// of a 1 000-segment profile in 64 steps with caps, split into their stages. The anchor is the
-// caps' triangulation: the walls and the mesh writer together should cost less than it.
+// Solids: the extrusion of "Goodbye World!" (size 200, smoothed) and the lathe of a 1 000-segment
+// profile in 64 steps with caps, split into their stages. The anchor is the caps' triangulation:
+// the walls and the mesh writer together should cost less than it. The extrusion runs in
+// DejaVuSerif-Bold (argument 0) and DejaVuSans-Bold (argument 1): the split line says how many
+// cap triangles each triangulation gave, since a failed one gives none.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -21,10 +23,12 @@ namespace {
 
 constexpr float kDepth = 40;
 
-std::shared_ptr<BezierPath> lettering() {
+const char* const kFonts[2] = {"DejaVuSerif-Bold", "DejaVuSans-Bold"};
+
+std::shared_ptr<BezierPath> lettering(const char* font) {
   V2DBezierPathWithStringPatch text("bench");
   text.inputString.setStringValue("Goodbye World!");
-  text.inputFontName.setStringValue("DejaVuSerif-Bold");
+  text.inputFontName.setStringValue(font);
   text.inputFontSize.setDoubleValue(200);
   text.execute(nullptr, 0, {});
   return solids::withoutStackedMoves(*text.outputBezierPath.bezierPathValue()->bezierPathByFlatteningPathWithFlatness(0.01));
@@ -43,9 +47,9 @@ std::shared_ptr<BezierPath> profile(int segments) {
 }
 
 struct Extrusion {
-  std::shared_ptr<BezierPath> path = lettering();
+  std::shared_ptr<BezierPath> path;
   V2DExtrusionTriangleStructurePatch patch{"bench"};
-  Extrusion() { patch.inputSmooth.setIndexValue(1); }
+  explicit Extrusion(const char* font) : path(lettering(font)) { patch.inputSmooth.setIndexValue(1); }
 };
 
 struct Lathe {
@@ -60,9 +64,9 @@ struct Lathe {
   }
 };
 
-Extrusion& extrusion() {
-  static Extrusion e;
-  return e;
+Extrusion& extrusion(int64_t font) {
+  static Extrusion e[2] = {Extrusion(kFonts[0]), Extrusion(kFonts[1])};
+  return e[font];
 }
 Lathe& lathe() {
   static Lathe l;
@@ -73,16 +77,23 @@ Lathe& lathe() {
 struct ExtrusionStages {
   V2DTriangleList triangles;
   V2DTriangleIndexMap map;
-  ExtrusionStages() {
-    auto& e = extrusion();
+  size_t capTriangles = 0;
+  explicit ExtrusionStages(int64_t font) {
+    auto& e = extrusion(font);
     V2DTriangleList back = V2DExtrusionTriangleStructurePatch::_capsForBezierPath(e.path.get(), false, kDepth, true, true, triangles);
+    capTriangles = triangles.size() + back.size();
     e.patch._extrusionStructureForBezierPath(e.path.get(), kDepth, triangles, map);
     triangles.insert(triangles.end(), back.begin(), back.end());
   }
 };
 
+ExtrusionStages& stagesFor(int64_t font) {
+  static ExtrusionStages s[2] = {ExtrusionStages(0), ExtrusionStages(1)};
+  return s[font];
+}
+
 void BM_ExtrusionCapsTriangulation(benchmark::State& state) {
-  auto& e = extrusion();
+  auto& e = extrusion(state.range(0));
   for (auto _ : state) {
     V2DTriangleList triangles;
     benchmark::DoNotOptimize(V2DExtrusionTriangleStructurePatch::_capsForBezierPath(e.path.get(), false, kDepth, true, true, triangles));
@@ -90,7 +101,7 @@ void BM_ExtrusionCapsTriangulation(benchmark::State& state) {
 }
 
 void BM_ExtrusionWalls(benchmark::State& state) {
-  auto& e = extrusion();
+  auto& e = extrusion(state.range(0));
   for (auto _ : state) {
     V2DTriangleList triangles;
     V2DTriangleIndexMap map;
@@ -100,7 +111,7 @@ void BM_ExtrusionWalls(benchmark::State& state) {
 }
 
 void BM_ExtrusionMeshWriter(benchmark::State& state) {
-  static ExtrusionStages stages;
+  const ExtrusionStages& stages = stagesFor(state.range(0));
   for (auto _ : state) benchmark::DoNotOptimize(V2DMeshStructureFromTriangles(stages.triangles, stages.map, true));
   state.counters["triangles"] = double(stages.triangles.size());
 }
@@ -124,9 +135,9 @@ void BM_LatheMeshWriter(benchmark::State& state) {
   state.counters["triangles"] = double(triangles.size());
 }
 
-BENCHMARK(BM_ExtrusionCapsTriangulation)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ExtrusionWalls)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ExtrusionMeshWriter)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExtrusionCapsTriangulation)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExtrusionWalls)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExtrusionMeshWriter)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LatheBands)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LatheMeshWriter)->Unit(benchmark::kMillisecond);
 
@@ -144,21 +155,24 @@ double medianMs(int runs, const std::function<void()>& f) {
 
 // One line per solid with the split, measured side by side in this run.
 void printSplit() {
-  auto& e = extrusion();
-  ExtrusionStages stages;
-  const double caps = medianMs(7, [&] {
-    V2DTriangleList t;
-    V2DExtrusionTriangleStructurePatch::_capsForBezierPath(e.path.get(), false, kDepth, true, true, t);
-  });
-  const double walls = medianMs(7, [&] {
-    V2DTriangleList t;
-    V2DTriangleIndexMap m;
-    e.patch._extrusionStructureForBezierPath(e.path.get(), kDepth, t, m);
-  });
-  const double writer = medianMs(7, [&] { V2DMeshStructureFromTriangles(stages.triangles, stages.map, true); });
-  std::printf("extrusion (%zu path elements, %zu triangles): caps' triangulation %.2f ms, walls %.2f ms, mesh writer %.2f ms;"
-              " walls + writer = %.2f x the triangulation (target < 1)\n",
-              e.path->elementCount(), stages.triangles.size(), caps, walls, writer, (walls + writer) / caps);
+  for (int64_t font = 0; font < 2; ++font) {
+    auto& e = extrusion(font);
+    const ExtrusionStages& stages = stagesFor(font);
+    const double caps = medianMs(7, [&] {
+      V2DTriangleList t;
+      V2DExtrusionTriangleStructurePatch::_capsForBezierPath(e.path.get(), false, kDepth, true, true, t);
+    });
+    const double walls = medianMs(7, [&] {
+      V2DTriangleList t;
+      V2DTriangleIndexMap m;
+      e.patch._extrusionStructureForBezierPath(e.path.get(), kDepth, t, m);
+    });
+    const double writer = medianMs(7, [&] { V2DMeshStructureFromTriangles(stages.triangles, stages.map, true); });
+    std::printf("extrusion, %s (%zu path elements, %zu triangles, %zu of them caps): caps' triangulation %.2f ms,"
+                " walls %.2f ms, mesh writer %.2f ms; walls + writer = %.2f x the triangulation (target < 1)\n",
+                kFonts[font], e.path->elementCount(), stages.triangles.size(), stages.capTriangles, caps, walls, writer,
+                (walls + writer) / caps);
+  }
   auto& l = lathe();
   V2DTriangleList t;
   V2DTriangleIndexMap m;

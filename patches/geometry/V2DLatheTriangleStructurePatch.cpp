@@ -51,6 +51,8 @@ void V2DLatheTriangleStructurePatch::_latheStructureForBezierPath(const BezierPa
   };
 
   V2DTriangleIndexMap* map = s ? &triangleIndices : nullptr;
+  triangles.reserve(triangles.size() + steps * perStep);
+  if (map) map->reserve(map->size() + (segments + 3) * (steps + 1));
   auto append = [&](V2DVector3 a, V2DVector3 b, V2DVector3 c) {
     V2DVector3 n;
     if (storable(a) && storable(b) && storable(c) && faceNormal(a, b, c, n)) V2DAppendTriangle(triangles, map, a, b, c, n, s);
