@@ -40,6 +40,10 @@ struct PlanarGraph {
 // Sign of the turn a -> b -> c: +1 counter-clockwise, -1 clockwise, 0 collinear. Exact.
 int orientation(GridPoint a, GridPoint b, GridPoint c);
 
+// Whether the segments (a, b) over `vertices` meet only at shared endpoints: no proper
+// crossing, no vertex strictly inside a segment, no coincident vertices. Exact, O(n log n).
+bool segmentsMeetOnlyAtEndpoints(const std::vector<GridPoint>& vertices, const std::vector<Constraint>& edges);
+
 // `xy` holds 2 * count finite doubles. Constraints refer to input vertices; indices out of
 // range are ignored.
 PlanarGraph makePlanarGraph(const double* xy, size_t count, const Constraint* constraints, size_t constraintCount);

@@ -3,6 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <random>
+
 #include "GeometryTestSupport.h"
 #include "patches/geometry/GtsWorkerClient.h"
 #include "patches/geometry/PlanarGraph.h"
@@ -98,6 +101,69 @@ TEST(PlanarGraph, NearlyCoincidentPointsFallTogether) {
   const PlanarGraph g = makePlanarGraph(xy, 4, c, 4);
   EXPECT_EQ(g.vertices.size(), 3u);
   EXPECT_EQ(g.edges.size(), 3u);
+}
+
+// The sweep against every pair and every vertex, on small integer grids where vertical,
+// collinear, touching and shared-endpoint cases are common.
+bool meetOnlyAtEndpointsByPairs(const std::vector<GridPoint>& v, const std::vector<Constraint>& e) {
+  auto within = [](GridPoint a, GridPoint b, GridPoint p) {
+    return orientation(a, b, p) == 0 && std::min(a.x, b.x) <= p.x && p.x <= std::max(a.x, b.x) &&
+           std::min(a.y, b.y) <= p.y && p.y <= std::max(a.y, b.y);
+  };
+  for (const Constraint& s : e)
+    for (uint32_t p = 0; p < v.size(); ++p)
+      if (p != s.a && p != s.b && within(v[s.a], v[s.b], v[p])) return false;
+  for (size_t i = 0; i < e.size(); ++i)
+    for (size_t j = i + 1; j < e.size(); ++j) {
+      const Constraint s = e[i], t = e[j];
+      if (s.a == t.a || s.a == t.b || s.b == t.a || s.b == t.b) continue;  // overlaps put a vertex inside
+      const GridPoint a = v[s.a], b = v[s.b], c = v[t.a], d = v[t.b];
+      if (orientation(a, b, c) * orientation(a, b, d) < 0 && orientation(c, d, a) * orientation(c, d, b) < 0) return false;
+    }
+  return true;
+}
+
+TEST(PlanarGraph, SweepAgreesWithTheTestOfEveryPair) {
+  std::mt19937 rng(5);
+  int clean = 0, meeting = 0;
+  for (int round = 0; round < 20000; ++round) {
+    const int range = 2 + int(rng() % (round % 2 ? 5 : 30)), count = 2 + int(rng() % 12), segments = 1 + int(rng() % 10);
+    // Points far from the origin as well, where the products need the wide arithmetic.
+    const int64_t scale = round % 3 ? 1 : (int64_t{1} << 36) - 7;
+    std::vector<GridPoint> v;
+    for (int i = 0; i < count; ++i) {
+      const GridPoint p{int64_t(rng() % range) * scale, int64_t(rng() % range) * scale};
+      if (std::find(v.begin(), v.end(), p) == v.end()) v.push_back(p);
+    }
+    std::vector<Constraint> e;
+    for (int i = 0; i < segments; ++i) {
+      const uint32_t a = rng() % v.size(), b = rng() % v.size();
+      const bool repeated = std::any_of(e.begin(), e.end(), [&](const Constraint& c) {
+        return (c.a == a && c.b == b) || (c.a == b && c.b == a);
+      });
+      if (a != b && !repeated) e.push_back({a, b, 1});
+    }
+    const bool expected = meetOnlyAtEndpointsByPairs(v, e);
+    ASSERT_EQ(segmentsMeetOnlyAtEndpoints(v, e), expected) << "round " << round;
+    (expected ? clean : meeting) += 1;
+  }
+  // Both answers were exercised often.
+  EXPECT_GT(clean, 2000);
+  EXPECT_GT(meeting, 2000);
+}
+
+TEST(PlanarGraph, SimplePolygonNeedsNoSplitting) {
+  // A comb: long teeth close to each other, every segment's box overlapping many others.
+  std::vector<double> xy;
+  for (int i = 0; i < 200; ++i) xy.insert(xy.end(), {double(i), 0.0, double(i) + 0.5, 100.0});
+  xy.insert(xy.end(), {200.0, -1.0, -1.0, -1.0});
+  std::vector<Constraint> c;
+  const uint32_t n = uint32_t(xy.size() / 2);
+  for (uint32_t i = 0; i < n; ++i) c.push_back({i, (i + 1) % n, 1});
+  const PlanarGraph g = makePlanarGraph(xy.data(), n, c.data(), c.size());
+  EXPECT_TRUE(g.clean);
+  EXPECT_EQ(g.vertices.size(), size_t(n));
+  EXPECT_EQ(g.edges.size(), size_t(n));
 }
 
 TEST(PlanarGraph, OrientationIsExact) {
