@@ -16,7 +16,6 @@
 #include <cstdint>
 #include <cstring>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "patches/geometry/PlanarGraph.h"
@@ -116,7 +115,44 @@ GtsFace* faceAround(GtsVertex* v, GtsSurface* s) {
 // The library's own encroachment test.
 gboolean encroaches(GtsVertex* v, GtsEdge* e, GtsSurface*, gpointer) { return gts_vertex_encroaches_edge(v, e); }
 
-uint64_t pairKey(uint32_t a, uint32_t b) { return (uint64_t(std::min(a, b)) << 32) | std::max(a, b); }
+// Vertices and faces that carry their own index, so that no pointer-keyed table is needed to
+// go from GTS's objects back to the request.
+constexpr uint32_t kNoId = UINT32_MAX;
+
+struct IdVertex {
+  GtsVertex vertex;
+  uint32_t id;  // graph vertex, n + k for corner k, kNoId for one the refinement inserted
+  bool seen;    // marks used while tearing down
+};
+
+struct IndexFace {
+  GtsFace face;
+  uint32_t index;
+};
+
+GtsVertexClass* idVertexClass() {
+  static GtsVertexClass* klass = [] {
+    GtsObjectClassInfo info = {"VellumVertex", sizeof(IdVertex), sizeof(GtsVertexClass), nullptr,
+                               [](GtsObject* o) {
+                                 reinterpret_cast<IdVertex*>(o)->id = kNoId;
+                                 reinterpret_cast<IdVertex*>(o)->seen = false;
+                               },
+                               nullptr, nullptr};
+    return GTS_VERTEX_CLASS(gts_object_class_new(GTS_OBJECT_CLASS(gts_vertex_class()), &info));
+  }();
+  return klass;
+}
+
+GtsFaceClass* indexFaceClass() {
+  static GtsFaceClass* klass = [] {
+    GtsObjectClassInfo info = {"VellumFace", sizeof(IndexFace), sizeof(GtsFaceClass), nullptr,
+                               [](GtsObject* o) { reinterpret_cast<IndexFace*>(o)->index = kNoId; }, nullptr, nullptr};
+    return GTS_FACE_CLASS(gts_object_class_new(GTS_OBJECT_CLASS(gts_face_class()), &info));
+  }();
+  return klass;
+}
+
+uint32_t idOf(GtsVertex* v) { return reinterpret_cast<IdVertex*>(v)->id; }
 
 // Morton order of grid points, so that each inserted vertex is near the one before it.
 uint64_t morton(const GridPoint& p) {
@@ -140,17 +176,7 @@ class Triangulation {
                 const std::vector<double>& segments)
       : g_(g), flags_(flags), requestVertices_(requestVertices), inputXY_(inputXY), segments_(segments) {}
 
-  ~Triangulation() {
-    // Destroying the enclosing corners (floating vertices allowed) takes every edge and face
-    // attached to them; the surface then takes the rest.
-    if (surface_) {
-      gts_allow_floating_vertices = TRUE;
-      for (GtsVertex* v : corners_)
-        if (v) gts_object_destroy(GTS_OBJECT(v));
-      gts_allow_floating_vertices = FALSE;
-      gts_object_destroy(GTS_OBJECT(surface_));
-    }
-  }
+  ~Triangulation() { tearDown(); }
 
   Result run() {
     Result r;
@@ -158,21 +184,23 @@ class Triangulation {
     if (n < 3 || g_.edges.empty()) return r;
     const double unit = std::ldexp(1.0, -40);  // grid -> about [-1, 1], exactly
     const double stretch = yFactor();
-    surface_ = gts_surface_new(gts_surface_class(), gts_face_class(), gts_edge_class(), gts_vertex_class());
+    surface_ = gts_surface_new(gts_surface_class(), indexFaceClass(), gts_edge_class(), idVertexClass());
     // An enclosing triangle far outside the data's box [-1/2, 1/2]^2.
     const double cx[3] = {-3, 9, -3}, cy[3] = {-3, -3, 9};
-    for (int i = 0; i < 3; ++i) corners_[i] = gts_vertex_new(gts_vertex_class(), cx[i], cy[i], 0);
+    for (int i = 0; i < 3; ++i) {
+      corners_[i] = gts_vertex_new(idVertexClass(), cx[i], cy[i], 0);
+      reinterpret_cast<IdVertex*>(corners_[i])->id = uint32_t(n + i);
+    }
     GtsEdge* e[3];
     for (int i = 0; i < 3; ++i) e[i] = gts_edge_new(gts_edge_class(), corners_[i], corners_[(i + 1) % 3]);
-    gts_surface_add_face(surface_, gts_face_new(gts_face_class(), e[0], e[1], e[2]));
+    gts_surface_add_face(surface_, gts_face_new(GTS_FACE_CLASS(indexFaceClass()), e[0], e[1], e[2]));
 
     vertices_.resize(n);
     for (size_t i = 0; i < n; ++i) {
-      vertices_[i] = gts_vertex_new(gts_vertex_class(), double(g_.vertices[i].x) * unit, double(g_.vertices[i].y) * unit * stretch, 0);
-      ids_.emplace(vertices_[i], uint32_t(i));
+      vertices_[i] = gts_vertex_new(idVertexClass(), double(g_.vertices[i].x) * unit, double(g_.vertices[i].y) * unit * stretch, 0);
+      reinterpret_cast<IdVertex*>(vertices_[i])->id = uint32_t(i);
     }
-    for (int i = 0; i < 3; ++i) ids_.emplace(corners_[i], uint32_t(n + i));
-    for (const Constraint& c : g_.edges) multiplicity_[pairKey(c.a, c.b)] = c.multiplicity;  // a < b
+    buildMultiplicities();
 
     const bool verticesFirst = flags_ & kVerticesFirst;
     std::vector<GtsEdge*> constraints(g_.edges.size(), nullptr);
@@ -220,39 +248,24 @@ class Triangulation {
       if (!s || !GTS_IS_CONSTRAINT(s) || !GTS_EDGE(s)->triangles) return failed();
     }
 
-    std::vector<GtsFace*> faces;
-    gts_surface_foreach_face(surface_, (GtsFunc)[](gpointer f, gpointer data) {
-      static_cast<std::vector<GtsFace*>*>(data)->push_back(GTS_FACE(f));
-      return 0;
-    }, &faces);
+    std::vector<GtsFace*> faces = surfaceFaces();
     std::vector<uint8_t> keep;
     if (!selectInside(faces, keep)) return failed();
 
     if (flags_ & kConform) {
       // As the design does it: the enclosing corners go first, taking every edge and face on
       // them, then the outside faces; the refinement then sees only the kept region.
-      std::unordered_set<GtsFace*> kept;
-      for (size_t i = 0; i < faces.size(); ++i)
-        if (keep[i]) kept.insert(faces[i]);
+      for (size_t i = 0; i < faces.size(); ++i) reinterpret_cast<IndexFace*>(faces[i])->index = keep[i] ? 1 : 0;
       gts_allow_floating_vertices = TRUE;
       for (GtsVertex*& v : corners_) gts_object_destroy(GTS_OBJECT(v)), v = nullptr;
       gts_allow_floating_vertices = FALSE;
-      faces.clear();
-      gts_surface_foreach_face(surface_, (GtsFunc)[](gpointer f, gpointer data) {
-        static_cast<std::vector<GtsFace*>*>(data)->push_back(GTS_FACE(f));
-        return 0;
-      }, &faces);
-      for (GtsFace* f : faces)
-        if (!kept.count(f)) gts_surface_remove_face(surface_, f);
+      for (GtsFace* f : surfaceFaces())
+        if (reinterpret_cast<IndexFace*>(f)->index != 1) gts_surface_remove_face(surface_, f);
       // Each inserted vertex splits an encroached constraint; bounded so that sharp input
       // angles cannot make it run away.
       const gint limit = gint(std::min<size_t>(4 * n + 1000, 2000000));
       gts_delaunay_conform(surface_, limit, encroaches, nullptr);
-      faces.clear();
-      gts_surface_foreach_face(surface_, (GtsFunc)[](gpointer f, gpointer data) {
-        static_cast<std::vector<GtsFace*>*>(data)->push_back(GTS_FACE(f));
-        return 0;
-      }, &faces);
+      faces = surfaceFaces();
       keep.assign(faces.size(), 1);
     }
     emit(faces, keep, r);
@@ -266,19 +279,47 @@ class Triangulation {
     return r;
   }
 
-  // Corners of t counter-clockwise, as ids.
-  void corners(GtsTriangle* t, uint32_t id[3], GtsVertex* v[3]) {
+  std::vector<GtsFace*> surfaceFaces() {
+    std::vector<GtsFace*> faces;
+    faces.reserve(gts_surface_face_number(surface_));
+    gts_surface_foreach_face(surface_, (GtsFunc)[](gpointer f, gpointer data) {
+      static_cast<std::vector<GtsFace*>*>(data)->push_back(GTS_FACE(f));
+      return 0;
+    }, &faces);
+    return faces;
+  }
+
+  // Corners of t counter-clockwise.
+  static void corners(GtsTriangle* t, GtsVertex* v[3]) {
     gts_triangle_vertices(t, &v[0], &v[1], &v[2]);
     if (gts_point_orientation(GTS_POINT(v[0]), GTS_POINT(v[1]), GTS_POINT(v[2])) < 0) std::swap(v[1], v[2]);
-    for (int k = 0; k < 3; ++k) {
-      auto it = ids_.find(v[k]);
-      id[k] = it == ids_.end() ? UINT32_MAX : it->second;
-    }
   }
 
   double yFactor() const { return (flags_ & kStretch) ? 1.5 : 1.0; }
 
   bool inside(long w) const { return (flags_ & kEvenOdd) ? (w & 1) != 0 : w != 0; }
+
+  // The path's runs from a to b minus those from b to a, from the constraints sorted by vertex.
+  void buildMultiplicities() {
+    const size_t n = g_.vertices.size();
+    adjStart_.assign(n + 1, 0);
+    for (const Constraint& c : g_.edges) ++adjStart_[c.a + 1];
+    for (size_t i = 0; i < n; ++i) adjStart_[i + 1] += adjStart_[i];
+    adj_.resize(g_.edges.size());
+    std::vector<uint32_t> fill(adjStart_.begin(), adjStart_.end() - 1);
+    for (const Constraint& c : g_.edges) adj_[fill[c.a]++] = {c.b, c.multiplicity};  // a < b
+    for (size_t i = 0; i < n; ++i) std::sort(adj_.begin() + adjStart_[i], adj_.begin() + adjStart_[i + 1]);
+  }
+
+  long multiplicity(uint32_t a, uint32_t b) const {
+    const bool forward = a < b;
+    if (!forward) std::swap(a, b);
+    if (b >= g_.vertices.size()) return 0;
+    const auto first = adj_.begin() + adjStart_[a], last = adj_.begin() + adjStart_[a + 1];
+    const auto it = std::lower_bound(first, last, std::pair<uint32_t, int32_t>{b, INT32_MIN});
+    if (it == last || it->first != b) return 0;
+    return forward ? it->second : -long(it->second);
+  }
 
   // Marks the faces whose centroid the path contains.
   bool selectInside(const std::vector<GtsFace*>& faces, std::vector<uint8_t>& keep) {
@@ -287,9 +328,9 @@ class Triangulation {
     if (flags_ & kSegmentWinding) {
       StripWinding strips(segments_);
       for (size_t i = 0; i < faces.size(); ++i) {
-        uint32_t id[3];
         GtsVertex* v[3];
-        corners(GTS_TRIANGLE(faces[i]), id, v);
+        corners(GTS_TRIANGLE(faces[i]), v);
+        const uint32_t id[3] = {idOf(v[0]), idOf(v[1]), idOf(v[2])};
         if (id[0] >= n || id[1] >= n || id[2] >= n) continue;
         double x = 0, y = 0;
         for (uint32_t k : id) x += vertexX(k), y += vertexY(k);
@@ -299,44 +340,36 @@ class Triangulation {
     }
     // Flood fill from a face on the enclosing triangle (winding 0): crossing the edge a -> b
     // of a face (counter-clockwise) into its neighbour subtracts the path's runs from a to b.
-    std::unordered_map<GtsFace*, size_t> index;
-    index.reserve(faces.size() * 2);
-    for (size_t i = 0; i < faces.size(); ++i) index.emplace(faces[i], i);
+    for (size_t i = 0; i < faces.size(); ++i) reinterpret_cast<IndexFace*>(faces[i])->index = uint32_t(i);
     std::vector<long> w(faces.size(), LONG_MIN);
     std::vector<size_t> stack;
     for (size_t i = 0; i < faces.size() && stack.empty(); ++i) {
-      uint32_t id[3];
       GtsVertex* v[3];
-      corners(GTS_TRIANGLE(faces[i]), id, v);
-      if (id[0] >= n || id[1] >= n || id[2] >= n) w[i] = 0, stack.push_back(i);
+      gts_triangle_vertices(GTS_TRIANGLE(faces[i]), &v[0], &v[1], &v[2]);
+      if (idOf(v[0]) >= n || idOf(v[1]) >= n || idOf(v[2]) >= n) w[i] = 0, stack.push_back(i);
     }
     while (!stack.empty()) {
       const size_t f = stack.back();
       stack.pop_back();
-      uint32_t id[3];
+      GtsTriangle* t = GTS_TRIANGLE(faces[f]);
       GtsVertex* v[3];
-      corners(GTS_TRIANGLE(faces[f]), id, v);
-      for (int k = 0; k < 3; ++k) {
-        // The face's own edge (asking the vertices would walk the enclosing corners' long
-        // edge lists).
-        GtsTriangle* t = GTS_TRIANGLE(faces[f]);
-        GtsSegment* s = nullptr;
-        for (GtsEdge* e : {t->e1, t->e2, t->e3}) {
-          GtsSegment* g = GTS_SEGMENT(e);
-          if ((g->v1 == v[k] && g->v2 == v[(k + 1) % 3]) || (g->v2 == v[k] && g->v1 == v[(k + 1) % 3])) s = g;
-        }
-        if (!s) return false;
-        long m = 0;
-        if (auto it = multiplicity_.find(pairKey(id[k], id[(k + 1) % 3])); it != multiplicity_.end())
-          m = id[k] < id[(k + 1) % 3] ? it->second : -it->second;
-        for (GSList* t = GTS_EDGE(s)->triangles; t; t = t->next) {
-          auto other = index.find(static_cast<GtsFace*>(t->data));
-          if (other == index.end() || other->second == f) continue;
+      corners(t, v);
+      for (GtsEdge* e : {t->e1, t->e2, t->e3}) {
+        GtsSegment* s = GTS_SEGMENT(e);
+        // The direction this face runs along the edge.
+        GtsVertex *from = s->v1, *to = s->v2;
+        if ((from == v[1] && to == v[0]) || (from == v[2] && to == v[1]) || (from == v[0] && to == v[2])) std::swap(from, to);
+        const long m = GTS_IS_CONSTRAINT(e) ? multiplicity(idOf(from), idOf(to)) : 0;
+        for (GSList* i = e->triangles; i; i = i->next) {
+          // Only this surface's faces carry an index into `faces`.
+          if (GTS_OBJECT(i->data)->klass != GTS_OBJECT_CLASS(indexFaceClass())) continue;
+          const uint32_t other = reinterpret_cast<IndexFace*>(i->data)->index;
+          if (other >= faces.size() || faces[other] != i->data || other == f) continue;
           const long value = w[f] - m;
-          if (w[other->second] == LONG_MIN) {
-            w[other->second] = value;
-            stack.push_back(other->second);
-          } else if (w[other->second] != value) {
+          if (w[other] == LONG_MIN) {
+            w[other] = value;
+            stack.push_back(other);
+          } else if (w[other] != value) {
             return false;  // a constraint the triangulation lost
           }
         }
@@ -344,10 +377,9 @@ class Triangulation {
     }
     for (size_t i = 0; i < faces.size(); ++i) {
       if (w[i] == LONG_MIN) return false;
-      uint32_t id[3];
       GtsVertex* v[3];
-      corners(GTS_TRIANGLE(faces[i]), id, v);
-      const bool real = id[0] < n && id[1] < n && id[2] < n;
+      gts_triangle_vertices(GTS_TRIANGLE(faces[i]), &v[0], &v[1], &v[2]);
+      const bool real = idOf(v[0]) < n && idOf(v[1]) < n && idOf(v[2]) < n;
       if (!real && inside(w[i])) return false;  // the path reaches past the data's hull
       keep[i] = real && inside(w[i]);
     }
@@ -367,7 +399,9 @@ class Triangulation {
     std::unordered_map<uint32_t, uint32_t> newIndex;  // graph vertex -> reply index
     std::unordered_map<GtsVertex*, uint32_t> inserted;
     std::vector<std::array<uint32_t, 3>> tris;
-    auto reply = [&](uint32_t id, GtsVertex* v) -> uint32_t {
+    tris.reserve(faces.size());
+    auto reply = [&](GtsVertex* v) -> uint32_t {
+      const uint32_t id = idOf(v);
       if (id < n) {
         if (g_.origin[id] >= 0) return uint32_t(g_.origin[id]);
         auto [it, added] = newIndex.try_emplace(id, uint32_t(requestVertices_ + r.newVertices.size() / 2));
@@ -384,20 +418,61 @@ class Triangulation {
     };
     for (size_t i = 0; i < faces.size(); ++i) {
       if (!keep[i]) continue;
-      uint32_t id[3];
       GtsVertex* v[3];
-      corners(GTS_TRIANGLE(faces[i]), id, v);
+      corners(GTS_TRIANGLE(faces[i]), v);
       bool corner = false;
       for (GtsVertex* x : v) corner |= (x == corners_[0] || x == corners_[1] || x == corners_[2]);
       if (corner) continue;
       std::array<uint32_t, 3> t;
-      for (int k = 0; k < 3; ++k) t[k] = reply(id[k] < n ? id[k] : UINT32_MAX, v[k]);
+      for (int k = 0; k < 3; ++k) t[k] = reply(v[k]);
       std::rotate(t.begin(), std::min_element(t.begin(), t.end()), t.end());
       tris.push_back(t);
     }
     std::sort(tris.begin(), tris.end());
     r.triangles.reserve(tris.size() * 3);
     for (const auto& t : tris) r.triangles.insert(r.triangles.end(), t.begin(), t.end());
+  }
+
+  // Frees every object the call made. GTS's own cascade removes each object from its
+  // neighbours' lists, which costs the length of the list: quadratic around the enclosing
+  // corners and the fans of cocircular input. Here every list is emptied first, so that each
+  // destroy is constant time and cascades nowhere.
+  void tearDown() {
+    if (!surface_) return;
+    std::vector<GtsVertex*> vertices;
+    auto visit = [&](GtsVertex* v) {
+      if (v && !reinterpret_cast<IdVertex*>(v)->seen) reinterpret_cast<IdVertex*>(v)->seen = true, vertices.push_back(v);
+    };
+    for (GtsVertex* v : vertices_) visit(v);
+    for (GtsVertex* v : corners_) visit(v);
+    std::vector<GtsSegment*> segments;
+    std::vector<GtsTriangle*> triangles;
+    // Everything is reached from the vertices: their segments, the segments' other ends (the
+    // refinement's vertices), the edges' triangles.
+    for (size_t i = 0; i < vertices.size(); ++i)
+      for (GSList* l = vertices[i]->segments; l; l = l->next) {
+        GtsSegment* s = GTS_SEGMENT(l->data);
+        visit(s->v1), visit(s->v2);
+        if (s->v1 != vertices[i]) continue;  // each segment once, from its first end
+        segments.push_back(s);
+        if (GTS_IS_EDGE(s))
+          for (GSList* t = GTS_EDGE(s)->triangles; t; t = t->next)
+            if (GTS_TRIANGLE(t->data)->e1 == GTS_EDGE(s)) triangles.push_back(GTS_TRIANGLE(t->data));
+      }
+    for (GtsVertex* v : vertices) g_slist_free(v->segments), v->segments = nullptr;
+    for (GtsSegment* s : segments)
+      if (GTS_IS_EDGE(s)) g_slist_free(GTS_EDGE(s)->triangles), GTS_EDGE(s)->triangles = nullptr;
+    gts_allow_floating_vertices = TRUE;
+    gts_allow_floating_edges = TRUE;
+    // Faces outside the surface first (the surface takes its own).
+    for (GtsTriangle* t : triangles)
+      if (!GTS_IS_FACE(t) || !gts_face_has_parent_surface(GTS_FACE(t), surface_)) gts_object_destroy(GTS_OBJECT(t));
+    gts_object_destroy(GTS_OBJECT(surface_));
+    for (GtsSegment* s : segments) gts_object_destroy(GTS_OBJECT(s));
+    for (GtsVertex* v : vertices) gts_object_destroy(GTS_OBJECT(v));
+    gts_allow_floating_edges = FALSE;
+    gts_allow_floating_vertices = FALSE;
+    surface_ = nullptr;
   }
 
   const PlanarGraph& g_;
@@ -408,8 +483,8 @@ class Triangulation {
   GtsSurface* surface_ = nullptr;
   GtsVertex* corners_[3] = {nullptr, nullptr, nullptr};
   std::vector<GtsVertex*> vertices_;
-  std::unordered_map<GtsVertex*, uint32_t> ids_;
-  std::unordered_map<uint64_t, int32_t> multiplicity_;
+  std::vector<uint32_t> adjStart_;
+  std::vector<std::pair<uint32_t, int32_t>> adj_;  // (b, multiplicity from a to b), a < b
 };
 
 bool serve() {
