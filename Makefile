@@ -6,7 +6,7 @@ ifeq ($(CI),true)
 CMAKE_FLAGS += -DVELLUM_WERROR=ON
 endif
 
-.PHONY: all deps build run test bench fuzz clean
+.PHONY: all deps build run test test-sanitize bench fuzz clean
 
 all: build
 
@@ -28,8 +28,28 @@ test: build
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 
-fuzz: deps
-	@echo "make fuzz: no fuzz harnesses yet"
+# The whole suite with AddressSanitizer (leak checking included) and UndefinedBehaviorSanitizer,
+# in its own folder; any report fails the test that caused it.
+SANITIZE_BUILD ?= build-sanitize
+SANITIZE_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0
+
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) -DVELLUM_SANITIZE=ON -DVELLUM_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer harnesses (clang), each run for FUZZ_SECONDS from the seeds in fuzz/corpus/NAME;
+# new inputs collect in $(FUZZ_BUILD)/corpus/NAME, crashes in $(FUZZ_BUILD)/artifacts/.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+fuzz:
+	@scripts/install-deps fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DVELLUM_FUZZ=ON -DVELLUM_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target vellum_fuzzers
+	fuzz/run $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD) out

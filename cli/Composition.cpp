@@ -245,7 +245,11 @@ std::unique_ptr<Composition> Composition::fromJson(const Json& json, const fs::p
       if (state[n.get()] == 0) visit(n.get());
   }
 
-  for (const auto& [name, target] : outputs.items()) {
+  for (const auto& item : outputs.items()) {
+    // Named references rather than a structured binding: clang 14 (the fuzz build's compiler)
+    // cannot capture a structured binding in the lambda below.
+    const std::string& name = item.key();
+    const Json& target = item.value();
     Where named{file.string(), "", ""};
     if (!target.is_string()) named.fail("output \"" + name + "\" must name \"PATCH.PORT\"");
     auto [id, key] = splitPortPath(target.get<std::string>());
