@@ -32,17 +32,13 @@ std::optional<V2DBezierPathElement> V2DBezierPathEnumerator::next() {
   e.type = kind;
   const Point* q = d.points.data() + d.offsets[i];
   for (int k = 0; k < kPointCount[kind]; ++k) e.points[k] = q[k];
-  // A close fills no slot of its own; giving it the subpath point keeps a close that follows
-  // a close from taking a meaningless start.
+  // A subpath begins at a move: every move, not only the first element after a close, sets the
+  // point a later close returns to. Consecutive moves are kept as elements (text and SVG path
+  // data begin with one), and an element after a close continues from the closed subpath's
+  // start, so neither may replace that point.
+  if (kind == kMove) subpathPoint = e.points[0];
+  startSubpath = kind == kClose;
   if (kind == kClose) e.points[0] = subpathPoint;
-  if (startSubpath) {
-    subpathPoint = e.points[0];
-    startSubpath = false;
-  }
-  if (kind == kClose) {
-    e.points[0] = subpathPoint;
-    startSubpath = true;
-  }
   return e;
 }
 

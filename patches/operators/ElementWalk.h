@@ -24,12 +24,8 @@ struct ElementWalk {
       startSubpath = true;
       return subpathPoint;
     }
-    if (startSubpath) {
-      // The enumerator takes the record's first slot, which for a curve is its first control
-      // point; the operators only walk flattened paths, where that is the element's point.
-      subpathPoint = q[0];
-      startSubpath = false;
-    }
+    if (kind == detail::kMove) subpathPoint = q[0];
+    startSubpath = false;
     return q[detail::kPointCount[kind] - 1];
   }
 };

@@ -248,18 +248,26 @@ TEST(BezierPathEnumerator, EmptyOrAbsentPathHandsOutNothing) {
   EXPECT_FALSE(none.next().has_value());
 }
 
-TEST(BezierPathEnumerator, ElementAfterCloseStartsSubpathWithItsFirstPoint) {
+// A close returns to the latest move: after a close the next subpath starts where the closed
+// one did, and of two moves in a row (text and SVG path data begin so) the second one counts.
+TEST(BezierPathEnumerator, CloseRecordsCarryTheLatestMove) {
   BezierPath p;  // not owned by a shared_ptr: the enumerator walks a copy
   p.moveToPoint({1, 1});
   p.lineToPoint({2, 1});
   p.closePath();
   p.lineToPoint({1, 3});
   p.closePath();
+  p.moveToPoint({0, 0});
+  p.moveToPoint({7, 7});
+  p.curveToPoint({9, 7}, {8, 8}, {9, 8});
+  p.closePath();
   auto en = p.enumerator();
   std::vector<V2DBezierPathElement> recs;
   while (auto e = en.next()) recs.push_back(*e);
-  ASSERT_EQ(recs.size(), 5u);
-  EXPECT_EQ(recs[4].points[0], (Point{1, 3}));
+  ASSERT_EQ(recs.size(), 9u);
+  EXPECT_EQ(recs[2].points[0], (Point{1, 1}));
+  EXPECT_EQ(recs[4].points[0], (Point{1, 1}));
+  EXPECT_EQ(recs[8].points[0], (Point{7, 7}));
 }
 
 namespace {
