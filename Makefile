@@ -20,7 +20,8 @@ build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	$(BUILD)/cli/vellum run examples/default.json --out out --json
+	$(BUILD)/cli/vellum run examples/default.json --out out
+	@echo "Wrote:"; ls -1 out | sed "s|^|  out/|"
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
