@@ -14,7 +14,12 @@
 #include <cmath>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <optional>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -170,6 +175,52 @@ uint64_t morton(const GridPoint& p) {
   return spread(x) | (spread(y) << 1);
 }
 
+// Optional CPU time of each step of a call, one line per call appended to the file that the
+// environment variable VELLUM_GTS_WORKER_TIMES names: how much of a call GTS itself takes.
+class PhaseLog {
+ public:
+  PhaseLog() {
+    if (const char* path = std::getenv("VELLUM_GTS_WORKER_TIMES"); path && *path) file_ = std::fopen(path, "a");
+  }
+  ~PhaseLog() {
+    if (file_) std::fclose(file_);
+  }
+  void start() {
+    line_.clear();
+    last_ = now();
+  }
+  // Charges the time since the previous mark to `name`.
+  void mark(const char* name) {
+    if (!file_) return;
+    const double t = now();
+    char item[64];
+    std::snprintf(item, sizeof item, " %s=%.2f", name, t - last_);
+    line_ += item;
+    last_ = t;
+  }
+  void write(const Header& h, uint32_t status) {
+    if (!file_) return;
+    std::fprintf(file_, "vertices=%llu constraints=%llu flags=%u status=%u ms:%s\n", (unsigned long long)h.count[0],
+                 (unsigned long long)h.count[1], h.flags, status, line_.c_str());
+    std::fflush(file_);
+  }
+
+ private:
+  static double now() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) * 1e-6;
+  }
+  std::FILE* file_ = nullptr;
+  std::string line_;
+  double last_ = 0;
+};
+
+PhaseLog& phaseLog() {
+  static PhaseLog log;
+  return log;
+}
+
 class Triangulation {
  public:
   Triangulation(const PlanarGraph& g, uint32_t flags, size_t requestVertices, const std::vector<double>& inputXY,
@@ -208,16 +259,14 @@ class Triangulation {
       for (size_t i = 0; i < g_.edges.size(); ++i)
         constraints[i] = gts_edge_new(GTS_EDGE_CLASS(gts_constraint_class()), vertices_[g_.edges[i].a], vertices_[g_.edges[i].b]);
 
-    std::vector<uint32_t> order(n);
-    for (uint32_t i = 0; i < n; ++i) order[i] = i;
-    std::vector<uint64_t> keys(n);
-    for (uint32_t i = 0; i < n; ++i) keys[i] = morton(g_.vertices[i]);
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+    const std::vector<uint32_t> order = insertionOrder();
+    phaseLog().mark("setup");
     GtsFace* guess = nullptr;
     for (uint32_t i : order) {
       if (gts_delaunay_add_vertex(surface_, vertices_[i], guess) != nullptr) return failed();
       guess = faceAround(vertices_[i], surface_);
     }
+    phaseLog().mark("gts_insert");
 
     for (size_t i = 0; i < g_.edges.size(); ++i) {
       GtsVertex *a = vertices_[g_.edges[i].a], *b = vertices_[g_.edges[i].b];
@@ -240,6 +289,7 @@ class Triangulation {
       }
     }
 
+    phaseLog().mark("gts_constrain");
     // Every vertex and constraint present and no face lost: a triangulation of n + 3 points
     // whose hull is the enclosing triangle has 2 (n + 3) - 5 faces.
     if (gts_surface_face_number(surface_) != 2 * (n + 3) - 5) return failed();
@@ -248,9 +298,11 @@ class Triangulation {
       if (!s || !GTS_IS_CONSTRAINT(s) || !GTS_EDGE(s)->triangles) return failed();
     }
 
+    phaseLog().mark("check");
     std::vector<GtsFace*> faces = surfaceFaces();
     std::vector<uint8_t> keep;
     if (!selectInside(faces, keep)) return failed();
+    phaseLog().mark("select");
 
     if (flags_ & kConform) {
       // As the design does it: the enclosing corners go first, taking every edge and face on
@@ -265,10 +317,12 @@ class Triangulation {
       // angles cannot make it run away.
       const gint limit = gint(std::min<size_t>(4 * n + 1000, 2000000));
       gts_delaunay_conform(surface_, limit, encroaches, nullptr);
+      phaseLog().mark("gts_conform");
       faces = surfaceFaces();
       keep.assign(faces.size(), 1);
     }
     emit(faces, keep, r);
+    phaseLog().mark("emit");
     return r;
   }
 
@@ -296,6 +350,28 @@ class Triangulation {
   }
 
   double yFactor() const { return (flags_ & kStretch) ? 1.5 : 1.0; }
+
+  // Insertion order: a random 1/64 of the vertices, then a random 1/8 of the rest, then the
+  // rest (the draw has a fixed seed, so a call is repeatable), each round along the Morton
+  // curve so that each start face is near. In Morton order alone vertices keep arriving
+  // outside the hull of those before them, and GTS pays for every hull change by walking the
+  // enclosing corners' edge lists (twice as slow on a plotted curve); after the sparse rounds
+  // nearly every vertex falls inside. More rounds (full BRIO) were slower: stale hull edges sit
+  // deep in those lists when every vertex is on the hull (a circle).
+  std::vector<uint32_t> insertionOrder() const {
+    const size_t n = g_.vertices.size();
+    std::vector<uint64_t> keys(n);
+    uint64_t state = 0x9E3779B97F4A7C15ull;
+    for (uint32_t i = 0; i < n; ++i) {
+      state = state * 6364136223846793005ull + 1442695040888963407ull;
+      const uint64_t first = (state >> 58) == 0 ? 0 : ((state >> 61) == 0 ? 1 : 2);
+      keys[i] = (first << 62) | (morton(g_.vertices[i]) >> 2);
+    }
+    std::vector<uint32_t> order(n);
+    for (uint32_t i = 0; i < n; ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+    return order;
+  }
 
   bool inside(long w) const { return (flags_ & kEvenOdd) ? (w & 1) != 0 : w != 0; }
 
@@ -341,30 +417,42 @@ class Triangulation {
     // Flood fill from a face on the enclosing triangle (winding 0): crossing the edge a -> b
     // of a face (counter-clockwise) into its neighbour subtracts the path's runs from a to b.
     for (size_t i = 0; i < faces.size(); ++i) reinterpret_cast<IndexFace*>(faces[i])->index = uint32_t(i);
+    GtsObjectClass* const constraintClass = GTS_OBJECT_CLASS(gts_constraint_class());
+    GtsObjectClass* const faceClass = GTS_OBJECT_CLASS(indexFaceClass());
+    auto indexOf = [&](gpointer face) -> size_t {
+      if (GTS_OBJECT(face)->klass != faceClass) return SIZE_MAX;
+      const uint32_t i = reinterpret_cast<IndexFace*>(face)->index;
+      return i < faces.size() && faces[i] == face ? i : SIZE_MAX;
+    };
+    // The faces on the enclosing corners, found from the corners (rather than by looking at
+    // every face's corners); the fill starts from one of them.
+    std::vector<uint8_t> real(faces.size(), 1);
     std::vector<long> w(faces.size(), LONG_MIN);
     std::vector<size_t> stack;
-    for (size_t i = 0; i < faces.size() && stack.empty(); ++i) {
-      GtsVertex* v[3];
-      gts_triangle_vertices(GTS_TRIANGLE(faces[i]), &v[0], &v[1], &v[2]);
-      if (idOf(v[0]) >= n || idOf(v[1]) >= n || idOf(v[2]) >= n) w[i] = 0, stack.push_back(i);
-    }
+    for (GtsVertex* c : corners_)
+      for (GSList* l = c->segments; l; l = l->next)
+        if (GTS_IS_EDGE(l->data))
+          for (GSList* t = GTS_EDGE(l->data)->triangles; t; t = t->next)
+            if (const size_t i = indexOf(t->data); i != SIZE_MAX) real[i] = 0;
+    for (size_t i = 0; i < faces.size() && stack.empty(); ++i)
+      if (!real[i]) w[i] = 0, stack.push_back(i);
     while (!stack.empty()) {
       const size_t f = stack.back();
       stack.pop_back();
       GtsTriangle* t = GTS_TRIANGLE(faces[f]);
-      GtsVertex* v[3];
-      corners(t, v);
       for (GtsEdge* e : {t->e1, t->e2, t->e3}) {
-        GtsSegment* s = GTS_SEGMENT(e);
-        // The direction this face runs along the edge.
-        GtsVertex *from = s->v1, *to = s->v2;
-        if ((from == v[1] && to == v[0]) || (from == v[2] && to == v[1]) || (from == v[0] && to == v[2])) std::swap(from, to);
-        const long m = GTS_IS_CONSTRAINT(e) ? multiplicity(idOf(from), idOf(to)) : 0;
+        long m = 0;
+        // Only constraints carry runs of the path (every one made here is of exactly that class).
+        if (GTS_OBJECT(e)->klass == constraintClass) {
+          GtsSegment* s = GTS_SEGMENT(e);
+          m = multiplicity(idOf(s->v1), idOf(s->v2));
+          // Counter-clockwise, this face runs along v1 -> v2 when its third corner is on the left.
+          GtsVertex* third = gts_triangle_vertex_opposite(t, e);
+          if (gts_point_orientation(GTS_POINT(s->v1), GTS_POINT(s->v2), GTS_POINT(third)) < 0) m = -m;
+        }
         for (GSList* i = e->triangles; i; i = i->next) {
-          // Only this surface's faces carry an index into `faces`.
-          if (GTS_OBJECT(i->data)->klass != GTS_OBJECT_CLASS(indexFaceClass())) continue;
-          const uint32_t other = reinterpret_cast<IndexFace*>(i->data)->index;
-          if (other >= faces.size() || faces[other] != i->data || other == f) continue;
+          const size_t other = indexOf(i->data);
+          if (other == SIZE_MAX || other == f) continue;
           const long value = w[f] - m;
           if (w[other] == LONG_MIN) {
             w[other] = value;
@@ -377,11 +465,8 @@ class Triangulation {
     }
     for (size_t i = 0; i < faces.size(); ++i) {
       if (w[i] == LONG_MIN) return false;
-      GtsVertex* v[3];
-      gts_triangle_vertices(GTS_TRIANGLE(faces[i]), &v[0], &v[1], &v[2]);
-      const bool real = idOf(v[0]) < n && idOf(v[1]) < n && idOf(v[2]) < n;
-      if (!real && inside(w[i])) return false;  // the path reaches past the data's hull
-      keep[i] = real && inside(w[i]);
+      if (!real[i] && inside(w[i])) return false;  // the path reaches past the data's hull
+      keep[i] = real[i] && inside(w[i]);
     }
     return true;
   }
@@ -487,6 +572,12 @@ class Triangulation {
   std::vector<std::pair<uint32_t, int32_t>> adj_;  // (b, multiplicity from a to b), a < b
 };
 
+// Above this many vertices the worker ends after its answer instead of freeing the call's
+// objects one by one: returning the whole address space to the system takes a few
+// milliseconds, freeing GTS's objects took about 2 us per vertex, and the plug-in starts a new
+// worker for its next call (which costs a few milliseconds).
+constexpr size_t kExitAboveVertices = 8192;
+
 bool serve() {
   Header h;
   if (!readAll(&h, sizeof h)) return false;
@@ -499,23 +590,39 @@ bool serve() {
   if (!readAll(xy.data(), xy.size() * sizeof(double)) || !readAll(constraints.data(), constraints.size() * sizeof(Constraint)) ||
       !readAll(segments.data(), segments.size() * sizeof(double)))
     return false;
+  PhaseLog& log = phaseLog();
+  log.start();
+  std::optional<PlanarGraph> g;
+  std::optional<Triangulation> t;
   if (!std::all_of(xy.begin(), xy.end(), [](double d) { return std::isfinite(d); })) {
     r.status = kBadRequest;
   } else {
-    const PlanarGraph g = makePlanarGraph(xy.data(), h.count[0], constraints.data(), constraints.size());
-    if (!g.clean) {
+    g = makePlanarGraph(xy.data(), h.count[0], constraints.data(), constraints.size());
+    log.mark("planar");
+    if (!g->clean) {
       r.status = kFailed;
     } else {
-      Triangulation t(g, h.flags, h.count[0], xy, segments);
-      r = t.run();
+      t.emplace(*g, h.flags, h.count[0], xy, segments);
+      r = t->run();
     }
   }
+  // The answer goes out before the clean-up, which the plug-in then need not wait for.
   Reply reply;
   reply.status = r.status;
   reply.count[0] = r.newVertices.size() / 2;
   reply.count[1] = r.triangles.size() / 3;
-  return writeAll(&reply, sizeof reply) && writeAll(r.newVertices.data(), r.newVertices.size() * sizeof(double)) &&
-         writeAll(r.triangles.data(), r.triangles.size() * sizeof(uint32_t));
+  reply.workerExits = g && g->vertices.size() > kExitAboveVertices;
+  const bool sent = writeAll(&reply, sizeof reply) && writeAll(r.newVertices.data(), r.newVertices.size() * sizeof(double)) &&
+                    writeAll(r.triangles.data(), r.triangles.size() * sizeof(uint32_t));
+  log.mark("reply");
+  if (reply.workerExits) {
+    log.write(h, r.status);
+    _exit(0);
+  }
+  t.reset();
+  log.mark("teardown");
+  log.write(h, r.status);
+  return sent;
 }
 
 }  // namespace

@@ -88,19 +88,33 @@ fs::path GtsWorkerClient::workerExecutable() {
   return {};
 }
 
-void GtsWorkerClient::stopWorker() {
-  if (pid_ > 0 && owner_ == ::getpid()) {
-    ::kill(pid_, SIGKILL);
-    int status = 0;
-    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
+namespace {
+
+void killAndReap(int pid) {
+  ::kill(pid, SIGKILL);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
+}
+
+}  // namespace
+
+void GtsWorkerClient::stopWorker() {
+  if (pid_ > 0 && owner_ == ::getpid()) killAndReap(pid_);
   if (fd_ >= 0) ::close(fd_);
   pid_ = 0;
   fd_ = -1;
+  reapExited();
+}
+
+void GtsWorkerClient::reapExited() {
+  // Killed as well, in case it has not ended by itself; by now it normally has.
+  if (exited_ > 0 && owner_ == ::getpid()) killAndReap(exited_);
+  exited_ = 0;
 }
 
 bool GtsWorkerClient::start() {
+  reapExited();
   const fs::path exe = workerExecutable();
   if (exe.empty()) return false;
   int sv[2];
@@ -146,10 +160,10 @@ GtsWorkerClient::Outcome GtsWorkerClient::request(uint32_t flags, std::span<cons
                                                   std::span<const Constraint> constraints,
                                                   std::span<const double> segments, WorkerAnswer& answer) {
   std::lock_guard lock(mutex_);
-  if (pid_ > 0 && owner_ != ::getpid()) {
+  if ((pid_ > 0 || exited_ > 0) && owner_ != ::getpid()) {
     // A forked copy of the host: the worker belongs to the parent.
     if (fd_ >= 0) ::close(fd_);
-    pid_ = 0, fd_ = -1;
+    pid_ = 0, fd_ = -1, exited_ = 0;
   }
   if (pid_ == 0 && !start()) return Outcome::Unavailable;
 
@@ -182,7 +196,14 @@ GtsWorkerClient::Outcome GtsWorkerClient::request(uint32_t flags, std::span<cons
     answer = {};
     return late ? Outcome::TimedOut : Outcome::Crashed;
   }
-  if (residentBytes() > kMaxResidentBytes) stopWorker();
+  if (reply.workerExits) {
+    // It ends by itself; reaped when the next one starts, so that this call need not wait.
+    ::close(fd_);
+    exited_ = pid_;
+    pid_ = 0, fd_ = -1;
+  } else if (residentBytes() > kMaxResidentBytes) {
+    stopWorker();
+  }
   return Outcome::Answered;
 }
 

@@ -43,12 +43,14 @@ class GtsWorkerClient {
 
  private:
   bool start();
+  void reapExited();
   size_t residentBytes() const;
 
   std::mutex mutex_;
   int pid_ = 0;
   int fd_ = -1;
   int owner_ = 0;  // the process that started the worker (a forked child must not use it)
+  int exited_ = 0;  // a worker that ended after its answer and is not yet reaped
 };
 
 }  // namespace vellum::triangulation

@@ -53,6 +53,10 @@ struct Reply {
   uint32_t magic = kMagic;
   uint32_t status = kOk;
   uint64_t count[2] = {0, 0};
+  // The worker ends after this answer (rather than freeing a large call's objects one by one);
+  // the next request needs a new worker.
+  uint32_t workerExits = 0;
+  uint32_t reserved = 0;
 };
 
 }  // namespace vellum::triangulation

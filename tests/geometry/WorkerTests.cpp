@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 
 #include "GeometryTestSupport.h"
@@ -40,6 +41,27 @@ TEST(GtsWorker, AKilledWorkerIsReplaced) {
   const int after = GtsWorkerClient::shared().workerProcess();
   EXPECT_GT(after, 0);
   EXPECT_NE(after, before);
+}
+
+TEST(GtsWorker, AWorkerThatEndsAfterALargeCallIsReplaced) {
+  // Past some thousands of vertices the worker answers, then ends instead of freeing the call's
+  // objects one by one; the next call starts a new one.
+  std::vector<Point> ring;
+  const int n = 20000;
+  for (int i = 0; i < n; ++i) ring.push_back({std::cos(2 * M_PI * i / n), std::sin(2 * M_PI * i / n)});
+  const auto circle = polygonPath({ring});
+  triangulate(*polygonPath({square(0, 0, 1)}));
+  const int before = GtsWorkerClient::shared().workerProcess();
+  ASSERT_GT(before, 0);
+  const V2DTriangulation t = phase2(*circle);
+  EXPECT_EQ(t.triangles.size(), size_t(3 * (n - 2)));
+  EXPECT_EQ(GtsWorkerClient::shared().workerProcess(), 0);
+  EXPECT_EQ(triangulate(*polygonPath({square(0, 0, 1)})).size(), 2u);
+  const int after = GtsWorkerClient::shared().workerProcess();
+  EXPECT_GT(after, 0);
+  EXPECT_NE(after, before);
+  // The ended worker was reaped, not left behind.
+  EXPECT_EQ(::waitpid(before, nullptr, WNOHANG), -1);
 }
 
 TEST(GtsWorker, BadRequestIsAnsweredNotFatal) {
