@@ -10,6 +10,8 @@
 #include FT_OUTLINE_H
 
 #include <cmath>
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -17,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "patches/geometry/GtsWorkerClient.h"
 #include "patches/geometry/V2DTriangleStructurePatch.h"
 
 #ifdef VELLUM_HAVE_CGAL
@@ -287,12 +290,34 @@ size_t cgalTriangulate(const BezierPath& path) {
 }
 #endif
 
+// CPU time of ended and reaped child processes (the triangulation workers), in milliseconds.
+double childCpuMs() {
+  rusage u{};
+  getrusage(RUSAGE_CHILDREN, &u);
+  return (double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-3;
+}
+
 void runOurs(benchmark::State& state, const Case* c) {
   V2DTriangulation t;
+  // Wall time depends on how busy the machine is; CPU time does not. The worker is stopped
+  // before and after the loop, so that every worker that ran in it has been reaped and its
+  // CPU time (start-up and exit included) counted.
+  auto& worker = triangulation::GtsWorkerClient::shared();
+  worker.stopWorker();
+  const double before = childCpuMs();
   for (auto _ : state) {
     t = triangulateWithConstraints(V2DCollectTriangulationInput(*c->path), c->path->windingRule() == EvenOddWindingRule, false);
     benchmark::DoNotOptimize(t.triangles.data());
   }
+  // A last tiny call returns only once the worker has finished cleaning up after the loop's.
+  static const V2DTriangulationInput tiny = [] {
+    auto p = BezierPath::bezierPath();
+    addRing(*p, {{0, 0}, {1, 0}, {0, 1}});
+    return V2DCollectTriangulationInput(*p);
+  }();
+  benchmark::DoNotOptimize(triangulateWithConstraints(tiny, false, false).triangles.data());
+  worker.stopWorker();
+  if (state.iterations() > 0) state.counters["worker_cpu_ms"] = (childCpuMs() - before) / double(state.iterations());
   // Checked outside the timed loop: the inside test walks the whole path per sample.
   const Check k = check(*c, t);
   state.counters["correct"] = k.correct;
