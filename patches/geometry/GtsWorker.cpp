@@ -120,8 +120,8 @@ GtsFace* faceAround(GtsVertex* v, GtsSurface* s) {
 // The library's own encroachment test.
 gboolean encroaches(GtsVertex* v, GtsEdge* e, GtsSurface*, gpointer) { return gts_vertex_encroaches_edge(v, e); }
 
-// Vertices and faces that carry their own index, so that no pointer-keyed table is needed to
-// go from GTS's objects back to the request.
+// Vertices and faces that carry their own data (index, winding), so that no pointer-keyed
+// table is needed to go from GTS's objects back to the request.
 constexpr uint32_t kNoId = UINT32_MAX;
 
 struct IdVertex {
@@ -130,9 +130,11 @@ struct IdVertex {
   bool seen;    // marks used while tearing down
 };
 
-struct IndexFace {
+struct WindingFace {
   GtsFace face;
-  uint32_t index;
+  bool kept;     // chosen for the refinement
+  bool corner;   // on an enclosing corner
+  long winding;  // LONG_MIN until the fill reaches it
 };
 
 GtsVertexClass* idVertexClass() {
@@ -148,10 +150,13 @@ GtsVertexClass* idVertexClass() {
   return klass;
 }
 
-GtsFaceClass* indexFaceClass() {
+GtsFaceClass* windingFaceClass() {
   static GtsFaceClass* klass = [] {
-    GtsObjectClassInfo info = {"VellumFace", sizeof(IndexFace), sizeof(GtsFaceClass), nullptr,
-                               [](GtsObject* o) { reinterpret_cast<IndexFace*>(o)->index = kNoId; }, nullptr, nullptr};
+    GtsObjectClassInfo info = {"VellumFace", sizeof(WindingFace), sizeof(GtsFaceClass), nullptr,
+                               [](GtsObject* o) {
+                                 auto* f = reinterpret_cast<WindingFace*>(o);
+                                 f->kept = false, f->corner = false, f->winding = LONG_MIN;
+                               }, nullptr, nullptr};
     return GTS_FACE_CLASS(gts_object_class_new(GTS_OBJECT_CLASS(gts_face_class()), &info));
   }();
   return klass;
@@ -235,7 +240,7 @@ class Triangulation {
     if (n < 3 || g_.edges.empty()) return r;
     const double unit = std::ldexp(1.0, -40);  // grid -> about [-1, 1], exactly
     const double stretch = yFactor();
-    surface_ = gts_surface_new(gts_surface_class(), indexFaceClass(), gts_edge_class(), idVertexClass());
+    surface_ = gts_surface_new(gts_surface_class(), windingFaceClass(), gts_edge_class(), idVertexClass());
     // An enclosing triangle far outside the data's box [-1/2, 1/2]^2.
     const double cx[3] = {-3, 9, -3}, cy[3] = {-3, -3, 9};
     for (int i = 0; i < 3; ++i) {
@@ -244,7 +249,7 @@ class Triangulation {
     }
     GtsEdge* e[3];
     for (int i = 0; i < 3; ++i) e[i] = gts_edge_new(gts_edge_class(), corners_[i], corners_[(i + 1) % 3]);
-    gts_surface_add_face(surface_, gts_face_new(GTS_FACE_CLASS(indexFaceClass()), e[0], e[1], e[2]));
+    gts_surface_add_face(surface_, gts_face_new(GTS_FACE_CLASS(windingFaceClass()), e[0], e[1], e[2]));
 
     vertices_.resize(n);
     for (size_t i = 0; i < n; ++i) {
@@ -299,7 +304,7 @@ class Triangulation {
     }
 
     phaseLog().mark("check");
-    std::vector<GtsFace*> faces = surfaceFaces();
+    std::vector<GtsFace*> faces;
     std::vector<uint8_t> keep;
     if (!selectInside(faces, keep)) return failed();
     phaseLog().mark("select");
@@ -307,12 +312,12 @@ class Triangulation {
     if (flags_ & kConform) {
       // As the design does it: the enclosing corners go first, taking every edge and face on
       // them, then the outside faces; the refinement then sees only the kept region.
-      for (size_t i = 0; i < faces.size(); ++i) reinterpret_cast<IndexFace*>(faces[i])->index = keep[i] ? 1 : 0;
+      for (size_t i = 0; i < faces.size(); ++i) reinterpret_cast<WindingFace*>(faces[i])->kept = keep[i];
       gts_allow_floating_vertices = TRUE;
       for (GtsVertex*& v : corners_) gts_object_destroy(GTS_OBJECT(v)), v = nullptr;
       gts_allow_floating_vertices = FALSE;
       for (GtsFace* f : surfaceFaces())
-        if (reinterpret_cast<IndexFace*>(f)->index != 1) gts_surface_remove_face(surface_, f);
+        if (!reinterpret_cast<WindingFace*>(f)->kept) gts_surface_remove_face(surface_, f);
       // Each inserted vertex splits an encroached constraint; bounded so that sharp input
       // angles cannot make it run away.
       const gint limit = gint(std::min<size_t>(4 * n + 1000, 2000000));
@@ -351,20 +356,22 @@ class Triangulation {
 
   double yFactor() const { return (flags_ & kStretch) ? 1.5 : 1.0; }
 
-  // Insertion order: a random 1/64 of the vertices, then a random 1/8 of the rest, then the
-  // rest (the draw has a fixed seed, so a call is repeatable), each round along the Morton
-  // curve so that each start face is near. In Morton order alone vertices keep arriving
-  // outside the hull of those before them, and GTS pays for every hull change by walking the
-  // enclosing corners' edge lists (twice as slow on a plotted curve); after the sparse rounds
-  // nearly every vertex falls inside. More rounds (full BRIO) were slower: stale hull edges sit
-  // deep in those lists when every vertex is on the hull (a circle).
+  // Insertion order along the Morton curve, so that each start face is near. With
+  // kRandomRounds, a random 1/64 of the vertices goes first, then a random 1/8 of the rest
+  // (the draw has a fixed seed, so a call is repeatable): in Morton order alone vertices keep
+  // arriving outside the hull of those before them, and GTS pays for every hull change by
+  // walking the enclosing corners' edge lists (twice as slow on a plotted curve); after the
+  // sparse rounds nearly every vertex falls inside. More rounds (full BRIO) were slower: stale
+  // hull edges sit deep in those lists when every vertex is on the hull (a circle). On integer
+  // grids, though, GTS crashed more often in this order (8 of 3 000 staircases unsolved after
+  // every attempt, against none in Morton order), so the plug-in falls back to Morton order.
   std::vector<uint32_t> insertionOrder() const {
     const size_t n = g_.vertices.size();
     std::vector<uint64_t> keys(n);
     uint64_t state = 0x9E3779B97F4A7C15ull;
     for (uint32_t i = 0; i < n; ++i) {
       state = state * 6364136223846793005ull + 1442695040888963407ull;
-      const uint64_t first = (state >> 58) == 0 ? 0 : ((state >> 61) == 0 ? 1 : 2);
+      const uint64_t first = !(flags_ & kRandomRounds) ? 0 : (state >> 58) == 0 ? 0 : ((state >> 61) == 0 ? 1 : 2);
       keys[i] = (first << 62) | (morton(g_.vertices[i]) >> 2);
     }
     std::vector<uint32_t> order(n);
@@ -397,11 +404,12 @@ class Triangulation {
     return forward ? it->second : -long(it->second);
   }
 
-  // Marks the faces whose centroid the path contains.
-  bool selectInside(const std::vector<GtsFace*>& faces, std::vector<uint8_t>& keep) {
+  // The faces, and which of them have their centroid inside the path.
+  bool selectInside(std::vector<GtsFace*>& faces, std::vector<uint8_t>& keep) {
     const size_t n = g_.vertices.size();
-    keep.assign(faces.size(), 0);
     if (flags_ & kSegmentWinding) {
+      faces = surfaceFaces();
+      keep.assign(faces.size(), 0);
       StripWinding strips(segments_);
       for (size_t i = 0; i < faces.size(); ++i) {
         GtsVertex* v[3];
@@ -416,30 +424,32 @@ class Triangulation {
     }
     // Flood fill from a face on the enclosing triangle (winding 0): crossing the edge a -> b
     // of a face (counter-clockwise) into its neighbour subtracts the path's runs from a to b.
-    for (size_t i = 0; i < faces.size(); ++i) reinterpret_cast<IndexFace*>(faces[i])->index = uint32_t(i);
+    // The winding lives in the face itself and the fill lists the faces as it reaches them,
+    // so no table of all faces is built first.
     GtsObjectClass* const constraintClass = GTS_OBJECT_CLASS(gts_constraint_class());
-    GtsObjectClass* const faceClass = GTS_OBJECT_CLASS(indexFaceClass());
-    auto indexOf = [&](gpointer face) -> size_t {
-      if (GTS_OBJECT(face)->klass != faceClass) return SIZE_MAX;
-      const uint32_t i = reinterpret_cast<IndexFace*>(face)->index;
-      return i < faces.size() && faces[i] == face ? i : SIZE_MAX;
+    GtsObjectClass* const faceClass = GTS_OBJECT_CLASS(windingFaceClass());
+    auto ours = [&](gpointer face) -> WindingFace* {
+      if (GTS_OBJECT(face)->klass != faceClass) return nullptr;
+      GSList* in = GTS_FACE(face)->surfaces;
+      return in && in->data == surface_ ? reinterpret_cast<WindingFace*>(face) : nullptr;
     };
-    // The faces on the enclosing corners, found from the corners (rather than by looking at
-    // every face's corners); the fill starts from one of them.
-    std::vector<uint8_t> real(faces.size(), 1);
-    std::vector<long> w(faces.size(), LONG_MIN);
-    std::vector<size_t> stack;
+    // The faces on the enclosing corners, found from the corners.
+    WindingFace* seed = nullptr;
     for (GtsVertex* c : corners_)
       for (GSList* l = c->segments; l; l = l->next)
         if (GTS_IS_EDGE(l->data))
           for (GSList* t = GTS_EDGE(l->data)->triangles; t; t = t->next)
-            if (const size_t i = indexOf(t->data); i != SIZE_MAX) real[i] = 0;
-    for (size_t i = 0; i < faces.size() && stack.empty(); ++i)
-      if (!real[i]) w[i] = 0, stack.push_back(i);
+            if (WindingFace* f = ours(t->data)) f->corner = true, seed = f;
+    if (!seed) return false;
+    faces.clear();
+    faces.reserve(gts_surface_face_number(surface_));
+    std::vector<WindingFace*> stack{seed};
+    seed->winding = 0;
+    faces.push_back(GTS_FACE(seed));
     while (!stack.empty()) {
-      const size_t f = stack.back();
+      WindingFace* f = stack.back();
       stack.pop_back();
-      GtsTriangle* t = GTS_TRIANGLE(faces[f]);
+      GtsTriangle* t = GTS_TRIANGLE(f);
       for (GtsEdge* e : {t->e1, t->e2, t->e3}) {
         long m = 0;
         // Only constraints carry runs of the path (every one made here is of exactly that class).
@@ -450,23 +460,26 @@ class Triangulation {
           GtsVertex* third = gts_triangle_vertex_opposite(t, e);
           if (gts_point_orientation(GTS_POINT(s->v1), GTS_POINT(s->v2), GTS_POINT(third)) < 0) m = -m;
         }
+        const long value = f->winding - m;
         for (GSList* i = e->triangles; i; i = i->next) {
-          const size_t other = indexOf(i->data);
-          if (other == SIZE_MAX || other == f) continue;
-          const long value = w[f] - m;
-          if (w[other] == LONG_MIN) {
-            w[other] = value;
+          WindingFace* other = ours(i->data);
+          if (!other || other == f) continue;
+          if (other->winding == LONG_MIN) {
+            other->winding = value;
             stack.push_back(other);
-          } else if (w[other] != value) {
+            faces.push_back(GTS_FACE(other));
+          } else if (other->winding != value) {
             return false;  // a constraint the triangulation lost
           }
         }
       }
     }
+    if (faces.size() != gts_surface_face_number(surface_)) return false;  // a face not reached
+    keep.assign(faces.size(), 0);
     for (size_t i = 0; i < faces.size(); ++i) {
-      if (w[i] == LONG_MIN) return false;
-      if (!real[i] && inside(w[i])) return false;  // the path reaches past the data's hull
-      keep[i] = real[i] && inside(w[i]);
+      const WindingFace* f = reinterpret_cast<WindingFace*>(faces[i]);
+      if (f->corner && inside(f->winding)) return false;  // the path reaches past the data's hull
+      keep[i] = !f->corner && inside(f->winding);
     }
     return true;
   }

@@ -11,6 +11,7 @@
 //           vertices), count[1] triangles (three uint32 vertex indices each, counter-clockwise).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vellum::triangulation {
@@ -29,7 +30,14 @@ enum Flags : uint32_t {
   // Hand GTS y times 1.5 (exact on the grid): collinear points stay collinear, but the many
   // cocircular points of integer grids no longer are, which some of GTS's failures need.
   kStretch = 1u << 4,
+  // Insert a random 1/64 of the vertices first, then a random 1/8 of the rest, then the rest,
+  // each round in Morton order (otherwise Morton order throughout). Faster on large inputs;
+  // Morton order throughout failed less often on integer grids.
+  kRandomRounds = 1u << 5,
 };
+
+// Inputs above this many vertices try kRandomRounds first; below, insertion is cheap anyway.
+inline constexpr size_t kRandomRoundsAbove = 4096;
 
 enum Status : uint32_t {
   kOk = 0,
