@@ -4,6 +4,9 @@
 // (triangle area equals the filled area within 1e-9 relative, sampled triangles inside) and
 // timed, against CGAL's constrained Delaunay triangulation on the same inputs when CGAL's
 // headers were found at configure time (CGAL is used here only, never in the product).
+// "Time" is wall time; the worker's CPU time per call is the counter worker_cpu_ms (on a busy
+// machine the two differ). Per-step CPU times of the worker (how much GTS itself takes) are
+// written when VELLUM_GTS_WORKER_TIMES names a file.
 #include <benchmark/benchmark.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
