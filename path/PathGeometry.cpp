@@ -186,8 +186,16 @@ struct Flattener {
   double d0x, d0y, ex, ey;        // D(t) = d0 + t e = B''(t) / 6
   double f, k;                    // flatness; Wang's step bound h^2 <= k / |D|
   std::vector<Point>& out;
+  Point p1{}, p2{}, p3{};
 
-  Point at(double t) const { return {((ax * t + bx) * t + cx) * t + p0.x, ((ay * t + by) * t + cy) * t + p0.y}; }
+  Point at(double t) const {
+    const Point p{((ax * t + bx) * t + cx) * t + p0.x, ((ay * t + by) * t + cy) * t + p0.y};
+    if (std::isfinite(p.x) && std::isfinite(p.y)) return p;
+    // The power-basis coefficients overflow for coordinates near the double range (1e308 and
+    // -1e308 give inf - inf); the Bernstein form, a weighted mean of the points, cannot.
+    const double s = 1 - t, w0 = s * s * s, w1 = 3 * s * s * t, w2 = 3 * s * t * t, w3 = t * t * t;
+    return {w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y};
+  }
   Point tangent(double t) const { return {(3 * ax * t + 2 * bx) * t + cx, (3 * ay * t + 2 * by) * t + cy}; }
   double dnorm(double t) const {
     const double x = d0x + t * ex, y = d0y + t * ey;
@@ -282,6 +290,7 @@ size_t flattenCurve(Point p0, Point p1, Point p2, Point p3, double f, std::vecto
                f,
                f * (4.0 / 3.0),
                out};
+  fl.p1 = p1, fl.p2 = p2, fl.p3 = p3;
   fl.ex = (p1.x - 2 * p2.x + p3.x) - fl.d0x;
   fl.ey = (p1.y - 2 * p2.y + p3.y) - fl.d0y;
 

@@ -73,6 +73,11 @@ bool V2DExtrusionTriangleStructurePatch::execute(ExecutionContext*, double, cons
   V2DTriangleIndexMap triangleIndices;
   if (const auto path = inputBezierPath.bezierPathValue()) {
     const auto flat = withoutStackedMoves(*path->bezierPathByFlatteningPathWithFlatness(inputFlatness.doubleValue()));
+    // Beyond the triangulation's limit the caps are empty; walls alone would not be a solid.
+    if (V2DLineSegmentCount(*flat) > kMaxTriangulatedSegments) {
+      outputTriangles.setStructureValue(V2DMeshStructureFromTriangles({}, {}, inputSmooth.indexValue() != 0));
+      return true;
+    }
     const double depth = inputDepth.doubleValue();
     const float d = std::isnan(depth) ? 0.0f : float(std::clamp(depth, 0.0, double(kMaxDepth)));
     V2DTriangleList backCap = _capsForBezierPath(flat.get(), inputConforming.booleanValue(), d,

@@ -67,6 +67,12 @@ V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path) {
       if (element->type == uint64_t(BezierPathElement::ClosePath)) {
         if (pendingSegments.size() >= 3) {
           for (const Point& p : pendingPoints) {
+            // NaN equals nothing, so every such point would be a new key in one hash bucket:
+            // quadratic time for a long run of them. Kept as a vertex, which phase 2 refuses.
+            if (std::isnan(p.x) || std::isnan(p.y)) {
+              in.vertices.push_back(p);
+              continue;
+            }
             auto [it, added] = vertexTable.try_emplace(PointKey(p), uint32_t(in.vertices.size()));
             if (added) in.vertices.push_back(p);
           }
@@ -181,9 +187,15 @@ V2DTriangulation triangulateWithConstraints(const V2DTriangulationInput& input, 
   return result;
 }
 
+uint64_t V2DLineSegmentCount(const BezierPath& path) {
+  uint64_t segments = 0;
+  for (uint8_t kind : path.data().kinds) segments += kind == detail::kLine || kind == detail::kClose;
+  return segments;
+}
+
 void _triangleStructureForBezierPath(const BezierPath* path, bool conform, float zOffset, bool backfaces,
                                      V2DTriangleList& triangles, V2DTriangleIndexMap&) {
-  if (!path) return;
+  if (!path || V2DLineSegmentCount(*path) > kMaxTriangulatedSegments) return;
   const V2DTriangulationInput input = V2DCollectTriangulationInput(*path);
   const V2DTriangulation t = triangulateWithConstraints(input, path->windingRule() == EvenOddWindingRule, conform);
 

@@ -36,9 +36,18 @@ struct V2DTriangulation {
 
 V2DTriangulation triangulateWithConstraints(const V2DTriangulationInput& input, bool evenOdd, bool conform);
 
+// A path with more line segments than this (after flattening) gives no triangles: a mesh
+// structure costs about 3 KB per triangle, and a million-segment path would need gigabytes and
+// minutes. With the extrusion's walls (two per segment) and both caps, the largest solid stays
+// within the lathe's 2^18 triangles.
+inline constexpr uint64_t kMaxTriangulatedSegments = uint64_t{1} << 16;
+// Line and close elements of a path, which become constraint segments and walls.
+uint64_t V2DLineSegmentCount(const BezierPath& path);
+
 // The shared operation: appends the path's triangles to `triangles` (corners at z = zOffset,
 // normal (0, 0, 1); with `backfaces` the triangles in reverse order with reversed corners and
 // normal (0, 0, -1)). `triangleIndices` is left unchanged. The path is expected flattened.
+// Nothing is appended beyond kMaxTriangulatedSegments.
 void _triangleStructureForBezierPath(const BezierPath* path, bool conform, float zOffset, bool backfaces,
                                      V2DTriangleList& triangles, V2DTriangleIndexMap& triangleIndices);
 
