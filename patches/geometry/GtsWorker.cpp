@@ -239,7 +239,7 @@ class Triangulation {
     const size_t n = g_.vertices.size();
     if (n < 3 || g_.edges.empty()) return r;
     const double unit = std::ldexp(1.0, -40);  // grid -> about [-1, 1], exactly
-    const double stretch = yFactor();
+    const double stretch = yFactor(), shear = xShear();
     surface_ = gts_surface_new(gts_surface_class(), windingFaceClass(), gts_edge_class(), idVertexClass());
     // An enclosing triangle far outside the data's box [-1/2, 1/2]^2.
     const double cx[3] = {-3, 9, -3}, cy[3] = {-3, -3, 9};
@@ -253,7 +253,8 @@ class Triangulation {
 
     vertices_.resize(n);
     for (size_t i = 0; i < n; ++i) {
-      vertices_[i] = gts_vertex_new(idVertexClass(), double(g_.vertices[i].x) * unit, double(g_.vertices[i].y) * unit * stretch, 0);
+      const double x = double(g_.vertices[i].x), y = double(g_.vertices[i].y);
+      vertices_[i] = gts_vertex_new(idVertexClass(), (x + shear * y) * unit, y * unit * stretch, 0);
       reinterpret_cast<IdVertex*>(vertices_[i])->id = uint32_t(i);
     }
     buildMultiplicities();
@@ -355,6 +356,7 @@ class Triangulation {
   }
 
   double yFactor() const { return (flags_ & kStretch) ? 1.5 : 1.0; }
+  double xShear() const { return (flags_ & kShear) ? 0.375 : 0.0; }
 
   // Insertion order along the Morton curve, so that each start face is near. With
   // kRandomRounds, a random 1/64 of the vertices goes first, then a random 1/8 of the rest
@@ -510,7 +512,9 @@ class Triangulation {
       auto [it, added] = inserted.try_emplace(v, uint32_t(requestVertices_ + r.newVertices.size() / 2));
       if (added) {
         const double scale = std::ldexp(1.0, 40) / g_.scale;
-        r.newVertices.insert(r.newVertices.end(), {GTS_POINT(v)->x * scale + g_.centerX, GTS_POINT(v)->y / yFactor() * scale + g_.centerY});
+        const double y = GTS_POINT(v)->y / yFactor();
+        r.newVertices.insert(r.newVertices.end(),
+                             {(GTS_POINT(v)->x - xShear() * y) * scale + g_.centerX, y * scale + g_.centerY});
       }
       return it->second;
     };

@@ -34,6 +34,10 @@ enum Flags : uint32_t {
   // each round in Morton order (otherwise Morton order throughout). Faster on large inputs;
   // Morton order throughout failed less often on integer grids.
   kRandomRounds = 1u << 5,
+  // Hand GTS x + 3/8 y (exact on the grid): a shear keeps lines, crossings and orientation but
+  // breaks the cocircular points of mirror-symmetric shapes ("db", "pq" in a serif face: each
+  // glyph's mirror image beside it), which a stretch along y leaves cocircular.
+  kShear = 1u << 6,
 };
 
 // Inputs above this many vertices try kRandomRounds first; below, insertion is cheap anyway.

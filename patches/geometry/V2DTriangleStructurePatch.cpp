@@ -155,11 +155,14 @@ V2DTriangulation triangulateWithConstraints(const V2DTriangulationInput& input, 
   // Marking constraints in a plain triangulation is the more dependable order; the design's
   // order (constraints made before the vertices) is the fallback, and a refinement that fails
   // both ways still leaves the unrefined triangles.
-  // Integer-grid input that fails both ways is retried with y stretched (see kStretch).
-  std::vector<uint32_t> attempts = {base | kVerticesFirst, base, base | kVerticesFirst | kStretch, base | kStretch};
+  // Input that fails both ways is retried with y stretched (see kStretch), then sheared (see
+  // kShear): both keep the geometry but move GTS off cocircular points.
+  std::vector<uint32_t> attempts = {base | kVerticesFirst, base, base | kVerticesFirst | kStretch, base | kStretch,
+                                    base | kVerticesFirst | kShear, base | kShear};
   if (conform) {
     attempts = {base | kConform | kVerticesFirst, base | kConform, base | kConform | kVerticesFirst | kStretch,
-                base | kVerticesFirst, base, base | kVerticesFirst | kStretch, base | kStretch};
+                base | kConform | kVerticesFirst | kShear, base | kVerticesFirst, base,
+                base | kVerticesFirst | kStretch, base | kStretch, base | kVerticesFirst | kShear, base | kShear};
   }
   // Large inputs first try the faster insertion order (see kRandomRounds); where GTS fails in
   // it (a failure costs the time up to it), the attempts above follow unchanged.

@@ -6,6 +6,8 @@
 #include <set>
 
 #include "GeometryTestSupport.h"
+#include "path/Font.h"
+#include "path/TextOutlines.h"
 
 namespace vellum {
 namespace {
@@ -463,6 +465,24 @@ TEST(TriangleStructureRegression, GridStaircasesThatFailedBothOrders) {
     EXPECT_NEAR(test::exactArea(t), std::fabs(shoelace) / 2, 1e-9) << "seed " << seed;
     EXPECT_TRUE(test::everyCentroidInside(t, *path)) << "seed " << seed;
   }
+}
+
+TEST(TriangleStructureRegression, MirrorImageGlyphsSideBySide) {
+  // "d" beside "b" in a serif face: each glyph is the other's mirror image, so their points are
+  // cocircular in many fours. A stretch along y keeps them so; GTS failed every order until the
+  // input was sheared.
+  auto font = Font::fontWithName("DejaVuSerif-Bold", 200);
+  ASSERT_TRUE(font);
+  auto outline = [&](const char* text) {
+    auto path = BezierPath::bezierPath();
+    path->moveToPoint({0, 0});
+    appendBezierPathWithString(*path, text, *font);
+    return path->bezierPathByFlatteningPathWithFlatness(0.01);
+  };
+  auto both = outline("db");
+  const auto t = phase2(*both);
+  EXPECT_NEAR(exactArea(t), exactArea(phase2(*outline("d"))) + exactArea(phase2(*outline("b"))), 1e-6);
+  EXPECT_TRUE(everyCentroidInside(t, *both));
 }
 
 }  // namespace
