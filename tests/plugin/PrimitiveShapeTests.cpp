@@ -3,39 +3,12 @@
 #include <cmath>
 
 #include "patches/sources/PrimitiveShapePatches.h"
+#include "tests/support/PathElements.h"
 
 using namespace vellum;
+using namespace vellum::testing;
 
 namespace {
-
-constexpr double kK = 0.55228474983079345;  // 4/3 tan(pi/8)
-
-struct El {
-  BezierPathElement kind;
-  std::vector<Point> points;
-};
-
-std::vector<El> elementsOf(const BezierPath& path) {
-  std::vector<El> out;
-  for (size_t i = 0; i < path.elementCount(); ++i) {
-    auto pts = path.associatedPoints(i);
-    out.push_back({path.elementAtIndex(i), {pts.begin(), pts.end()}});
-  }
-  return out;
-}
-
-void expectElements(const BezierPath& path, const std::vector<El>& expected, double tolerance = 1e-12) {
-  auto got = elementsOf(path);
-  ASSERT_EQ(got.size(), expected.size());
-  for (size_t i = 0; i < got.size(); ++i) {
-    EXPECT_EQ(got[i].kind, expected[i].kind) << "element " << i;
-    ASSERT_EQ(got[i].points.size(), expected[i].points.size()) << "element " << i;
-    for (size_t j = 0; j < got[i].points.size(); ++j) {
-      EXPECT_NEAR(got[i].points[j].x, expected[i].points[j].x, tolerance) << "element " << i << " point " << j;
-      EXPECT_NEAR(got[i].points[j].y, expected[i].points[j].y, tolerance) << "element " << i << " point " << j;
-    }
-  }
-}
 
 template <class T>
 BezierPathRef run(T& patch) {
@@ -43,23 +16,22 @@ BezierPathRef run(T& patch) {
   return patch.outputBezierPath.bezierPathValue();
 }
 
-using K = BezierPathElement;
+template <class T>
+BezierPathRef runDefault() {
+  T patch("p");
+  return run(patch);
+}
 
 }  // namespace
-
-TEST(PrimitiveShapes, DefaultArcIsAQuarterCircleCounterClockwise) {
-  V2DBezierPathWithArcPatch arc("a");
-  EXPECT_EQ(arc.userInfo().memberForKey("name").stringValue(), "Vellum Vector With Arc");
-  expectElements(*run(arc), {{K::MoveTo, {{10, 0}}}, {K::CurveTo, {{10, 10 * kK}, {10 * kK, 10}, {0, 10}}}});
-}
 
 TEST(PrimitiveShapes, ClockwiseArcSweepsTheOtherThreeQuarters) {
   V2DBezierPathWithArcPatch arc("a");
   arc.inputClockwise.setBooleanValue(true);
-  expectElements(*run(arc), {{K::MoveTo, {{10, 0}}},
-                             {K::CurveTo, {{10, -10 * kK}, {10 * kK, -10}, {0, -10}}},
-                             {K::CurveTo, {{-10 * kK, -10}, {-10, -10 * kK}, {-10, 0}}},
-                             {K::CurveTo, {{-10, 10 * kK}, {-10 * kK, 10}, {0, 10}}}});
+  expectElements(*run(arc), {M(10, 0),
+                             C({10, -10 * kK}, {10 * kK, -10}, {0, -10}),
+                             C({-10 * kK, -10}, {-10, -10 * kK}, {-10, 0}),
+                             C({-10, 10 * kK}, {-10 * kK, 10}, {0, 10})},
+                 1e-12);
 }
 
 TEST(PrimitiveShapes, EqualAnglesGiveOnlyTheStartPoint) {
@@ -67,7 +39,7 @@ TEST(PrimitiveShapes, EqualAnglesGiveOnlyTheStartPoint) {
   arc.inputStartDegrees.setDoubleValue(45);
   arc.inputEndDegrees.setDoubleValue(45);
   const double h = 10 / std::sqrt(2.0);
-  expectElements(*run(arc), {{K::MoveTo, {{h, h}}}});
+  expectElements(*run(arc), {M(h, h)}, 1e-12);
 }
 
 TEST(PrimitiveShapes, RadiusHasAMinimumButConnectionsPassNegativesThrough) {
@@ -79,51 +51,40 @@ TEST(PrimitiveShapes, RadiusHasAMinimumButConnectionsPassNegativesThrough) {
   EXPECT_EQ(rect.inputWidth.doubleValue(), 0);
 }
 
-TEST(PrimitiveShapes, DefaultCurveAndLine) {
-  V2DBezierPathWithCurvePatch curve("c");
-  expectElements(*run(curve), {{K::MoveTo, {{0, 0}}}, {K::CurveTo, {{2, 12}, {9, 4}, {10, 10}}}}, 0);
-  V2DBezierPathWithLinePatch line("l");
-  expectElements(*run(line), {{K::MoveTo, {{0, 0}}}, {K::LineTo, {{10, 10}}}}, 0);
-}
-
 TEST(PrimitiveShapes, DefaultOvalIsClosedAndStartsAtMinus45Degrees) {
   V2DBezierPathWithOvalPatch oval("o");
   auto path = run(oval);
   ASSERT_EQ(path->elementCount(), 6u);
   const double c = 5 * std::cos(M_PI / 4);
-  expectElements(*path, {{K::MoveTo, {{5 + c, 5 - c}}},
-                         {K::CurveTo, {{5 + c + 5 * kK * std::sin(M_PI / 4), 5 - c + 5 * kK * std::cos(M_PI / 4)},
-                                       {5 + c + 5 * kK * std::sin(M_PI / 4), 5 + c - 5 * kK * std::cos(M_PI / 4)},
-                                       {5 + c, 5 + c}}},
-                         {K::CurveTo, {path->associatedPoints(2)[0], path->associatedPoints(2)[1], {5 - c, 5 + c}}},
-                         {K::CurveTo, {path->associatedPoints(3)[0], path->associatedPoints(3)[1], {5 - c, 5 - c}}},
-                         {K::CurveTo, {path->associatedPoints(4)[0], path->associatedPoints(4)[1], {5 + c, 5 - c}}},
-                         {K::ClosePath, {}}},
+  const double s = 5 * kK * std::sin(M_PI / 4);
+  auto controls = [&](size_t i) { return std::pair{path->associatedPoints(i)[0], path->associatedPoints(i)[1]}; };
+  expectElements(*path, {M(5 + c, 5 - c), C({5 + c + s, 5 - c + s}, {5 + c + s, 5 + c - s}, {5 + c, 5 + c}),
+                         C(controls(2).first, controls(2).second, {5 - c, 5 + c}),
+                         C(controls(3).first, controls(3).second, {5 - c, 5 - c}),
+                         C(controls(4).first, controls(4).second, {5 + c, 5 - c}), Z()},
                  1e-9);
   Rect b = path->bounds();
   EXPECT_NEAR(b.origin.x, 0, 1e-3);
   EXPECT_NEAR(b.size.width, 10, 1e-3);
 }
 
-TEST(PrimitiveShapes, DefaultRectangleAndRoundedRectangle) {
-  V2DBezierPathWithRectanglePatch rect("r");
-  expectElements(*run(rect), {{K::MoveTo, {{0, 0}}},
-                              {K::LineTo, {{10, 0}}},
-                              {K::LineTo, {{10, 10}}},
-                              {K::LineTo, {{0, 10}}},
-                              {K::ClosePath, {}}},
-                 0);
-  V2DBezierPathWithRoundedRectanglePatch rounded("rr");
+// Every shape from its default inputs, element by element.
+TEST(PrimitiveShapes, DefaultsGiveTheirWorkedPaths) {
   const double k = 1 - kK;
-  expectElements(*run(rounded), {{K::MoveTo, {{1, 10}}},
-                                 {K::CurveTo, {{k, 10}, {0, 10 - k}, {0, 9}}},
-                                 {K::LineTo, {{0, 1}}},
-                                 {K::CurveTo, {{0, k}, {k, 0}, {1, 0}}},
-                                 {K::LineTo, {{9, 0}}},
-                                 {K::CurveTo, {{10 - k, 0}, {10, k}, {10, 1}}},
-                                 {K::LineTo, {{10, 9}}},
-                                 {K::CurveTo, {{10, 10 - k}, {10 - k, 10}, {9, 10}}},
-                                 {K::ClosePath, {}}});
+  const std::vector<std::pair<BezierPathRef, std::vector<El>>> rows = {
+      {runDefault<V2DBezierPathWithArcPatch>(), {M(10, 0), C({10, 10 * kK}, {10 * kK, 10}, {0, 10})}},
+      {runDefault<V2DBezierPathWithCurvePatch>(), {M(0, 0), C({2, 12}, {9, 4}, {10, 10})}},
+      {runDefault<V2DBezierPathWithLinePatch>(), {M(0, 0), L(10, 10)}},
+      {runDefault<V2DBezierPathWithRectanglePatch>(), {M(0, 0), L(10, 0), L(10, 10), L(0, 10), Z()}},
+      {runDefault<V2DBezierPathWithRoundedRectanglePatch>(),
+       {M(1, 10), C({k, 10}, {0, 10 - k}, {0, 9}), L(0, 1), C({0, k}, {k, 0}, {1, 0}), L(9, 0),
+        C({10 - k, 0}, {10, k}, {10, 1}), L(10, 9), C({10, 10 - k}, {10 - k, 10}, {9, 10}), Z()}},
+  };
+  for (size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_TRUE(rows[i].first);
+    expectElements(*rows[i].first, rows[i].second, 1e-12);
+  }
 }
 
 TEST(PrimitiveShapes, ZeroSizesGiveDegenerateButValidPaths) {
