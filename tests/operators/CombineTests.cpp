@@ -2,10 +2,10 @@
 
 #include "patches/operators/V2DBezierPathCombinePatch.h"
 #include "plugin/Vellum2DPrincipal.h"
-#include "tests/operators/OperatorTestSupport.h"
+#include "tests/support/PathElements.h"
 
 using namespace vellum;
-using namespace vellum::test;
+using namespace vellum::testing;
 
 namespace {
 
@@ -22,7 +22,6 @@ BezierPathRef run(V2DBezierPathCombinePatch& patch) {
 
 TEST(Combine, NewPatchHasVector1AndVector2AndSavesCountTwo) {
   V2DBezierPathCombinePatch patch("c");
-  EXPECT_EQ(patch.userInfo().memberForKey("name").stringValue(), "Vellum Vector Combine");
   EXPECT_EQ(patch.numBezierPaths(), 2u);
   ASSERT_NE(vector(patch, 1), nullptr);
   ASSERT_NE(vector(patch, 2), nullptr);
@@ -35,53 +34,33 @@ TEST(Combine, NewPatchHasVector1AndVector2AndSavesCountTwo) {
   EXPECT_EQ(patch.state().memberForKey("bezierPathsCount"), Value(2));
 }
 
-TEST(Combine, JoinOnContinuesAbuttingPathsAsOneSubpath) {
-  V2DBezierPathCombinePatch patch("c");
-  vector(patch, 1)->setBezierPathValue(pathOf({M(0, 0), L(1, 0)}));
-  vector(patch, 2)->setBezierPathValue(pathOf({M(1, 0), L(1, 1)}));
-  patch.inputJoin.setBooleanValue(true);
-  expectElements(*run(patch), {M(0, 0), L(1, 0), L(1, 1)});
-}
-
-TEST(Combine, JoinOffKeepsEveryLeadingMove) {
-  V2DBezierPathCombinePatch patch("c");
-  vector(patch, 1)->setBezierPathValue(pathOf({M(0, 0), L(1, 0)}));
-  vector(patch, 2)->setBezierPathValue(pathOf({M(1, 0), L(1, 1)}));
-  expectElements(*run(patch), {M(0, 0), L(1, 0), M(1, 0), L(1, 1)});
-}
-
-TEST(Combine, JoinOnKeepsAMoveToADifferentPoint) {
-  V2DBezierPathCombinePatch patch("c");
-  patch.inputJoin.setBooleanValue(true);
-  vector(patch, 1)->setBezierPathValue(pathOf({M(0, 0), L(1, 0)}));
-  vector(patch, 2)->setBezierPathValue(pathOf({M(1, 1e-12), L(1, 1)}));
-  expectElements(*run(patch), {M(0, 0), L(1, 0), M(1, 1e-12), L(1, 1)});
-}
-
-TEST(Combine, JoinOnWithEmptyFirstInputKeepsTheFirstMoveToOrigin) {
-  V2DBezierPathCombinePatch patch("c");
-  patch.inputJoin.setBooleanValue(true);
-  vector(patch, 1)->setBezierPathValue(BezierPath::bezierPath());
-  vector(patch, 2)->setBezierPathValue(pathOf({M(0, 0), L(1, 1)}));
-  expectElements(*run(patch), {M(0, 0), L(1, 1)});
-}
-
-TEST(Combine, MoveToCurrentPointWithinOneInputIsDroppedEitherWay) {
-  for (bool join : {false, true}) {
+// With join on, a move to the current point continues the subpath; any other move stays, and
+// within one input such a move is dropped either way.
+TEST(Combine, JoinedAndSeparateSubpaths) {
+  struct Row {
+    bool join;
+    std::vector<El> first, second, expected;
+  };
+  const std::vector<Row> rows = {
+      {true, {M(0, 0), L(1, 0)}, {M(1, 0), L(1, 1)}, {M(0, 0), L(1, 0), L(1, 1)}},
+      {false, {M(0, 0), L(1, 0)}, {M(1, 0), L(1, 1)}, {M(0, 0), L(1, 0), M(1, 0), L(1, 1)}},
+      {true, {M(0, 0), L(1, 0)}, {M(1, 1e-12), L(1, 1)}, {M(0, 0), L(1, 0), M(1, 1e-12), L(1, 1)}},
+      // An empty first input keeps the first move, to the origin.
+      {true, {}, {M(0, 0), L(1, 1)}, {M(0, 0), L(1, 1)}},
+      {false, {M(0, 0), L(1, 0), M(1, 0), L(2, 0)}, {}, {M(0, 0), L(1, 0), L(2, 0)}},
+      {true, {M(0, 0), L(1, 0), M(1, 0), L(2, 0)}, {}, {M(0, 0), L(1, 0), L(2, 0)}},
+      // Curves and closes are copied; after the close the current point is the subpath's start.
+      {true, {M(2, 2), C({3, 4}, {5, 6}, {7, 8}), Z()}, {M(2, 2), L(0, 0)},
+       {M(2, 2), C({3, 4}, {5, 6}, {7, 8}), Z(), L(0, 0)}},
+  };
+  for (size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(i);
     V2DBezierPathCombinePatch patch("c");
-    patch.inputJoin.setBooleanValue(join);
-    vector(patch, 1)->setBezierPathValue(pathOf({M(0, 0), L(1, 0), M(1, 0), L(2, 0)}));
-    expectElements(*run(patch), {M(0, 0), L(1, 0), L(2, 0)});
+    patch.inputJoin.setBooleanValue(rows[i].join);
+    vector(patch, 1)->setBezierPathValue(pathOf(rows[i].first));
+    if (!rows[i].second.empty()) vector(patch, 2)->setBezierPathValue(pathOf(rows[i].second));
+    expectElements(*run(patch), rows[i].expected);
   }
-}
-
-TEST(Combine, CurvesAndClosesAreCopiedAndACloseMovesTheCurrentPointToTheSubpathStart) {
-  V2DBezierPathCombinePatch patch("c");
-  patch.inputJoin.setBooleanValue(true);
-  vector(patch, 1)->setBezierPathValue(pathOf({M(2, 2), C({3, 4}, {5, 6}, {7, 8}), Z()}));
-  // After the close the current point is (2, 2): a move there continues the same point.
-  vector(patch, 2)->setBezierPathValue(pathOf({M(2, 2), L(0, 0)}));
-  expectElements(*run(patch), {M(2, 2), C({3, 4}, {5, 6}, {7, 8}), Z(), L(0, 0)});
 }
 
 TEST(Combine, AbsentInputsContributeNothingAndNoInputsGiveAnEmptyPath) {

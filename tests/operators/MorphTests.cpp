@@ -4,10 +4,10 @@
 #include <limits>
 
 #include "patches/operators/V2DBezierPathMorphPatch.h"
-#include "tests/operators/OperatorTestSupport.h"
+#include "tests/support/PathElements.h"
 
 using namespace vellum;
-using namespace vellum::test;
+using namespace vellum::testing;
 
 namespace {
 
@@ -51,7 +51,6 @@ std::shared_ptr<BezierPath> polyline(size_t n, double y, bool closed) {
 
 TEST(Morph, DefaultsAndLimits) {
   V2DBezierPathMorphPatch patch("m");
-  EXPECT_EQ(patch.userInfo().memberForKey("name").stringValue(), "Vellum Vector Morph");
   EXPECT_EQ(patch.inputFlatness.doubleValue(), 0.01);
   patch.inputFlatness.setDoubleValue(-1);
   EXPECT_EQ(patch.inputFlatness.doubleValue(), 0.0001);

@@ -6,10 +6,10 @@
 #include <limits>
 
 #include "patches/operators/V2DBezierPathNoisePatch.h"
-#include "tests/operators/OperatorTestSupport.h"
+#include "tests/support/PathElements.h"
 
 using namespace vellum;
-using namespace vellum::test;
+using namespace vellum::testing;
 
 namespace {
 
@@ -63,7 +63,6 @@ TEST(Noise, TheUnitConstantAndTheEndsOfTheRange) {
 
 TEST(Noise, LineSegmentUsesFourDrawsInXYOrder) {
   V2DBezierPathNoisePatch patch("n");
-  EXPECT_EQ(patch.userInfo().memberForKey("name").stringValue(), "Vellum Vector Noise");
   patch.inputBezierPath.setBezierPathValue(pathOf({M(1, 2), L(3, 4)}));
   patch.inputSeed.setIndexValue(42);
   patch.inputXAmount.setDoubleValue(10);

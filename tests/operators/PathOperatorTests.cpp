@@ -4,11 +4,10 @@
 #include <limits>
 
 #include "patches/operators/PathOperatorPatches.h"
-#include "plugin/Vellum2DPrincipal.h"
-#include "tests/operators/OperatorTestSupport.h"
+#include "tests/support/PathElements.h"
 
 using namespace vellum;
-using namespace vellum::test;
+using namespace vellum::testing;
 
 namespace {
 
@@ -25,7 +24,6 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 TEST(Transform, UnitSquareRotatesThenScalesThenTranslates) {
   V2DBezierPathTransformPatch patch("t");
-  EXPECT_EQ(patch.userInfo().memberForKey("name").stringValue(), "Vellum Vector Transform");
   patch.inputBezierPath.setBezierPathValue(unitSquare());
   patch.inputScaleX.setDoubleValue(2);
   patch.inputScaleY.setDoubleValue(1);
@@ -73,7 +71,6 @@ TEST(Transform, BadNumbersStayBounded) {
 
 TEST(Reverse, OpenAndClosedSubpathsAreTracedBackwards) {
   V2DBezierPathReversePatch patch("r");
-  EXPECT_EQ(patch.userInfo().memberForKey("name").stringValue(), "Vellum Vector Reverse");
   auto in = pathOf({M(0, 0), L(1, 0), C({2, 0}, {3, 1}, {3, 2})});
   patch.inputBezierPath.setBezierPathValue(in);
   expectElements(*run(patch), {M(3, 2), C({3, 1}, {2, 0}, {1, 0}), L(0, 0)});
@@ -87,7 +84,6 @@ TEST(Reverse, OpenAndClosedSubpathsAreTracedBackwards) {
 
 TEST(Close, ClosesOnlyTheLastOfTwoOpenSubpaths) {
   V2DBezierPathClosePatch patch("c");
-  EXPECT_EQ(patch.userInfo().memberForKey("name").stringValue(), "Vellum Vector Close");
   auto in = pathOf({M(0, 0), L(1, 0), M(5, 5), L(6, 5), L(6, 6)});
   patch.inputBezierPath.setBezierPathValue(in);
   expectElements(*run(patch), {M(0, 0), L(1, 0), M(5, 5), L(6, 5), L(6, 6), Z()});
@@ -106,7 +102,6 @@ TEST(Close, EmptyPathStaysEmptyAndAbsentGivesNothing) {
 
 TEST(Flatten, CurvesBecomeLinesEndingAtTheCurveEnd) {
   V2DBezierPathFlattenPatch patch("f");
-  EXPECT_EQ(patch.userInfo().memberForKey("name").stringValue(), "Vellum Vector Flatten");
   EXPECT_EQ(patch.inputFlatness.doubleValue(), 0.01);
   patch.inputFlatness.setDoubleValue(0);
   EXPECT_EQ(patch.inputFlatness.doubleValue(), 0.0001);
@@ -136,73 +131,24 @@ TEST(Flatten, AbsentGivesNothingAndNaNFlatnessIsBounded) {
   }
 }
 
-TEST(Bounds, EnclosesTheCurveNotItsControlPoints) {
-  V2DBezierPathBoundsPatch patch("b");
-  EXPECT_EQ(patch.userInfo().memberForKey("name").stringValue(), "Vellum Vector Bounds");
-  // The curve's highest point is at t = 1/2: y = 3/4 * 10.
-  patch.inputBezierPath.setBezierPathValue(pathOf({M(0, 0), C({0, 10}, {2, 10}, {2, 0})}));
-  ASSERT_TRUE(patch.execute(nullptr, 0, {}));
-  EXPECT_DOUBLE_EQ(patch.outputX.doubleValue(), 0);
-  EXPECT_DOUBLE_EQ(patch.outputY.doubleValue(), 0);
-  EXPECT_DOUBLE_EQ(patch.outputWidth.doubleValue(), 2);
-  EXPECT_DOUBLE_EQ(patch.outputHeight.doubleValue(), 7.5);
-}
-
-TEST(Bounds, OneMoveIsAZeroSizeRectangleAtThatPoint) {
-  V2DBezierPathBoundsPatch patch("b");
-  patch.inputBezierPath.setBezierPathValue(pathOf({M(3, -4)}));
-  ASSERT_TRUE(patch.execute(nullptr, 0, {}));
-  EXPECT_EQ(patch.outputX.doubleValue(), 3);
-  EXPECT_EQ(patch.outputY.doubleValue(), -4);
-  EXPECT_EQ(patch.outputWidth.doubleValue(), 0);
-  EXPECT_EQ(patch.outputHeight.doubleValue(), 0);
-}
-
-TEST(Bounds, EmptyAndAbsentPathsGiveFourZeros) {
-  V2DBezierPathBoundsPatch patch("b");
-  patch.outputX.setDoubleValue(9);
-  patch.outputHeight.setDoubleValue(9);
-  ASSERT_TRUE(patch.execute(nullptr, 0, {}));
-  EXPECT_EQ(patch.outputX.doubleValue(), 0);
-  EXPECT_EQ(patch.outputHeight.doubleValue(), 0);
-  patch.outputWidth.setDoubleValue(9);
-  patch.inputBezierPath.setBezierPathValue(BezierPath::bezierPath());
-  ASSERT_TRUE(patch.execute(nullptr, 0, {}));
-  EXPECT_EQ(patch.outputWidth.doubleValue(), 0);
-}
-
-TEST(Bounds, CloseOnlySubpathsAreTheirMovePoints) {
-  V2DBezierPathBoundsPatch patch("b");
-  patch.inputBezierPath.setBezierPathValue(pathOf({M(1, 1), Z(), Z(), M(4, 3), Z()}));
-  ASSERT_TRUE(patch.execute(nullptr, 0, {}));
-  EXPECT_EQ(patch.outputX.doubleValue(), 1);
-  EXPECT_EQ(patch.outputY.doubleValue(), 1);
-  EXPECT_EQ(patch.outputWidth.doubleValue(), 3);
-  EXPECT_EQ(patch.outputHeight.doubleValue(), 2);
-}
-
-TEST(OperatorCatalogue, ElevenOperatorRowsMakeTheirPatches) {
-  const std::vector<std::pair<std::string, std::string>> expected = {
-      {"V2DBezierPathContainsPointPatch", "Vellum Vector Contains Point"},
-      {"V2DBezierPathCombinePatch", "Vellum Vector Combine"},
-      {"V2DBezierPathReversePatch", "Vellum Vector Reverse"},
-      {"V2DBezierPathTransformPatch", "Vellum Vector Transform"},
-      {"V2DBezierPathBoundsPatch", "Vellum Vector Bounds"},
-      {"V2DBezierPathClosePatch", "Vellum Vector Close"},
-      {"V2DBezierPathNoisePatch", "Vellum Vector Noise"},
-      {"V2DBezierPathFlattenPatch", "Vellum Vector Flatten"},
-      {"V2DBezierPathMorphPatch", "Vellum Vector Morph"},
-      {"V2DBezierPathPointPatch", "Vellum Vector Intermediate Point"},
-      {"V2DBezierPathResamplePatch", "Vellum Vector Resample"},
+// x, y, width, height of the rectangle enclosing the path.
+TEST(Bounds, WorkedRectangles) {
+  const std::vector<std::pair<BezierPathRef, Rect>> rows = {
+      // The curve, not its control points: the highest point is at t = 1/2, y = 3/4 * 10.
+      {pathOf({M(0, 0), C({0, 10}, {2, 10}, {2, 0})}), {{0, 0}, {2, 7.5}}},
+      {pathOf({M(3, -4)}), {{3, -4}, {0, 0}}},  // one move: a zero-size rectangle there
+      {pathOf({M(1, 1), Z(), Z(), M(4, 3), Z()}), {{1, 1}, {3, 2}}},  // closes only: the move points
+      {BezierPath::bezierPath(), {}},  // empty and absent paths: four zeros
+      {nullptr, {}},
   };
-  for (const auto& [name, display] : expected) {
-    const PatchClass* found = nullptr;
-    for (const PatchClass* c : patchClasses())
-      if (c->name == name) found = c;
-    ASSERT_NE(found, nullptr) << name;
-    auto patch = found->create("id");
-    ASSERT_NE(patch, nullptr) << name;
-    EXPECT_EQ(patch->userInfo().memberForKey("name").stringValue(), display);
-    EXPECT_EQ(found->effectiveTimeMode(), name == "V2DBezierPathMorphPatch" ? 1u : 0u) << name;
+  for (const auto& [path, r] : rows) {
+    V2DBezierPathBoundsPatch patch("b");
+    for (auto* port : {&patch.outputX, &patch.outputY, &patch.outputWidth, &patch.outputHeight}) port->setDoubleValue(9);
+    patch.inputBezierPath.setBezierPathValue(path);
+    ASSERT_TRUE(patch.execute(nullptr, 0, {}));
+    EXPECT_DOUBLE_EQ(patch.outputX.doubleValue(), r.origin.x);
+    EXPECT_DOUBLE_EQ(patch.outputY.doubleValue(), r.origin.y);
+    EXPECT_DOUBLE_EQ(patch.outputWidth.doubleValue(), r.size.width);
+    EXPECT_DOUBLE_EQ(patch.outputHeight.doubleValue(), r.size.height);
   }
 }
