@@ -4,10 +4,10 @@
 
 #include <cmath>
 
-#include "PathTestSupport.h"
+#include "tests/support/PathElements.h"
 
 using namespace vellum;
-using namespace vellum::test;
+using namespace vellum::testing;
 
 TEST(BezierPathBuild, DefaultsOfANewPath) {
   BezierPath p;
@@ -41,7 +41,7 @@ TEST(BezierPathBuild, RelativeOperationsOffsetEveryPoint) {
   p.relativeLineToPoint({1, 2});
   p.relativeCurveToPoint({5, 5}, {1, 0}, {0, 1});
   p.relativeMoveToPoint({-1, -1});
-  EXPECT_EQ(elements(p), (std::vector<El>{M(10, 20), L(11, 22), C({12, 22}, {11, 23}, {16, 27}), M(15, 26)}));
+  EXPECT_EQ(elementsOf(p), (std::vector<El>{M(10, 20), L(11, 22), C({12, 22}, {11, 23}, {16, 27}), M(15, 26)}));
 }
 
 TEST(BezierPathBuild, CloseReturnsCurrentPointToSubpathStart) {
@@ -53,7 +53,7 @@ TEST(BezierPathBuild, CloseReturnsCurrentPointToSubpathStart) {
   p.lineToPoint({1, 7});  // continues from (1, 1) without a move
   p.closePath();
   EXPECT_EQ(p.currentPoint(), (Point{1, 1}));
-  EXPECT_EQ(elements(p), (std::vector<El>{M(1, 1), L(5, 1), Z(), L(1, 7), Z()}));
+  EXPECT_EQ(elementsOf(p), (std::vector<El>{M(1, 1), L(5, 1), Z(), L(1, 7), Z()}));
   p.moveToPoint({3, 3});
   p.moveToPoint({4, 4});  // consecutive moves are all kept
   EXPECT_EQ(p.elementCount(), 7u);
@@ -71,7 +71,7 @@ TEST(BezierPathElements, ReadAndReplacePointsByIndex) {
   EXPECT_EQ(pts[2], (Point{9, 9}));
   const Point repl[3] = {{7, 7}, {8, 8}, {6, 5}};
   p.setAssociatedPoints(repl, 1);
-  EXPECT_EQ(elements(p)[1], C({7, 7}, {8, 8}, {6, 5}));
+  EXPECT_EQ(elementsOf(p)[1], C({7, 7}, {8, 8}, {6, 5}));
   EXPECT_EQ(p.currentPoint(), (Point{6, 5}));
   EXPECT_THROW(p.elementAtIndex(2), Exception);
   EXPECT_THROW(p.setAssociatedPoints(std::span<const Point>(repl, 2), 1), Exception);
@@ -90,10 +90,10 @@ TEST(BezierPathElements, CopyIsIndependent) {
 TEST(BezierPathShapes, RectIsFiveElementsCounterClockwiseSizeAsGiven) {
   BezierPath p;
   p.appendBezierPathWithRect({{1, 2}, {3, 4}});
-  EXPECT_EQ(elements(p), (std::vector<El>{M(1, 2), L(4, 2), L(4, 6), L(1, 6), Z()}));
+  EXPECT_EQ(elementsOf(p), (std::vector<El>{M(1, 2), L(4, 2), L(4, 6), L(1, 6), Z()}));
   BezierPath n;
   n.appendBezierPathWithRect({{0, 0}, {-2, 3}});
-  EXPECT_EQ(elements(n), (std::vector<El>{M(0, 0), L(-2, 0), L(-2, 3), L(0, 3), Z()}));
+  EXPECT_EQ(elementsOf(n), (std::vector<El>{M(0, 0), L(-2, 0), L(-2, 3), L(0, 3), Z()}));
 }
 
 TEST(BezierPathShapes, OvalStartsAtMinus45AndRunsFourQuarters) {
@@ -101,69 +101,69 @@ TEST(BezierPathShapes, OvalStartsAtMinus45AndRunsFourQuarters) {
   p.moveToPoint({100, 100});
   p.appendBezierPathWithOvalInRect({{0, 0}, {4, 2}});  // centre (2, 1), semi-axes 2 and 1
   const double s = std::sqrt(0.5), a = 2 * s, b = s, ka = kK * a, kb = kK * b;
-  expectNear(elements(p),
-             {M(100, 100), M(2 + a, 1 - b),
-              C({2 + a + ka, 1 - b + kb}, {2 + a + ka, 1 + b - kb}, {2 + a, 1 + b}),
-              C({2 + a - ka, 1 + b + kb}, {2 - a + ka, 1 + b + kb}, {2 - a, 1 + b}),
-              C({2 - a - ka, 1 + b - kb}, {2 - a - ka, 1 - b + kb}, {2 - a, 1 - b}),
-              C({2 - a + ka, 1 - b - kb}, {2 + a - ka, 1 - b - kb}, {2 + a, 1 - b})},
-             1e-14);
+  expectElements(p,
+                 {M(100, 100), M(2 + a, 1 - b), C({2 + a + ka, 1 - b + kb}, {2 + a + ka, 1 + b - kb}, {2 + a, 1 + b}),
+                  C({2 + a - ka, 1 + b + kb}, {2 - a + ka, 1 + b + kb}, {2 - a, 1 + b}),
+                  C({2 - a - ka, 1 + b - kb}, {2 - a - ka, 1 - b + kb}, {2 - a, 1 - b}),
+                  C({2 - a + ka, 1 - b - kb}, {2 + a - ka, 1 - b - kb}, {2 + a, 1 - b})},
+                 1e-14);
 }
 
 TEST(BezierPathShapes, RoundedRectNineElementsFromTopLeft) {
   BezierPath p;
   p.appendBezierPathWithRoundedRect({{0, 0}, {10, 6}}, 2, 1);
   const double kx = kK * 2, ky = kK * 1;
-  expectNear(elements(p),
-             {M(2, 6), C({2 - kx, 6}, {0, 5 + ky}, {0, 5}), L(0, 1), C({0, 1 - ky}, {2 - kx, 0}, {2, 0}), L(8, 0),
-              C({8 + kx, 0}, {10, 1 - ky}, {10, 1}), L(10, 5), C({10, 5 + ky}, {8 + kx, 6}, {8, 6}), Z()},
-             1e-14);
+  expectElements(p,
+                 {M(2, 6), C({2 - kx, 6}, {0, 5 + ky}, {0, 5}), L(0, 1), C({0, 1 - ky}, {2 - kx, 0}, {2, 0}), L(8, 0),
+                  C({8 + kx, 0}, {10, 1 - ky}, {10, 1}), L(10, 5), C({10, 5 + ky}, {8 + kx, 6}, {8, 6}), Z()},
+                 1e-14);
 }
 
 TEST(BezierPathShapes, RoundedRectRadiiClampedAndZeroGivesRect) {
   BezierPath big;
   big.appendBezierPathWithRoundedRect({{0, 0}, {10, 6}}, 50, 50);  // limited to 5 and 3
-  auto e = elements(big);
+  auto e = elementsOf(big);
   ASSERT_EQ(e.size(), 9u);
   EXPECT_EQ(e[0], M(5, 6));
   EXPECT_EQ(e[2], L(0, 3));  // zero-length lines are kept
   EXPECT_EQ(e[3].points[2], (Point{5, 0}));
   BezierPath zero;
   zero.appendBezierPathWithRoundedRect({{0, 0}, {10, 6}}, 0, 3);
-  EXPECT_EQ(elements(zero), (std::vector<El>{M(0, 0), L(10, 0), L(10, 6), L(0, 6), Z()}));
+  EXPECT_EQ(elementsOf(zero), (std::vector<El>{M(0, 0), L(10, 0), L(10, 6), L(0, 6), Z()}));
 }
 
 TEST(BezierPathArcs, CounterClockwiseQuarterOnEmptyPathStartsWithMove) {
   BezierPath p;
   p.appendBezierPathWithArcWithCenter({0, 0}, 1, 0, 90);
-  EXPECT_EQ(elements(p), (std::vector<El>{M(1, 0), C({1, kK}, {kK, 1}, {0, 1})}));
+  EXPECT_EQ(elementsOf(p), (std::vector<El>{M(1, 0), C({1, kK}, {kK, 1}, {0, 1})}));
 }
 
 TEST(BezierPathArcs, ClockwiseQuarter) {
   BezierPath p;
   p.appendBezierPathWithArcWithCenter({0, 0}, 2, 0, 270, true);  // 270 -> -90
-  EXPECT_EQ(elements(p), (std::vector<El>{M(2, 0), C({2, -2 * kK}, {2 * kK, -2}, {0, -2})}));
+  EXPECT_EQ(elementsOf(p), (std::vector<El>{M(2, 0), C({2, -2 * kK}, {2 * kK, -2}, {0, -2})}));
 }
 
 TEST(BezierPathArcs, LineFromCurrentPointAndEqualAngles) {
   BezierPath p;
   p.moveToPoint({5, 5});
   p.appendBezierPathWithArcWithCenter({0, 0}, 1, 180, 180);
-  EXPECT_EQ(elements(p), (std::vector<El>{M(5, 5), L(-1, 0)}));
+  EXPECT_EQ(elementsOf(p), (std::vector<El>{M(5, 5), L(-1, 0)}));
   // Start equal to the current point: no line.
   p.appendBezierPathWithArcWithCenter({0, 0}, 1, 180, 270);
-  EXPECT_EQ(elements(p), (std::vector<El>{M(5, 5), L(-1, 0), C({-1, -kK}, {-kK, -1}, {0, -1})}));
+  EXPECT_EQ(elementsOf(p), (std::vector<El>{M(5, 5), L(-1, 0), C({-1, -kK}, {-kK, -1}, {0, -1})}));
 }
 
 TEST(BezierPathArcs, SweepSplitIntoQuartersThenRemainder) {
   BezierPath p;
   p.appendBezierPathWithArcWithCenter({0, 0}, 1, 0, 100);
-  const auto e = elements(p);
+  const auto e = elementsOf(p);
   ASSERT_EQ(e.size(), 3u);
   EXPECT_EQ(e[1], C({1, kK}, {kK, 1}, {0, 1}));
   const double r = 100 * M_PI / 180, k = 4.0 / 3.0 * std::tan(10 * M_PI / 180 / 4);
-  expectNear({e[2]}, {C({-k, 1}, {std::cos(r) + k * std::sin(r), std::sin(r) - k * std::cos(r)}, {std::cos(r), std::sin(r)})},
-             1e-14);
+  expectElements(std::vector<El>{e[2]},
+                 {C({-k, 1}, {std::cos(r) + k * std::sin(r), std::sin(r) - k * std::cos(r)}, {std::cos(r), std::sin(r)})},
+                 1e-14);
 }
 
 TEST(BezierPathArcs, MoreThanATurnDrawsOneTurnAndNegativeEndWraps) {
@@ -192,13 +192,13 @@ TEST(BezierPathArcs, TangentArcFromPoint) {
   BezierPath p;
   p.moveToPoint({0, 0});
   p.appendBezierPathWithArcFromPoint({10, 0}, {10, 10}, 2);
-  expectNear(elements(p), {M(0, 0), L(8, 0), C({8 + 2 * kK, 0}, {10, 2 - 2 * kK}, {10, 2})}, 1e-12);
-  EXPECT_EQ(p.currentPoint(), elements(p)[2].points[2]);
+  expectElements(p, {M(0, 0), L(8, 0), C({8 + 2 * kK, 0}, {10, 2 - 2 * kK}, {10, 2})}, 1e-12);
+  EXPECT_EQ(p.currentPoint(), elementsOf(p)[2].points[2]);
 
   BezierPath cw;  // right turn: clockwise arc
   cw.moveToPoint({0, 0});
   cw.appendBezierPathWithArcFromPoint({10, 0}, {10, -10}, 2);
-  expectNear(elements(cw), {M(0, 0), L(8, 0), C({8 + 2 * kK, 0}, {10, -2 + 2 * kK}, {10, -2})}, 1e-12);
+  expectElements(cw, {M(0, 0), L(8, 0), C({8 + 2 * kK, 0}, {10, -2 + 2 * kK}, {10, -2})}, 1e-12);
 }
 
 TEST(BezierPathArcs, TangentArcDegenerateCasesDrawLineToFirstPoint) {
@@ -207,7 +207,7 @@ TEST(BezierPathArcs, TangentArcDegenerateCasesDrawLineToFirstPoint) {
     BezierPath p;
     p.moveToPoint(start);
     p.appendBezierPathWithArcFromPoint(p1, p2, r);
-    return elements(p);
+    return elementsOf(p);
   };
   EXPECT_EQ(run({5, 0}, {9, 0}, 1), want);    // collinear, onward
   EXPECT_EQ(run({5, 0}, {-3, 0}, 1), want);   // collinear, back
@@ -315,7 +315,7 @@ TEST(BezierPathReverse, SubpathsReversedInPlaceClosedStayClosed) {
   p.lineToPoint({30, 20});
   p.setLineWidth(3);
   auto r = p.bezierPathByReversingPath();
-  EXPECT_EQ(elements(*r), (std::vector<El>{M(10, 10), C({12, 7}, {12, 3}, {10, 0}), L(0, 0), Z(), M(50, 50),
+  EXPECT_EQ(elementsOf(*r), (std::vector<El>{M(10, 10), C({12, 7}, {12, 3}, {10, 0}), L(0, 0), Z(), M(50, 50),
                                            M(30, 20), L(20, 20)}));
   EXPECT_EQ(r->lineWidth(), 3);
   // Twice reversed: the original again (a closed subpath's start moves to its last point and back).
@@ -329,7 +329,7 @@ TEST(BezierPathReverse, SubpathContinuingAfterCloseGetsItsOwnMove) {
   p.closePath();
   p.lineToPoint({0, 4});
   auto r = p.bezierPathByReversingPath();
-  EXPECT_EQ(elements(*r), (std::vector<El>{M(4, 0), L(0, 0), Z(), M(0, 4), L(0, 0)}));
+  EXPECT_EQ(elementsOf(*r), (std::vector<El>{M(4, 0), L(0, 0), Z(), M(0, 4), L(0, 0)}));
 }
 
 TEST(BezierPathAppend, AppendsElementsAndFollowsCurrentPoint) {

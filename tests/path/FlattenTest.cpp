@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "PathTestSupport.h"
 #include "path/BezierPath.h"
 
 using namespace vellum;

@@ -4,7 +4,6 @@
 
 #include <cmath>
 
-#include "PathTestSupport.h"
 #include "path/BezierPath.h"
 
 using namespace vellum;

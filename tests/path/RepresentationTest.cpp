@@ -4,7 +4,6 @@
 #include <cmath>
 #include <unordered_set>
 
-#include "PathTestSupport.h"
 #include "path/BezierPath.h"
 #include "path/V2DVector3.h"
 
