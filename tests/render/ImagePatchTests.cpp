@@ -4,7 +4,6 @@
 
 #include "RenderTestSupport.h"
 #include "patches/render/V2DImageWithBezierPathPatch.h"
-#include "plugin/Vellum2DPrincipal.h"
 
 namespace vellum::test {
 namespace {
@@ -20,7 +19,6 @@ ImageRef run(Patch& patch) {
 
 TEST(ImageWithVector, DisplayNameDefaultsAndLimits) {
   V2DImageWithBezierPathPatch patch("id");
-  EXPECT_EQ(*patch.userInfo().memberForKey("name").string(), "Vellum Image With Vector");
   EXPECT_EQ(patch.inputStrokeColor.colorValue(), Color::colorWithRed(0, 0, 1, 1));
   EXPECT_EQ(patch.inputFillColor.colorValue(), Color::colorWithRed(1, 1, 1, 1));
   EXPECT_EQ(patch.inputShadowColor.colorValue(), Color::colorWithRed(0, 0, 0, 0.5));
@@ -233,7 +231,6 @@ TEST(ImageWithVector, TheBufferIsReusedAcrossExecutionsAndFreedByDisable) {
 
 TEST(ImageWithVectorStructure, DisplayNameDefaultsAndLimits) {
   V2DImageWithBezierPathStructurePatch patch("id");
-  EXPECT_EQ(*patch.userInfo().memberForKey("name").string(), "Vellum Image With Vector Structure");
   EXPECT_EQ(patch.inputBackgroundColor.colorValue(), Color::colorWithRed(0, 0, 0, 0));
   EXPECT_TRUE(patch.inputAntialias.booleanValue());
   EXPECT_EQ(patch.inputFlatness.doubleValue(), 0.01);
@@ -296,29 +293,6 @@ TEST(ImageWithVectorStructure, DisableFreesTheBuffer) {
   patch.disable(nullptr);
   EXPECT_FALSE(patch.bmp);
   EXPECT_EQ(patch.bmpSize, 400u);
-}
-
-// ---- catalogue ----------------------------------------------------------------------------
-
-TEST(RenderCatalogue, BothPatchesAreMadeByTheirRows) {
-  int found = 0;
-  for (const PatchClass* c : patchClasses()) {
-    if (c->name == "V2DImageWithBezierPathPatch") {
-      ++found;
-      EXPECT_FALSE(c->executionMode);
-      EXPECT_FALSE(c->timeMode);
-      auto patch = c->create("x");
-      EXPECT_TRUE(dynamic_cast<V2DImageWithBezierPathPatch*>(patch.get()));
-    }
-    if (c->name == "V2DImageWithBezierPathStructurePatch") {
-      ++found;
-      EXPECT_EQ(c->executionMode, 0u);
-      EXPECT_EQ(c->timeMode, 0u);
-      auto patch = c->create("x");
-      EXPECT_TRUE(dynamic_cast<V2DImageWithBezierPathStructurePatch*>(patch.get()));
-    }
-  }
-  EXPECT_EQ(found, 2);
 }
 
 }  // namespace

@@ -265,46 +265,30 @@ std::shared_ptr<BezierPath> squareWithHole(int windingRule) {
   return p;
 }
 
-TEST(Renderer, EvenOddFillAndStrokeLeavesTheHoleAndStrokesBothOutlines) {
-  Renderer render;
-  Structure s = structureOf({entry(squareWithHole(EvenOddWindingRule), 2, kRed, kBlue)});
-  auto image = render(&s, 40, 40);
-  ASSERT_TRUE(image);
-  EXPECT_EQ(at(*image, 20, 20), kClear);       // the hole
-  EXPECT_EQ(at(*image, 5, 20), kOpaqueBlue);   // the ring
-  EXPECT_EQ(at(*image, 9, 20), kOpaqueRed);    // the inner outline, x = 9 .. 11
-  EXPECT_EQ(at(*image, 10, 20), kOpaqueRed);
-  EXPECT_EQ(at(*image, 0, 20), kOpaqueRed);    // the outer outline, x = -1 .. 1
-}
-
-TEST(Renderer, NonZeroFillAndStrokeFillsTheHole) {
-  Renderer render;
-  Structure s = structureOf({entry(squareWithHole(NonZeroWindingRule), 2, kRed, kBlue)});
-  auto image = render(&s, 40, 40);
-  ASSERT_TRUE(image);
-  EXPECT_EQ(at(*image, 20, 20), kOpaqueBlue);
-  EXPECT_EQ(at(*image, 10, 20), kOpaqueRed);
-}
-
-TEST(Renderer, EvenOddFillOnlyDrawsNoOutline) {
-  Renderer render;
-  Structure s = structureOf({entry(squareWithHole(EvenOddWindingRule), 1, kRed, kBlue)});
-  auto image = render(&s, 40, 40);
-  ASSERT_TRUE(image);
-  EXPECT_EQ(at(*image, 20, 20), kClear);
-  EXPECT_EQ(at(*image, 10, 20), kClear);     // the hole starts at x = 10
-  EXPECT_EQ(at(*image, 9, 20), kOpaqueBlue);
-  EXPECT_EQ(at(*image, 0, 20), kOpaqueBlue);  // no outline over the outer edge
-}
-
-TEST(Renderer, AnyOtherModeOnlyStrokes) {
-  Renderer render;
-  for (int mode : {0, 3, 5, -2}) {
-    Structure s = structureOf({entry(squareWithHole(EvenOddWindingRule), mode, kRed, kBlue)});
+// Mode 1 fills, 2 fills and strokes, anything else only strokes; the winding rule decides the
+// hole. Probes along y = 20: the hole (20), the ring (5), the inner outline (x = 9 .. 11) and
+// the outer one (x = -1 .. 1).
+TEST(Renderer, PaintingModesAndWindingRules) {
+  struct Row {
+    int windingRule, mode;
+    std::vector<std::pair<int, Px>> probes;  // x, pixel
+  };
+  const std::vector<Row> rows = {
+      {EvenOddWindingRule, 2, {{20, kClear}, {5, kOpaqueBlue}, {9, kOpaqueRed}, {10, kOpaqueRed}, {0, kOpaqueRed}}},
+      {NonZeroWindingRule, 2, {{20, kOpaqueBlue}, {10, kOpaqueRed}}},
+      {EvenOddWindingRule, 1, {{20, kClear}, {10, kClear}, {9, kOpaqueBlue}, {0, kOpaqueBlue}}},
+      {EvenOddWindingRule, 0, {{5, kClear}, {10, kOpaqueRed}}},
+      {EvenOddWindingRule, 3, {{5, kClear}, {10, kOpaqueRed}}},
+      {EvenOddWindingRule, 5, {{5, kClear}, {10, kOpaqueRed}}},
+      {EvenOddWindingRule, -2, {{5, kClear}, {10, kOpaqueRed}}},
+  };
+  for (const Row& row : rows) {
+    Renderer render;
+    Structure s = structureOf({entry(squareWithHole(row.windingRule), row.mode, kRed, kBlue)});
     auto image = render(&s, 40, 40);
     ASSERT_TRUE(image);
-    EXPECT_EQ(at(*image, 5, 20), kClear) << mode;
-    EXPECT_EQ(at(*image, 10, 20), kOpaqueRed) << mode;
+    for (auto [x, px] : row.probes)
+      EXPECT_EQ(at(*image, x, 20), px) << "mode " << row.mode << ", rule " << row.windingRule << ", x " << x;
   }
 }
 

@@ -33,44 +33,29 @@ std::string dashColumns(const Image& image) {
   return out;
 }
 
-TEST(Dash, FiveOnThreeOff) {
-  Renderer render;
-  auto image = dashedLine(render, {5, 3}, 0);
-  ASSERT_TRUE(image);
-  EXPECT_EQ(dashColumns(*image), "#####...#####...#####...#####...#####...");
-}
-
-TEST(Dash, ThePhaseStartsPartWayIntoThePattern) {
-  Renderer render;
-  auto image = dashedLine(render, {5, 3}, 2);
-  ASSERT_TRUE(image);
-  EXPECT_EQ(dashColumns(*image), "###...#####...#####...#####...#####...##");
-}
-
-TEST(Dash, AnOddCountRepeatsThePatternWithOnAndOffSwapped) {
-  Renderer render;
-  auto image = dashedLine(render, {4, 2, 3}, 0);
-  ASSERT_TRUE(image);
-  EXPECT_EQ(dashColumns(*image), "####..###....##...####..###....##...####");
-}
-
-TEST(Dash, PatternsCairoCannotHoldDrawASolidLine) {
-  const std::string solid(40, '#');
-  for (const std::vector<double>& dash : std::vector<std::vector<double>>{
-           {0}, {0, 0}, {5, -3}, {-1}, {kNaN, 3}, {5, kInf}, {-kInf, 2}}) {
+TEST(Dash, PatternsAndPhases) {
+  const std::string solid(40, '#'), fiveThree = "#####...#####...#####...#####...#####...";
+  struct Row {
+    std::vector<double> dash;
+    double phase;
+    std::string columns;
+  };
+  const std::vector<Row> rows = {
+      {{5, 3}, 0, fiveThree},
+      {{5, 3}, 2, "###...#####...#####...#####...#####...##"},  // starts part way into the pattern
+      {{4, 2, 3}, 0, "####..###....##...####..###....##...####"},  // odd count: on and off swap
+      // Non-finite phases mean no phase.
+      {{5, 3}, kNaN, fiveThree}, {{5, 3}, kInf, fiveThree}, {{5, 3}, -kInf, fiveThree},
+      // Patterns Cairo cannot hold draw a solid line.
+      {{0}, 0, solid}, {{0, 0}, 0, solid}, {{5, -3}, 0, solid}, {{-1}, 0, solid},
+      {{kNaN, 3}, 0, solid}, {{5, kInf}, 0, solid}, {{-kInf, 2}, 0, solid},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << row.dash.size() << " " << row.dash[0] << " phase " << row.phase);
     Renderer render;
-    auto image = dashedLine(render, dash, 0);
+    auto image = dashedLine(render, row.dash, row.phase);
     ASSERT_TRUE(image);
-    EXPECT_EQ(dashColumns(*image), solid) << dash.size() << " " << dash[0];
-  }
-}
-
-TEST(Dash, NonFinitePhasesMeanNoPhase) {
-  for (double phase : {kNaN, kInf, -kInf}) {
-    Renderer render;
-    auto image = dashedLine(render, {5, 3}, phase);
-    ASSERT_TRUE(image);
-    EXPECT_EQ(dashColumns(*image), "#####...#####...#####...#####...#####...") << phase;
+    EXPECT_EQ(dashColumns(*image), row.columns);
   }
 }
 
@@ -101,30 +86,15 @@ std::shared_ptr<Image> corner(double miterLimit, int join = MiterLineJoinStyle) 
   return render(&s, 50, 50);
 }
 
-TEST(MiterLimit, ARightAngleIsMiteredUnderTheDefaultLimit) {
-  auto image = corner(10);
-  ASSERT_TRUE(image);
-  EXPECT_EQ(at(*image, 44, 44), kOpaqueRed);
-}
-
-TEST(MiterLimit, ALimitBelowTheRatioBevels) {
-  // The miter of a right angle is sqrt(2) widths long.
-  for (double limit : {0.0, 1.0, 1.41, -5.0}) {
+// The miter of a right angle is sqrt(2) widths long: a lower limit bevels. NaN means the
+// default (10), infinity always miters.
+TEST(MiterLimit, ARightAngleMitersUnlessTheLimitIsBelowTheRatio) {
+  for (auto [limit, mitered] : {std::pair{10.0, true}, {1.42, true}, {kNaN, true}, {kInf, true}, {0.0, false},
+                                {1.0, false}, {1.41, false}, {-5.0, false}}) {
     auto image = corner(limit);
     ASSERT_TRUE(image);
-    EXPECT_EQ(at(*image, 44, 44), kClear) << limit;
+    EXPECT_EQ(at(*image, 44, 44), mitered ? kOpaqueRed : kClear) << limit;
     EXPECT_EQ(at(*image, 41, 41), kOpaqueRed) << limit;
-  }
-  auto image = corner(1.42);
-  ASSERT_TRUE(image);
-  EXPECT_EQ(at(*image, 44, 44), kOpaqueRed);
-}
-
-TEST(MiterLimit, NaNMeansTheDefaultAndInfinityAlwaysMiters) {
-  for (double limit : {kNaN, kInf}) {
-    auto image = corner(limit);
-    ASSERT_TRUE(image);
-    EXPECT_EQ(at(*image, 44, 44), kOpaqueRed) << limit;
   }
 }
 
@@ -321,16 +291,12 @@ TEST(Shadow, ShadowsFollowTheShapesCoverageIncludingItsAlpha) {
   EXPECT_EQ(alphaAt(*faint, 30, 45), 128);
 }
 
-TEST(Shadow, NoShadowWithoutTheShadowMemberOrItsColour) {
-  auto plain = squareWithShadow({0, 10}, 0, Value());
-  ASSERT_TRUE(plain);
-  EXPECT_EQ(at(*plain, 30, 45), kClear);
-  auto clear = squareWithShadow({0, 10}, 0, Color::colorWithRed(0, 0, 0, 0));
-  ASSERT_TRUE(clear);
-  EXPECT_EQ(at(*clear, 30, 45), kClear);
-  auto notAColour = squareWithShadow({0, 10}, 0, Value("black"));
-  ASSERT_TRUE(notAColour);
-  EXPECT_EQ(at(*notAColour, 30, 45), kClear);
+TEST(Shadow, NoShadowWithoutAShadowColour) {
+  for (Value color : {Value(), Value(Color::colorWithRed(0, 0, 0, 0)), Value("black")}) {
+    auto image = squareWithShadow({0, 10}, 0, color);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(at(*image, 30, 45), kClear);
+  }
 }
 
 TEST(Shadow, NonFiniteOffsetsCastNoShadowButTheShapeIsDrawn) {
