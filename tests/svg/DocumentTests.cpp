@@ -4,32 +4,21 @@
 #include <cstdlib>
 
 #include "patches/render/V2DImageWithBezierPathStructurePatch.h"
-#include "plugin/Vellum2DPrincipal.h"
 #include "tests/svg/SVGTestSupport.h"
 
 using namespace vellum;
 using namespace vellum::svgtest;
-using vellum::testing::expectElements;
+using namespace vellum::testing;
 
 namespace {
 
-El mv(double x, double y) { return {K::MoveTo, {{x, y}}}; }
-El ln(double x, double y) { return {K::LineTo, {{x, y}}}; }
-const El cl{K::ClosePath, {}};
-
 std::string svg(const std::string& body) { return "<svg xmlns=\"http://www.w3.org/2000/svg\">" + body + "</svg>"; }
 
-TEST(SVGDocument, PatchIsRegisteredAsNotSafe) {
-  const PatchClass* c = nullptr;
-  for (const PatchClass* k : patchClasses())
-    if (k->name == "V2DBezierPathStructureWithSVGPatch") c = k;
-  ASSERT_NE(c, nullptr);
-  EXPECT_FALSE(c->isSafe);
-  auto patch = c->create("id");
-  ASSERT_NE(patch, nullptr);
-  EXPECT_EQ(patch->userInfo().memberForKey("name").stringValue(), "Vellum Vector With SVG");
-  EXPECT_NE(patch->portForKey("inputFile"), nullptr);
-  EXPECT_NE(patch->portForKey("outputBezierPaths"), nullptr);
+// Saved compositions name these ports.
+TEST(SVGDocument, PortKeys) {
+  V2DBezierPathStructureWithSVGPatch patch;
+  EXPECT_EQ(patch.portForKey("inputFile"), &patch.inputFile);
+  EXPECT_EQ(patch.portForKey("outputBezierPaths"), &patch.outputBezierPaths);
 }
 
 TEST(SVGDocument, OneRectangleWithNoOtherAttributes) {
@@ -40,7 +29,7 @@ TEST(SVGDocument, OneRectangleWithNoOtherAttributes) {
   EXPECT_EQ(s->list()[0].key, std::optional<std::string>("0"));
   const Structure& e = entryAt(s, 0);
   // Flipped within H = 20: the same corners, visited from the other side.
-  expectElements(*pathAt(s, 0), {mv(0, 20), ln(10, 20), ln(10, 0), ln(0, 0), cl});
+  expectElements(*pathAt(s, 0), {M(0, 20), L(10, 20), L(10, 0), L(0, 0), Z()});
   expectColor(colorOf(e, "stroke"), 0, 0, 0, 1);
   expectColor(colorOf(e, "fill"), 0, 0, 0, 1);
   EXPECT_EQ(e.memberForKey("strokefill"), Value(0));
@@ -57,7 +46,7 @@ TEST(SVGDocument, FlipKeepsTheBandAboveTheContent) {
   auto s = readSVG(folder, svg("<rect x=\"0\" y=\"30\" width=\"10\" height=\"20\"/>"));
   ASSERT_EQ(s->count(), 1u);
   EXPECT_EQ(pathAt(s, 0)->bounds(), (Rect{{0, 0}, {10, 20}}));
-  expectElements(*pathAt(s, 0), {mv(0, 20), ln(10, 20), ln(10, 0), ln(0, 0), cl});
+  expectElements(*pathAt(s, 0), {M(0, 20), L(10, 20), L(10, 0), L(0, 0), Z()});
 }
 
 TEST(SVGDocument, NestedGroupTransformsApplyInnermostFirst) {
@@ -66,7 +55,7 @@ TEST(SVGDocument, NestedGroupTransformsApplyInnermostFirst) {
   auto s = readSVG(folder, svg("<g transform=\"scale(2)\"><g transform=\"translate(10,0)\">"
                                "<line x1=\"1\" y1=\"0\" x2=\"2\" y2=\"0\"/></g></g>"));
   ASSERT_EQ(s->count(), 1u);
-  expectElements(*pathAt(s, 0), {mv(22, 0), ln(24, 0)});
+  expectElements(*pathAt(s, 0), {M(22, 0), L(24, 0)});
 }
 
 TEST(SVGDocument, ElementTransformActsBeforeItsGroups) {
@@ -74,7 +63,7 @@ TEST(SVGDocument, ElementTransformActsBeforeItsGroups) {
   // Own scale(3) first: (1, 1) -> (3, 3); then the group's translate: (13, 3). H = 3.
   auto s = readSVG(folder, svg("<g transform=\"translate(10,0)\"><line x1=\"0\" y1=\"0\" x2=\"1\" y2=\"1\" "
                                "transform=\"scale(3)\"/></g>"));
-  expectElements(*pathAt(s, 0), {mv(10, 3), ln(13, 0)});
+  expectElements(*pathAt(s, 0), {M(10, 3), L(13, 0)});
 }
 
 TEST(SVGDocument, InheritedFillAndOwnFillWins) {

@@ -14,7 +14,7 @@
 #include "path/Font.h"
 #include "path/TextOutlines.h"
 #include "svg/V2DBezierPathStructureWithSVGPatch.h"
-#include "tests/text/PathElements.h"
+#include "tests/support/PathElements.h"
 
 namespace vellum::svgtest {
 

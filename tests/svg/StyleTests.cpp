@@ -30,56 +30,51 @@ Point mapped(const std::optional<AffineTransform>& t, Point p) {
 
 // --- colours ---------------------------------------------------------------------------------
 
-TEST(SVGColor, HexShortAndLongForms) {
-  expectColor(color("#f80"), 1, 8.0 / 15, 0, 1);
-  expectColor(color("#ff8000"), 1, k128, 0, 1);
-  // Six characters is the long form: 0x012345.
-  expectColor(color("#12345"), 1.0 / 255, 0x23 / 255.0, 0x45 / 255.0, 1);
-  expectColor(color("#FFF"), 1, 1, 1, 1);
-  expectColor(color("#0x0000ff"), 0, 0, 1, 1);  // the hex reader takes an optional 0x
-  EXPECT_FALSE(parseSVGColor("#", std::nullopt));
-  EXPECT_FALSE(parseSVGColor("#zz0", std::nullopt));
-}
-
-TEST(SVGColor, HexOverflowSaturates) {
-  // More than eight digits read as 0xFFFFFFFF: white.
-  expectColor(color("#123456789abc"), 1, 1, 1, 1);
-}
-
-TEST(SVGColor, RgbFunctionWithOpacity) {
-  expectColor(color("rgb(255, 128, 0)", "0.5"), 1, k128, 0, 0.5);
-  // The fourth argument is ignored; alpha comes from the opacity attribute only.
-  expectColor(color("rgba(255,0,0,0.5)"), 1, 0, 0, 1);
-  EXPECT_FALSE(parseSVGColor("rgb(1, 2)", std::nullopt));
-  EXPECT_FALSE(parseSVGColor("rgb()", std::nullopt));
-  EXPECT_FALSE(parseSVGColor("rgb(1, 2, 3", std::nullopt));
-}
-
-TEST(SVGColor, ComponentsAreClampedLikeCalibratedColours) {
-  expectColor(color("rgb(300, -5, 51)", "2"), 1, 0, 0.2, 1);
-  expectColor(color("red", "-1"), 1, 0, 0, 0);
-  expectColor(color("red", "1e999"), 1, 0, 0, 1);
-}
-
-TEST(SVGColor, SeventeenCaseSensitiveNames) {
-  expectColor(color("red", "0.25"), 1, 0, 0, 0.25);
-  expectColor(color("gray"), k128, k128, k128, 1);
-  expectColor(color("grey"), k128, k128, k128, 1);
-  expectColor(color("silver"), 192.0 / 255, 192.0 / 255, 192.0 / 255, 1);
-  expectColor(color("teal"), 0, k128, k128, 1);
-  expectColor(color("fuchsia"), 1, 0, 1, 1);
+TEST(SVGColor, WorkedColours) {
+  struct Row {
+    const char* paint;
+    std::optional<std::string_view> opacity;
+    double r, g, b, a;
+  };
+  const std::vector<Row> rows = {
+      {"#f80", {}, 1, 8.0 / 15, 0, 1},
+      {"#ff8000", {}, 1, k128, 0, 1},
+      {"#12345", {}, 1.0 / 255, 0x23 / 255.0, 0x45 / 255.0, 1},  // six characters is the long form: 0x012345
+      {"#FFF", {}, 1, 1, 1, 1},
+      {"#0x0000ff", {}, 0, 0, 1, 1},        // the hex reader takes an optional 0x
+      {"#123456789abc", {}, 1, 1, 1, 1},    // more than eight digits read as 0xFFFFFFFF
+      {"rgb(255, 128, 0)", "0.5", 1, k128, 0, 0.5},
+      {"rgba(255,0,0,0.5)", {}, 1, 0, 0, 1},  // alpha comes from the opacity attribute only
+      // Components are clamped like calibrated colours.
+      {"rgb(300, -5, 51)", "2", 1, 0, 0.2, 1},
+      {"red", "-1", 1, 0, 0, 0},
+      {"red", "1e999", 1, 0, 0, 1},
+      // The seventeen case-sensitive names.
+      {"red", "0.25", 1, 0, 0, 0.25},
+      {"gray", {}, k128, k128, k128, 1},
+      {"grey", {}, k128, k128, k128, 1},
+      {"silver", {}, 192.0 / 255, 192.0 / 255, 192.0 / 255, 1},
+      {"teal", {}, 0, k128, k128, 1},
+      {"fuchsia", {}, 1, 0, 1, 1},
+      // An empty opacity means opaque; "50%" reads 50, then is clamped.
+      {"blue", "", 0, 0, 1, 1},
+      {"blue", "50%", 0, 0, 1, 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.paint);
+    expectColor(color(row.paint, row.opacity), row.r, row.g, row.b, row.a);
+  }
   int named = 0;
   for (const char* n : {"aqua", "black", "blue", "fuchsia", "gray", "grey", "green", "lime", "maroon", "navy", "olive",
                         "purple", "red", "silver", "teal", "white", "yellow"})
     named += parseSVGColor(n, std::nullopt).has_value();
   EXPECT_EQ(named, 17);
-  for (const char* n : {"Red", "RED", "none", "orange", "url(#g)", " red", ""})
-    EXPECT_FALSE(parseSVGColor(n, std::nullopt)) << n;
 }
 
-TEST(SVGColor, EmptyOpacityMeansOpaque) {
-  expectColor(color("blue", ""), 0, 0, 1, 1);
-  expectColor(color("blue", "50%"), 0, 0, 1, 1);  // 50 read, then clamped
+TEST(SVGColor, UnreadablePaintsGiveNoColour) {
+  for (const char* paint : {"#", "#zz0", "rgb(1, 2)", "rgb()", "rgb(1, 2, 3", "Red", "RED", "none", "orange", "url(#g)",
+                            " red", ""})
+    EXPECT_FALSE(parseSVGColor(paint, std::nullopt)) << paint;
 }
 
 // --- style resolution ------------------------------------------------------------------------
