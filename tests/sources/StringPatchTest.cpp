@@ -8,8 +8,7 @@
 #include "patches/sources/V2DBezierPathWithStringPatch.h"
 #include "path/Font.h"
 #include "path/TextOutlines.h"
-#include "plugin/Vellum2DPrincipal.h"
-#include "tests/text/PathElements.h"
+#include "tests/support/PathElements.h"
 
 using namespace vellum;
 using namespace vellum::testing;
@@ -60,7 +59,6 @@ double signedArea(const std::vector<El>& contour) {
 
 TEST(VectorWithString, NameAndDefaults) {
   V2DBezierPathWithStringPatch patch("s");
-  EXPECT_EQ(patch.userInfo().memberForKey("name").stringValue(), "Vellum Vector With String");
   EXPECT_EQ(patch.inputX.doubleValue(), 0);
   EXPECT_EQ(patch.inputY.doubleValue(), 0);
   EXPECT_EQ(patch.inputString.stringValue(), "Goodbye World!");
@@ -143,7 +141,7 @@ TEST(VectorWithString, EmptyStringGivesJustTheStartPoint) {
   patch.inputX.setDoubleValue(7);
   BezierPathRef out = run(patch);
   ASSERT_TRUE(out);
-  expectElements(*out, {{K::MoveTo, {{7, 0}}}});
+  expectElements(*out, {M(7, 0)});
 }
 
 TEST(VectorWithString, BadInputsStayBounded) {
@@ -170,12 +168,4 @@ TEST(VectorWithString, EachExecutionMakesANewPath) {
   ASSERT_TRUE(first && second);
   EXPECT_NE(first, second);
   EXPECT_TRUE(first->isEqualToBezierPath(*second));
-}
-
-TEST(VectorWithString, RegisteredInTheCatalogue) {
-  const auto& rows = catalogueRows();
-  EXPECT_STREQ(rows[1].name, "V2DBezierPathWithStringPatch");
-  ASSERT_TRUE(rows[1].create);
-  auto patch = rows[1].create("x");
-  EXPECT_TRUE(dynamic_cast<V2DBezierPathWithStringPatch*>(patch.get()));
 }
