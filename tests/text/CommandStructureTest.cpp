@@ -6,14 +6,14 @@
 #include "path/CommandStructure.h"
 #include "path/Font.h"
 #include "path/TextOutlines.h"
-#include "tests/text/PathElements.h"
+#include "tests/support/PathElements.h"
 
 using namespace vellum;
 using namespace vellum::testing;
 
 namespace {
 
-using L = std::vector<Value>;
+using V = std::vector<Value>;  // a command or point as a list of members
 
 std::shared_ptr<BezierPath> interpret(const Members& commands) {
   auto path = BezierPath::bezierPath();
@@ -27,16 +27,6 @@ void expectThrowsLeaving(const Members& commands, size_t elementsLeft) {
   Structure s(commands.values);
   EXPECT_THROW(appendBezierPathWithStructure(*path, &s), Exception);
   EXPECT_EQ(path->elementCount(), elementsLeft);
-}
-
-std::vector<El> rect(double x, double y, double w, double h) {
-  return {{K::MoveTo, {{x, y}}}, {K::LineTo, {{x + w, y}}}, {K::LineTo, {{x + w, y + h}}},
-          {K::LineTo, {{x, y + h}}}, {K::ClosePath, {}}};
-}
-
-std::vector<El> after(std::vector<El> head, const std::vector<El>& tail) {
-  head.insert(head.end(), tail.begin(), tail.end());
-  return head;
 }
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -53,66 +43,58 @@ TEST(CommandStructure, NothingOrAnEmptyStructureAppendsNothing) {
 
   path->moveToPoint({3, 4});
   appendBezierPathWithStructure(*path, &empty);
-  expectElements(*path, {{K::MoveTo, {{3, 4}}}});
+  expectElements(*path, {M(3, 4)});
 }
 
-TEST(CommandStructure, KeywordsIgnoreLetterCase) {
-  expectElements(*interpret({L{"MoveTo", 0, 0}, L{"LINETO", 10, 0}, L{"close"}}),
-                 {{K::MoveTo, {{0, 0}}}, {K::LineTo, {{10, 0}}}, {K::ClosePath, {}}});
-  expectElements(*interpret({L{"mOVEtO", 1, 2}, L{"CuRvEtO", 3, 4, 5, 6, 7, 8}, L{"CLOSE"}, L{"LineToRel", 1, 1}}),
-                 {{K::MoveTo, {{1, 2}}}, {K::CurveTo, {{5, 6}, {7, 8}, {3, 4}}}, {K::ClosePath, {}},
-                  {K::LineTo, {{2, 3}}}});
-}
-
-TEST(CommandStructure, UnknownKeywordsAreSkipped) {
-  expectElements(*interpret({L{"moveto", 0, 0}, L{"lineto ", 5, 5}, L{"line", 5, 5}, L{"", 1, 1}, L{"quadto", 1, 2, 3, 4},
-                             L{"lineto", 1, 1}}),
-                 {{K::MoveTo, {{0, 0}}}, {K::LineTo, {{1, 1}}}});
-}
-
-TEST(CommandStructure, WrongMemberCountsAreSkipped) {
+// Command lists and the elements they append, one behaviour per row.
+TEST(CommandStructure, WorkedCommandLists) {
+  const std::vector<std::pair<Members, std::vector<El>>> rows = {
+      // Keywords ignore letter case.
+      {{V{"MoveTo", 0, 0}, V{"LINETO", 10, 0}, V{"close"}}, {M(0, 0), L(10, 0), Z()}},
+      {{V{"mOVEtO", 1, 2}, V{"CuRvEtO", 3, 4, 5, 6, 7, 8}, V{"CLOSE"}, V{"LineToRel", 1, 1}},
+       {M(1, 2), C({5, 6}, {7, 8}, {3, 4}), Z(), L(2, 3)}},
+      // Unknown keywords are skipped.
+      {{V{"moveto", 0, 0}, V{"lineto ", 5, 5}, V{"line", 5, 5}, V{"", 1, 1}, V{"quadto", 1, 2, 3, 4}, V{"lineto", 1, 1}},
+       {M(0, 0), L(1, 1)}},
+      // So are wrong member counts.
+      {{V{"moveto", 1}, V{"moveto", 2, 2}, V{"lineto", 3, 3, 3}, V{"lineto"}, V{"rectto", 1, 2, 3},
+        V{"roundedrectto", 1, 2, 3}, V{"curveto", 1, 2, 3, 4, 5}, V{"arc", 1, 2}, V{"arcto", 1, 2, 3, 4},
+        V{"text", "a", 12}, V{"lineto", 4, 4}},
+       {M(2, 2), L(4, 4)}},
+      // A close takes any number of members.
+      {{V{"moveto", 0, 0}, V{"lineto", 1, 0}, V{"close", 1, 2, 3, 4, 5, 6, 7, 8}}, {M(0, 0), L(1, 0), Z()}},
+      // Members that are not commands are skipped.
+      {{Value(5), Value("moveto"), Value(Point{1, 1}), Value(), V{}, V{"moveto", 7, 8}}, {M(7, 8)}},
+      {{V{"moveto", 10, 10}, V{"linetorel", 5, -5}, V{"movetorel", 1, 1}, V{"linetorel", 0, 2}},
+       {M(10, 10), L(15, 5), M(16, 6), L(16, 8)}},
+      // Rectangles at the current point; a relative size is the current point plus the arguments.
+      {{V{"moveto", 10, 20}, V{"rectto", 30, 40}}, {M(10, 20), M(10, 20), L(40, 20), L(40, 60), L(10, 60), Z()}},
+      {{V{"moveto", 10, 20}, V{"recttorel", 30, 40}}, {M(10, 20), M(10, 20), L(50, 20), L(50, 80), L(10, 80), Z()}},
+      // A curve's end point comes first.
+      {{V{"moveto", 0, 0}, V{"curveto", 10, 0, 0, 5, 10, 5}}, {M(0, 0), C({0, 5}, {10, 5}, {10, 0})}},
+      {{V{"moveto", 1, 1}, V{"curvetorel", 10, 0, 0, 5, 10, 5}}, {M(1, 1), C({1, 6}, {11, 6}, {11, 1})}},
+      // Numeric strings and booleans are numbers by leading-number conversion: "10px" is 10,
+      // "abc" 0, " -2e1x" -20; true is 1.
+      {{V{"moveto", "0", "0"}, V{"lineto", "3.5", "4"}}, {M(0, 0), L(3.5, 4)}},
+      {{V{"moveto", "10px", "abc"}, V{"lineto", " -2e1x", true}}, {M(10, 0), L(-20, 1)}},
+  };
+  for (size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(i);
+    expectElements(*interpret(rows[i].first), rows[i].second);
+  }
   // ("moveto", 0, 0, 5) has four members: skipped, so the line has no current point.
-  expectThrowsLeaving({L{"moveto", 0, 0, 5}, L{"lineto", 1, 1}}, 0);
-  expectElements(*interpret({L{"moveto", 1}, L{"moveto", 2, 2}, L{"lineto", 3, 3, 3}, L{"lineto"}, L{"rectto", 1, 2, 3},
-                             L{"roundedrectto", 1, 2, 3}, L{"curveto", 1, 2, 3, 4, 5}, L{"arc", 1, 2},
-                             L{"arcto", 1, 2, 3, 4}, L{"text", "a", 12}, L{"lineto", 4, 4}}),
-                 {{K::MoveTo, {{2, 2}}}, {K::LineTo, {{4, 4}}}});
-}
-
-TEST(CommandStructure, CloseTakesAnyNumberOfMembers) {
-  expectElements(*interpret({L{"moveto", 0, 0}, L{"lineto", 1, 0}, L{"close", 1, 2, 3, 4, 5, 6, 7, 8}}),
-                 {{K::MoveTo, {{0, 0}}}, {K::LineTo, {{1, 0}}}, {K::ClosePath, {}}});
+  expectThrowsLeaving({V{"moveto", 0, 0, 5}, V{"lineto", 1, 1}}, 0);
   // On an empty path a close appends nothing and is no error.
-  EXPECT_TRUE(interpret({L{"close"}})->isEmpty());
-}
-
-TEST(CommandStructure, MembersThatAreNotCommandsAreSkipped) {
-  expectElements(*interpret({Value(5), Value("moveto"), Value(Point{1, 1}), Value(), L{}, L{"moveto", 7, 8}}),
-                 {{K::MoveTo, {{7, 8}}}});
+  EXPECT_TRUE(interpret({V{"close"}})->isEmpty());
 }
 
 TEST(CommandStructure, MemberKeysAreIgnored) {
   Structure s;
-  s.addMember(L{"moveto", 1, 1}, std::string("b"));
-  s.addMember(L{"lineto", 2, 2}, std::string("a"));
+  s.addMember(V{"moveto", 1, 1}, std::string("b"));
+  s.addMember(V{"lineto", 2, 2}, std::string("a"));
   auto path = BezierPath::bezierPath();
   appendBezierPathWithStructure(*path, &s);
-  expectElements(*path, {{K::MoveTo, {{1, 1}}}, {K::LineTo, {{2, 2}}}});
-}
-
-TEST(CommandStructure, RelativeMovesAndLines) {
-  expectElements(*interpret({L{"moveto", 10, 10}, L{"linetorel", 5, -5}, L{"movetorel", 1, 1}, L{"linetorel", 0, 2}}),
-                 {{K::MoveTo, {{10, 10}}}, {K::LineTo, {{15, 5}}}, {K::MoveTo, {{16, 6}}}, {K::LineTo, {{16, 8}}}});
-}
-
-TEST(CommandStructure, RectangleAtTheCurrentPoint) {
-  expectElements(*interpret({L{"moveto", 10, 20}, L{"rectto", 30, 40}}),
-                 after({{K::MoveTo, {{10, 20}}}}, rect(10, 20, 30, 40)));
-}
-
-TEST(CommandStructure, RelativeRectangleSizeIsTheCurrentPointPlusTheArguments) {
-  expectElements(*interpret({L{"moveto", 10, 20}, L{"recttorel", 30, 40}}),
-                 after({{K::MoveTo, {{10, 20}}}}, rect(10, 20, 40, 60)));
+  expectElements(*path, {M(1, 1), L(2, 2)});
 }
 
 TEST(CommandStructure, OvalsAtTheCurrentPoint) {
@@ -122,7 +104,7 @@ TEST(CommandStructure, OvalsAtTheCurrentPoint) {
   // After the oval the current point is its start, (10 + 15 + 15 cos 45, 20 + 20 - 20 sin 45).
   const Point c = expected.currentPoint();
   expected.appendBezierPathWithOvalInRect({c, {c.x + 3, c.y + 4}});
-  expectElements(*interpret({L{"moveto", 10, 20}, L{"ovalto", 30, 40}, L{"ovaltorel", 3, 4}}), elementsOf(expected));
+  expectElements(*interpret({V{"moveto", 10, 20}, V{"ovalto", 30, 40}, V{"ovaltorel", 3, 4}}), elementsOf(expected));
 }
 
 TEST(CommandStructure, RoundedRectanglesAtTheCurrentPoint) {
@@ -131,24 +113,17 @@ TEST(CommandStructure, RoundedRectanglesAtTheCurrentPoint) {
   expected.appendBezierPathWithRoundedRect({{10, 20}, {30, 40}}, 5, 6);
   const Point c = expected.currentPoint();
   expected.appendBezierPathWithRoundedRect({c, {c.x + 30, c.y + 40}}, 2, 3);
-  expectElements(*interpret({L{"moveto", 10, 20}, L{"roundedrectto", 30, 40, 5, 6}, L{"roundedrecttorel", 30, 40, 2, 3}}),
+  expectElements(*interpret({V{"moveto", 10, 20}, V{"roundedrectto", 30, 40, 5, 6}, V{"roundedrecttorel", 30, 40, 2, 3}}),
                  elementsOf(expected));
 }
 
-TEST(CommandStructure, CurveEndPointComesFirst) {
-  expectElements(*interpret({L{"moveto", 0, 0}, L{"curveto", 10, 0, 0, 5, 10, 5}}),
-                 {{K::MoveTo, {{0, 0}}}, {K::CurveTo, {{0, 5}, {10, 5}, {10, 0}}}});
-  expectElements(*interpret({L{"moveto", 1, 1}, L{"curvetorel", 10, 0, 0, 5, 10, 5}}),
-                 {{K::MoveTo, {{1, 1}}}, {K::CurveTo, {{1, 6}, {11, 6}, {11, 1}}}});
-}
-
 TEST(CommandStructure, ArcIsCentredOnTheCurrentPointCounterClockwise) {
-  constexpr double k = 0.55228474983079345 * 20;
-  expectElements(*interpret({L{"moveto", 50, 50}, L{"arc", 20, 0, 90}}),
-                 {{K::MoveTo, {{50, 50}}}, {K::LineTo, {{70, 50}}}, {K::CurveTo, {{70, 50 + k}, {50 + k, 70}, {50, 70}}}},
+  constexpr double k = kK * 20;
+  expectElements(*interpret({V{"moveto", 50, 50}, V{"arc", 20, 0, 90}}),
+                 {M(50, 50), L(70, 50), C({70, 50 + k}, {50 + k, 70}, {50, 70})},
                  1e-12);
   // 90 to 0 counter-clockwise is three quarters of a turn.
-  auto back = interpret({L{"moveto", 50, 50}, L{"arc", 20, 90, 0}});
+  auto back = interpret({V{"moveto", 50, 50}, V{"arc", 20, 90, 0}});
   EXPECT_EQ(back->elementCount(), 5u);
   EXPECT_NEAR(back->currentPoint().x, 70, 1e-12);
   EXPECT_NEAR(back->currentPoint().y, 50, 1e-12);
@@ -158,30 +133,21 @@ TEST(CommandStructure, TangentArcs) {
   BezierPath expected;
   expected.moveToPoint({0, 0});
   expected.appendBezierPathWithArcFromPoint({10, 0}, {10, 10}, 3);
-  expectElements(*interpret({L{"moveto", 0, 0}, L{"arcto", 10, 0, 10, 10, 3}}), elementsOf(expected));
+  expectElements(*interpret({V{"moveto", 0, 0}, V{"arcto", 10, 0, 10, 10, 3}}), elementsOf(expected));
 
   // Relative: both points offset by the current point, the radius not.
   BezierPath rel;
   rel.moveToPoint({5, 5});
   rel.appendBezierPathWithArcFromPoint({15, 5}, {15, 15}, 3);
-  expectElements(*interpret({L{"moveto", 5, 5}, L{"arctorel", 10, 0, 10, 10, 3}}), elementsOf(rel));
-}
-
-TEST(CommandStructure, NumericStringsAndBooleansAreNumbers) {
-  auto strings = interpret({L{"moveto", "0", "0"}, L{"lineto", "3.5", "4"}});
-  auto numbers = interpret({L{"moveto", 0, 0}, L{"lineto", 3.5, 4}});
-  EXPECT_TRUE(strings->isEqualToBezierPath(*numbers));
-  // Leading-number conversion: "10px" is 10, "abc" 0, " -2e1x" -20; true is 1.
-  expectElements(*interpret({L{"moveto", "10px", "abc"}, L{"lineto", " -2e1x", true}}),
-                 {{K::MoveTo, {{10, 0}}}, {K::LineTo, {{-20, 1}}}});
+  expectElements(*interpret({V{"moveto", 5, 5}, V{"arctorel", 10, 0, 10, 10, 3}}), elementsOf(rel));
 }
 
 TEST(CommandStructure, CommandsThatNeedACurrentPointRaiseOnAnEmptyPath) {
-  for (const L& c : {L{"movetorel", 1, 1}, L{"lineto", 1, 1}, L{"linetorel", 1, 1}, L{"rectto", 1, 1},
-                     L{"recttorel", 1, 1}, L{"ovalto", 1, 1}, L{"ovaltorel", 1, 1}, L{"roundedrectto", 1, 1, 1, 1},
-                     L{"roundedrecttorel", 1, 1, 1, 1}, L{"curveto", 1, 1, 1, 1, 1, 1},
-                     L{"curvetorel", 1, 1, 1, 1, 1, 1}, L{"arc", 1, 0, 90}, L{"arcto", 1, 0, 1, 1, 1},
-                     L{"arctorel", 1, 0, 1, 1, 1}, L{"text", "a", 12, "DejaVuSans"}}) {
+  for (const V& c : {V{"movetorel", 1, 1}, V{"lineto", 1, 1}, V{"linetorel", 1, 1}, V{"rectto", 1, 1},
+                     V{"recttorel", 1, 1}, V{"ovalto", 1, 1}, V{"ovaltorel", 1, 1}, V{"roundedrectto", 1, 1, 1, 1},
+                     V{"roundedrecttorel", 1, 1, 1, 1}, V{"curveto", 1, 1, 1, 1, 1, 1},
+                     V{"curvetorel", 1, 1, 1, 1, 1, 1}, V{"arc", 1, 0, 90}, V{"arcto", 1, 0, 1, 1, 1},
+                     V{"arctorel", 1, 0, 1, 1, 1}, V{"text", "a", 12, "DejaVuSans"}}) {
     SCOPED_TRACE(c[0].stringValue());
     expectThrowsLeaving({c}, 0);
   }
@@ -189,25 +155,25 @@ TEST(CommandStructure, CommandsThatNeedACurrentPointRaiseOnAnEmptyPath) {
 
 TEST(CommandStructure, AnErrorStopsButKeepsWhatWasAppended) {
   auto path = BezierPath::bezierPath();
-  Structure s(L{L{"moveto", 0, 0}, L{"lineto", 1, 1}, L{5, 1, 2}, L{"lineto", 9, 9}});
+  Structure s(V{V{"moveto", 0, 0}, V{"lineto", 1, 1}, V{5, 1, 2}, V{"lineto", 9, 9}});
   try {
     appendBezierPathWithStructure(*path, &s);
     FAIL() << "a keyword that is not a string is an error";
   } catch (const Exception& e) {
     EXPECT_STREQ(e.what(), "command keyword is not a string (integer)");
   }
-  expectElements(*path, {{K::MoveTo, {{0, 0}}}, {K::LineTo, {{1, 1}}}});
+  expectElements(*path, {M(0, 0), L(1, 1)});
 }
 
 TEST(CommandStructure, ArgumentsOfOtherKindsAreErrors) {
-  const Value structure(L{1, 2});
+  const Value structure(V{1, 2});
   for (const Value& bad : {structure, Value(), Value(Point{1, 2}), Value(Color{1, 0, 0, 1})}) {
     SCOPED_TRACE(Value::kindName(bad.kind()));
-    expectThrowsLeaving({L{"moveto", 1, 1}, L{"lineto", 2, bad}}, 1);
-    expectThrowsLeaving({L{"moveto", bad, 1}}, 0);
+    expectThrowsLeaving({V{"moveto", 1, 1}, V{"lineto", 2, bad}}, 1);
+    expectThrowsLeaving({V{"moveto", bad, 1}}, 0);
   }
   try {
-    interpret({L{"moveto", 1, structure}});
+    interpret({V{"moveto", 1, structure}});
     FAIL();
   } catch (const Exception& e) {
     EXPECT_STREQ(e.what(), "argument 2 of 'moveto' is not a number (structure)");
@@ -217,15 +183,15 @@ TEST(CommandStructure, ArgumentsOfOtherKindsAreErrors) {
 TEST(CommandStructure, NonFiniteAndHugeArguments) {
   const double inf = std::numeric_limits<double>::infinity();
   // Points are kept as given; arcs with a non-finite radius or angle add nothing.
-  auto p = interpret({L{"moveto", kNaN, 1e308}, L{"lineto", inf, -inf}});
+  auto p = interpret({V{"moveto", kNaN, 1e308}, V{"lineto", inf, -inf}});
   ASSERT_EQ(p->elementCount(), 2u);
   EXPECT_TRUE(std::isnan(p->associatedPoints(0)[0].x));
   EXPECT_EQ(p->associatedPoints(1)[0].y, -inf);
-  expectElements(*interpret({L{"moveto", 1, 1}, L{"arc", kNaN, 0, 90}, L{"arc", 1, 0, inf}}), {{K::MoveTo, {{1, 1}}}});
+  expectElements(*interpret({V{"moveto", 1, 1}, V{"arc", kNaN, 0, 90}, V{"arc", 1, 0, inf}}), {M(1, 1)});
   // A huge sweep draws one full turn, not billions of quarters.
-  EXPECT_LE(interpret({L{"moveto", 0, 0}, L{"arc", 1, 0, 1e300}})->elementCount(), 7u);
-  EXPECT_EQ(interpret({L{"moveto", 0, 0}, L{"rectto", 1e308, 1e308}})->elementCount(), 6u);
-  EXPECT_EQ(interpret({L{"moveto", 0, 0}, L{"roundedrectto", 10, 10, kNaN, 2}})->elementCount(), 6u);
+  EXPECT_LE(interpret({V{"moveto", 0, 0}, V{"arc", 1, 0, 1e300}})->elementCount(), 7u);
+  EXPECT_EQ(interpret({V{"moveto", 0, 0}, V{"rectto", 1e308, 1e308}})->elementCount(), 6u);
+  EXPECT_EQ(interpret({V{"moveto", 0, 0}, V{"roundedrectto", 10, 10, kNaN, 2}})->elementCount(), 6u);
 }
 
 TEST(CommandStructure, TextAtTheCurrentPoint) {
@@ -234,30 +200,30 @@ TEST(CommandStructure, TextAtTheCurrentPoint) {
   BezierPath expected;
   expected.moveToPoint({5, 6});
   appendBezierPathWithString(expected, "Hi fi", *font);
-  expectElements(*interpret({L{"moveto", 5, 6}, L{"text", "Hi fi", 20, "DejaVuSerif-Bold"}}), elementsOf(expected));
+  expectElements(*interpret({V{"moveto", 5, 6}, V{"text", "Hi fi", 20, "DejaVuSerif-Bold"}}), elementsOf(expected));
   // The size may be a numeric string; the name ignores case.
-  expectElements(*interpret({L{"moveto", 5, 6}, L{"TEXT", "Hi fi", "20", "dejavuserif-bold"}}), elementsOf(expected));
+  expectElements(*interpret({V{"moveto", 5, 6}, V{"TEXT", "Hi fi", "20", "dejavuserif-bold"}}), elementsOf(expected));
 }
 
 TEST(CommandStructure, TextThatCannotBeDrawnIsSkipped) {
-  const std::vector<El> justTheMove{{K::MoveTo, {{0, 0}}}, {K::LineTo, {{1, 1}}}};
-  for (const L& text : {L{"text", "abc", 12, "NoSuchFont-Bold"}, L{"text", 42, 12, "DejaVuSans"},
-                        L{"text", L{"a"}, 12, "DejaVuSans"}, L{"text", "abc", 12, 7}, L{"text", "abc", 12, L{}}}) {
+  const std::vector<El> justTheMove{M(0, 0), L(1, 1)};
+  for (const V& text : {V{"text", "abc", 12, "NoSuchFont-Bold"}, V{"text", 42, 12, "DejaVuSans"},
+                        V{"text", V{"a"}, 12, "DejaVuSans"}, V{"text", "abc", 12, 7}, V{"text", "abc", 12, V{}}}) {
     SCOPED_TRACE(text[3].stringValue());
-    expectElements(*interpret({L{"moveto", 0, 0}, text, L{"lineto", 1, 1}}), justTheMove);
+    expectElements(*interpret({V{"moveto", 0, 0}, text, V{"lineto", 1, 1}}), justTheMove);
   }
 }
 
 TEST(CommandStructure, TextSizeZeroAndHuge) {
-  auto zero = interpret({L{"moveto", 0, 0}, L{"text", "a", 0, "DejaVuSans"}});
-  auto twelve = interpret({L{"moveto", 0, 0}, L{"text", "a", 12, "DejaVuSans"}});
+  auto zero = interpret({V{"moveto", 0, 0}, V{"text", "a", 0, "DejaVuSans"}});
+  auto twelve = interpret({V{"moveto", 0, 0}, V{"text", "a", 12, "DejaVuSans"}});
   EXPECT_TRUE(zero->isEqualToBezierPath(*twelve));
-  auto huge = interpret({L{"moveto", 0, 0}, L{"text", "a", 1e9, "DejaVuSans"}});
+  auto huge = interpret({V{"moveto", 0, 0}, V{"text", "a", 1e9, "DejaVuSans"}});
   ASSERT_EQ(huge->elementCount(), twelve->elementCount());
   const double ratio = 1e9 / 12;
   EXPECT_NEAR(huge->currentPoint().x / twelve->currentPoint().x, ratio, ratio * 1e-12);
   // A size that is no number at all.
-  expectThrowsLeaving({L{"moveto", 0, 0}, L{"text", "a", Value(), "DejaVuSans"}}, 1);
+  expectThrowsLeaving({V{"moveto", 0, 0}, V{"text", "a", Value(), "DejaVuSans"}}, 1);
 }
 
 TEST(CommandStructure, RoundTripWithTheStructureRepresentation) {

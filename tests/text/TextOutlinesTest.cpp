@@ -6,7 +6,8 @@
 
 #include "path/Font.h"
 #include "path/TextOutlines.h"
-#include "tests/text/PathElements.h"
+#include "tests/support/PathElements.h"
+#include "tests/text/RawFace.h"
 
 using namespace vellum;
 using namespace vellum::testing;
@@ -36,7 +37,7 @@ std::vector<El> expectedRun(const Font& f, const RawFace& raw, const std::vector
         out.push_back({K::CurveTo, {at(p[0]), at(p[1]), at(p[2])}});
         p += 3;
       } else {
-        out.push_back({K::ClosePath, {}});
+        out.push_back(Z());
       }
     }
     pen += raw.advance(g);  // the font's own advance, nothing else
@@ -183,11 +184,11 @@ TEST(GlyphOutlines, StraightGlyphIsItsPointsClosed) {
   auto path = BezierPath::bezierPath();
   path->moveToPoint({100, -50});
   appendBezierPathWithGlyphs(*path, std::vector<Glyph>{l}, *f);
-  std::vector<El> expected{{K::MoveTo, {{100, -50}}}};
+  std::vector<El> expected{M(100, -50)};
   for (size_t i = 0; i < pts.size(); ++i)
     expected.push_back({i == 0 ? K::MoveTo : K::LineTo, {{100 + pts[i].first.x, -50 + pts[i].first.y}}});
-  expected.push_back({K::ClosePath, {}});
-  expected.push_back({K::MoveTo, {{100.0 + raw.advance(l), -50}}});
+  expected.push_back(Z());
+  expected.push_back(M(100.0 + raw.advance(l), -50));
   expectElements(*path, expected);
 }
 
@@ -261,7 +262,7 @@ TEST(TextOutlines, GlyphsFollowEachOtherByTheirAdvancesOnOneBaseline) {
   appendBezierPathWithString(*path, "Goodbye World!", *f);
 
   const std::vector<Glyph> glyphs = f->glyphsForString("Goodbye World!");
-  std::vector<El> expected{{K::MoveTo, {{0, 0}}}};
+  std::vector<El> expected{M(0, 0)};
   for (El& e : expectedRun(*f, raw, glyphs, {0, 0})) expected.push_back(e);
   expectElements(*path, expected);
 
@@ -278,7 +279,7 @@ TEST(TextOutlines, StartsAtTheCurrentPointAfterWhatIsThere) {
   path->moveToPoint({0, 0});
   path->lineToPoint({30, 40});
   appendBezierPathWithString(*path, "ab", *f);
-  std::vector<El> expected{{K::MoveTo, {{0, 0}}}, {K::LineTo, {{30, 40}}}};
+  std::vector<El> expected{M(0, 0), L(30, 40)};
   for (El& e : expectedRun(*f, raw, cmapGlyphs(raw, {'a', 'b'}), {30, 40})) expected.push_back(e);
   expectElements(*path, expected);
 }
@@ -300,7 +301,7 @@ TEST(TextOutlines, LigatureIsDrawnOnceWithItsOwnAdvance) {
   path->moveToPoint({0, 0});
   appendBezierPathWithString(*path, "fi", *f);
   const Glyph fi = raw.glyphFor(0xFB01);
-  std::vector<El> expected{{K::MoveTo, {{0, 0}}}};
+  std::vector<El> expected{M(0, 0)};
   for (El& e : expectedRun(*f, raw, {fi}, {0, 0})) expected.push_back(e);
   expectElements(*path, expected);
   EXPECT_EQ(path->currentPoint().x, raw.advance(fi));
@@ -322,7 +323,7 @@ TEST(TextOutlines, SpaceOnlyMovesThePen) {
   auto path = BezierPath::bezierPath();
   path->moveToPoint({1, 2});
   appendBezierPathWithString(*path, "  ", *f);
-  expectElements(*path, {{K::MoveTo, {{1, 2}}}, {K::MoveTo, {{1.0 + 2 * raw.advance(raw.glyphFor(' ')), 2}}}});
+  expectElements(*path, {M(1, 2), M(1.0 + 2 * raw.advance(raw.glyphFor(' ')), 2)});
 }
 
 TEST(TextOutlines, NoCurrentPointIsAnErrorAndAppendsNothing) {
