@@ -328,6 +328,12 @@ Json parseJson(const std::string& text, const std::string& source) {
     // nlohmann's text repeats the position; keep only what it says went wrong.
     if (auto p = why.find(": "); p != std::string::npos) why = why.substr(p + 2);
     throw UsageError(source + ":" + std::to_string(line) + ":" + std::to_string(column) + ": malformed JSON: " + why);
+  } catch (const Json::out_of_range& e) {
+    // A number beyond the double range ("1e999") is refused by the parser with this exception,
+    // not a parse error; it is an unusable file all the same, never a crash.
+    std::string why = e.what();
+    if (auto p = why.find("] "); p != std::string::npos) why = why.substr(p + 2);
+    throw UsageError(source + ": malformed JSON: " + why);
   }
 }
 

@@ -193,3 +193,16 @@ TEST(JsonText, PrettyPrintingKeepsSmallThingsOnOneLine) {
   EXPECT_EQ(dumpJson(big, true), "[\n  0,\n  1,\n  0,\n  1,\n  0,\n  1,\n  0,\n  1,\n  0,\n  1,\n  0,\n  1,\n  0,\n  "
                                  "1,\n  0,\n  1,\n  0\n]");
 }
+
+// Found by fuzz_composition: a number beyond the double range made the parser throw an
+// exception other than its parse error, which ended vellum instead of answering exit status 2.
+TEST(JsonText, NumbersBeyondTheDoubleRangeAreUnusableNotFatal) {
+  try {
+    parseJson("{\"patches\": {\"r\": {\"inputs\": {\"inputX\": 2555555555e555555555}}}}", "comp.json");
+    FAIL() << "no error";
+  } catch (const UsageError& e) {
+    std::string what = e.what();
+    EXPECT_EQ(what.rfind("comp.json: malformed JSON: ", 0), 0u) << what;
+    EXPECT_NE(what.find("number overflow"), std::string::npos) << what;
+  }
+}
