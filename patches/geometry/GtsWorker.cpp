@@ -311,7 +311,7 @@ class Triangulation {
     phaseLog().mark("select");
 
     if (flags_ & kConform) {
-      // As the design does it: the enclosing corners go first, taking every edge and face on
+      // The enclosing corners go first, taking every edge and face on
       // them, then the outside faces; the refinement then sees only the kept region.
       for (size_t i = 0; i < faces.size(); ++i) reinterpret_cast<WindingFace*>(faces[i])->kept = keep[i];
       gts_allow_floating_vertices = TRUE;

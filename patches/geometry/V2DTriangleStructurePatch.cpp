@@ -152,7 +152,7 @@ V2DTriangulation triangulateWithConstraints(const V2DTriangulationInput& input, 
   using namespace triangulation;
   const std::span<const double> xy(reinterpret_cast<const double*>(input.vertices.data()), input.vertices.size() * 2);
   const uint32_t base = (evenOdd ? kEvenOdd : 0u) | (input.covered ? 0u : kSegmentWinding);
-  // Marking constraints in a plain triangulation is the more dependable order; the design's
+  // Marking constraints in a plain triangulation is the more dependable order; the classic
   // order (constraints made before the vertices) is the fallback, and a refinement that fails
   // both ways still leaves the unrefined triangles.
   // Input that fails both ways is retried with y stretched (see kStretch), then sheared (see

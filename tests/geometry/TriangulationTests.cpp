@@ -14,7 +14,7 @@ namespace {
 
 using namespace vellum::test;
 
-// ---- the design's cases --------------------------------------------------------------------
+// ---- worked cases --------------------------------------------------------------------------
 
 TEST(TriangleStructure, UnitSquareGivesTwoTrianglesFacingUp) {
   auto path = polygonPath({square(0, 0, 1)});

@@ -186,8 +186,8 @@ TEST(SVGDocument, NestedTextElementEndsTheOuterOne) {
   EXPECT_EQ(s->count(), 1u);
 }
 
-// The design leaves entries outside every "svg" and "g" unresolved, without paint and without
-// their own transform; they are resolved here like any other.
+// Entries outside every "svg" and "g" would otherwise stay unresolved, without paint and without
+// their own transform; they are resolved like any other.
 TEST(SVGDocument, EntriesOutsideAnyGroupAreStillResolved) {
   ScratchFolder folder;
   auto s = readSVG(folder, "<drawing><rect width=\"2\" height=\"1\" fill=\"red\" transform=\"scale(2)\"/></drawing>");
