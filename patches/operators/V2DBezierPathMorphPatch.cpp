@@ -147,11 +147,11 @@ std::shared_ptr<V2DPairingTable> V2DBezierPathMorphPatch::_pairSequentialVertice
   return table;
 }
 
-std::shared_ptr<BezierPath> V2DBezierPathMorphPatch::_interpolateFromBezierPath(const BezierPath& from,
-                                                                               const V2DPairingTable& table,
-                                                                               double time, size_t* missing) {
+namespace {
+// The from path's moves, lines and closes, each point moved the fraction s towards its partner.
+template <class PartnerOf>
+std::shared_ptr<BezierPath> blend(const BezierPath& from, double s, PartnerOf&& partnerOf) {
   auto result = BezierPath::bezierPath();
-  size_t notFound = 0;
   const detail::PathData& d = from.data();
   for (size_t i = 0; i < d.size(); ++i) {
     const uint8_t kind = d.kinds[i];
@@ -160,18 +160,26 @@ std::shared_ptr<BezierPath> V2DBezierPathMorphPatch::_interpolateFromBezierPath(
       continue;
     }
     if (kind != detail::kMove && kind != detail::kLine) continue;
-    const Point p = d.points[d.offsets[i]];
-    Point q = p;
-    if (auto it = table.find(p); it != table.end())
-      q = it->second;
-    else
-      ++notFound;
-    const Point blended{p.x + (q.x - p.x) * time, p.y + (q.y - p.y) * time};
+    const Point p = d.points[d.offsets[i]], q = partnerOf(i, p);
+    const Point blended{p.x + (q.x - p.x) * s, p.y + (q.y - p.y) * s};
     if (kind == detail::kMove)
       result->moveToPoint(blended);
     else
       result->lineToPoint(blended);
   }
+  return result;
+}
+}  // namespace
+
+std::shared_ptr<BezierPath> V2DBezierPathMorphPatch::_interpolateFromBezierPath(const BezierPath& from,
+                                                                               const V2DPairingTable& table,
+                                                                               double time, size_t* missing) {
+  size_t notFound = 0;
+  auto result = blend(from, time, [&](size_t, Point p) {
+    if (auto it = table.find(p); it != table.end()) return it->second;
+    ++notFound;
+    return p;
+  });
   if (missing) *missing = notFound;
   return result;
 }
@@ -207,24 +215,8 @@ void V2DBezierPathMorphPatch::rebuild(const BezierPath& from, const BezierPath& 
 }
 
 std::shared_ptr<BezierPath> V2DBezierPathMorphPatch::interpolate(const BezierPath& from, double s) const {
-  // Same work as _interpolateFromBezierPath, with each partner read by position.
-  auto result = BezierPath::bezierPath();
-  const detail::PathData& d = from.data();
-  for (size_t i = 0; i < d.size(); ++i) {
-    const uint8_t kind = d.kinds[i];
-    if (kind == detail::kClose) {
-      result->closePath();
-      continue;
-    }
-    if (kind != detail::kMove && kind != detail::kLine) continue;
-    const Point p = d.points[d.offsets[i]], q = cache_.partners[i];
-    const Point blended{p.x + (q.x - p.x) * s, p.y + (q.y - p.y) * s};
-    if (kind == detail::kMove)
-      result->moveToPoint(blended);
-    else
-      result->lineToPoint(blended);
-  }
-  return result;
+  // As _interpolateFromBezierPath, with each partner read by position instead of looked up.
+  return blend(from, s, [&](size_t i, Point) { return cache_.partners[i]; });
 }
 
 bool V2DBezierPathMorphPatch::execute(ExecutionContext*, double time, const Arguments&) {
