@@ -13,11 +13,6 @@ V2DBezierPathPort* vector(V2DBezierPathCombinePatch& patch, int n) {
   return dynamic_cast<V2DBezierPathPort*>(patch.portForKey("Vector " + std::to_string(n)));
 }
 
-BezierPathRef run(V2DBezierPathCombinePatch& patch) {
-  EXPECT_TRUE(patch.execute(nullptr, 0, {}));
-  return patch.outputBezierPath.bezierPathValue();
-}
-
 }  // namespace
 
 TEST(Combine, NewPatchHasVector1AndVector2AndSavesCountTwo) {

@@ -41,11 +41,6 @@ int drawsUsed(unsigned seed, long next) {
   return -1;
 }
 
-BezierPathRef run(V2DBezierPathNoisePatch& patch) {
-  EXPECT_TRUE(patch.execute(nullptr, 0, {}));
-  return patch.outputBezierPath.bezierPathValue();
-}
-
 }  // namespace
 
 TEST(Noise, TheUnitConstantAndTheEndsOfTheRange) {

@@ -11,12 +11,6 @@ using namespace vellum::testing;
 
 namespace {
 
-template <class T>
-BezierPathRef run(T& patch) {
-  EXPECT_TRUE(patch.execute(nullptr, 0, {}));
-  return patch.outputBezierPath.bezierPathValue();
-}
-
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 

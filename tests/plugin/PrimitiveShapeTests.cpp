@@ -11,12 +11,6 @@ using namespace vellum::testing;
 namespace {
 
 template <class T>
-BezierPathRef run(T& patch) {
-  EXPECT_TRUE(patch.execute(nullptr, 0, {}));
-  return patch.outputBezierPath.bezierPathValue();
-}
-
-template <class T>
 BezierPathRef runDefault() {
   T patch("p");
   return run(patch);

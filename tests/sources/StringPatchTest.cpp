@@ -1,36 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <fontconfig/fontconfig.h>
-
 #include <cmath>
 #include <limits>
 
 #include "patches/sources/V2DBezierPathWithStringPatch.h"
 #include "path/Font.h"
 #include "path/TextOutlines.h"
+#include "tests/support/Fontconfig.h"
 #include "tests/support/PathElements.h"
 
 using namespace vellum;
 using namespace vellum::testing;
 
 namespace {
-
-BezierPathRef run(V2DBezierPathWithStringPatch& patch) {
-  EXPECT_TRUE(patch.execute(nullptr, 0, {}));
-  return patch.outputBezierPath.bezierPathValue();
-}
-
-bool georgiaInstalled() {
-  FcPattern* p = FcPatternCreate();
-  FcPatternAddString(p, FC_POSTSCRIPT_NAME, reinterpret_cast<const FcChar8*>("Georgia-Bold"));
-  FcObjectSet* os = FcObjectSetBuild(FC_FILE, nullptr);
-  FcFontSet* set = FcFontList(nullptr, p, os);
-  const bool found = set && set->nfont > 0;
-  if (set) FcFontSetDestroy(set);
-  FcObjectSetDestroy(os);
-  FcPatternDestroy(p);
-  return found;
-}
 
 // Subpaths as lists of elements, in order.
 std::vector<std::vector<El>> subpaths(const BezierPath& path) {
@@ -73,7 +55,7 @@ TEST(VectorWithString, NameAndDefaults) {
 }
 
 TEST(VectorWithString, DefaultFontMissingOutputsNothing) {
-  if (georgiaInstalled()) GTEST_SKIP() << "Georgia-Bold is installed here";
+  if (fontconfigLists(FC_POSTSCRIPT_NAME, "Georgia-Bold")) GTEST_SKIP() << "Georgia-Bold is installed here";
   V2DBezierPathWithStringPatch patch("s");
   EXPECT_FALSE(run(patch));
 }

@@ -92,4 +92,11 @@ struct Members {
   Members(const std::vector<Value>& list) : values(list) {}
 };
 
+// Executes a path source or operator patch and answers its output path.
+template <class T>
+BezierPathRef run(T& patch) {
+  EXPECT_TRUE(patch.execute(nullptr, 0, {}));
+  return patch.outputBezierPath.bezierPathValue();
+}
+
 }  // namespace vellum::testing

@@ -1,32 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <fontconfig/fontconfig.h>
-
 #include <cmath>
 #include <limits>
 #include <string>
 
 #include "path/Font.h"
+#include "tests/support/Fontconfig.h"
 
 using namespace vellum;
 
 namespace {
 
 std::string baseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
-
-// Whether fontconfig lists any face of this family (for the one test that needs a font to be
-// absent).
-bool familyInstalled(const char* family) {
-  FcPattern* p = FcPatternCreate();
-  FcPatternAddString(p, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
-  FcObjectSet* os = FcObjectSetBuild(FC_FILE, nullptr);
-  FcFontSet* set = FcFontList(nullptr, p, os);
-  const bool found = set && set->nfont > 0;
-  if (set) FcFontSetDestroy(set);
-  FcObjectSetDestroy(os);
-  FcPatternDestroy(p);
-  return found;
-}
 
 }  // namespace
 
@@ -80,7 +65,7 @@ TEST(FontLookup, NoSubstituteForAMissingFont) {
   EXPECT_FALSE(Font::fontWithName("DejaVuSans-Regular", 12));  // its style is called "Book"
   EXPECT_FALSE(Font::fontWithName("sans-serif", 12));
   EXPECT_FALSE(Font::fontWithName("Helvetica", 12));
-  if (familyInstalled("Georgia")) GTEST_SKIP() << "Georgia is installed here";
+  if (vellum::testing::fontconfigLists(FC_FAMILY, "Georgia")) GTEST_SKIP() << "Georgia is installed here";
   EXPECT_FALSE(Font::fontWithName("Georgia-Bold", 20));
   // Asked again, the answer is the same (remembered, not re-matched into a substitute).
   EXPECT_FALSE(Font::fontWithName("Georgia-Bold", 20));
