@@ -10,14 +10,20 @@
 
 namespace vellum::test {
 
-// One closed subpath per list: move, lines, close.
-inline std::shared_ptr<BezierPath> polygonPath(std::initializer_list<std::vector<Point>> rings, int rule = NonZeroWindingRule) {
+// One subpath per list: move, lines, and a close when `closed`.
+inline std::shared_ptr<BezierPath> polyline(std::initializer_list<std::vector<Point>> runs, bool closed = true) {
   auto path = BezierPath::bezierPath();
-  for (const auto& ring : rings) {
-    path->moveToPoint(ring[0]);
-    for (size_t i = 1; i < ring.size(); ++i) path->lineToPoint(ring[i]);
-    path->closePath();
+  for (const auto& run : runs) {
+    path->moveToPoint(run[0]);
+    for (size_t i = 1; i < run.size(); ++i) path->lineToPoint(run[i]);
+    if (closed) path->closePath();
   }
+  return path;
+}
+
+// One closed subpath per list, filled under `rule`.
+inline std::shared_ptr<BezierPath> polygonPath(std::initializer_list<std::vector<Point>> rings, int rule = NonZeroWindingRule) {
+  auto path = polyline(rings);
   path->setWindingRule(rule);
   return path;
 }

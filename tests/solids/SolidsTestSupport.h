@@ -11,19 +11,9 @@
 #include "host/Structure.h"
 #include "path/BezierPath.h"
 #include "path/V2DVector3.h"
+#include "tests/geometry/GeometryTestSupport.h"
 
 namespace vellum::test {
-
-// One subpath per list: move, lines, and a close when `closed`.
-inline std::shared_ptr<BezierPath> polyline(std::initializer_list<std::vector<Point>> runs, bool closed = true) {
-  auto path = BezierPath::bezierPath();
-  for (const auto& run : runs) {
-    path->moveToPoint(run[0]);
-    for (size_t i = 1; i < run.size(); ++i) path->lineToPoint(run[i]);
-    if (closed) path->closePath();
-  }
-  return path;
-}
 
 inline const std::vector<Point> kUnitSquare = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
 
