@@ -91,7 +91,8 @@ Case gridStaircase(unsigned seed) {
 
 // Glyph outlines through FreeType, conics raised to cubics, flattened; the filled area of
 // properly nested contours is |sum of signed areas| per glyph (holes run the other way).
-Case glyphs(const char* file, const char* label) {
+Case glyphs(const char* file, const char* label, const char* text = "Triangulated glyph outlines: @&%8Bg",
+            double flatness = 0.01) {
   Case c{std::string("glyphs ") + label, BezierPath::bezierPath(), 0};
   FT_Library lib;
   FT_Face face;
@@ -99,7 +100,7 @@ Case glyphs(const char* file, const char* label) {
   FT_Set_Char_Size(face, 0, 64 * 64, 72, 72);
   auto curved = BezierPath::bezierPath();
   double penX = 0;
-  for (const char* s = "Triangulated glyph outlines: @&%8Bg"; *s; ++s) {
+  for (const char* s = text; *s; ++s) {
     if (FT_Load_Char(face, FT_ULong(*s), FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP)) continue;
     struct Ctx {
       BezierPath* p;
@@ -140,7 +141,7 @@ Case glyphs(const char* file, const char* label) {
   }
   FT_Done_Face(face);
   FT_Done_FreeType(lib);
-  c.path = curved->bezierPathByFlatteningPathWithFlatness(0.01);
+  c.path = curved->bezierPathByFlatteningPathWithFlatness(flatness);
   // Area per glyph is not separable here; the union is checked by the inside test and the
   // total by the signed sum (contours of one glyph never overlap, glyphs never overlap).
   std::vector<Point> ring;
@@ -207,6 +208,8 @@ std::vector<Case>& corpus() {
     v.push_back(glyphs("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "DejaVu Sans"));
     v.push_back(glyphs("/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf", "DejaVu Serif"));
     v.push_back(glyphs("/usr/share/fonts/truetype/liberation2/LiberationSerif-Regular.ttf", "Liberation Serif"));
+    // Serif lower case at fine flatness: about 30 000 vertices, on which GTS fails in Morton order.
+    v.push_back(glyphs("/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf", "DejaVu Serif a-z fine", "abcdefghijklmnopqrstuvwxyz", 0.0005));
     v.push_back(areaUnderCurve(16000));
     v.push_back(pentagram(0));
     v.push_back(pentagram(1));
