@@ -32,6 +32,9 @@ namespace {
 
 constexpr int kChannel = 3;
 
+// The kRotate angle: any that is not a multiple of 45 degrees.
+const double kCos = std::cos(0.3), kSin = std::sin(0.3);
+
 bool readAll(void* data, size_t size) {
   auto* p = static_cast<char*>(data);
   while (size > 0) {
@@ -253,7 +256,11 @@ class Triangulation {
 
     vertices_.resize(n);
     for (size_t i = 0; i < n; ++i) {
-      const double x = double(g_.vertices[i].x), y = double(g_.vertices[i].y);
+      double x = double(g_.vertices[i].x), y = double(g_.vertices[i].y);
+      if (flags_ & kRotate) {
+        const double rx = kCos * x - kSin * y, ry = kSin * x + kCos * y;
+        x = rx, y = ry;
+      }
       vertices_[i] = gts_vertex_new(idVertexClass(), (x + shear * y) * unit, y * unit * stretch, 0);
       reinterpret_cast<IdVertex*>(vertices_[i])->id = uint32_t(i);
     }
@@ -327,7 +334,7 @@ class Triangulation {
       faces = surfaceFaces();
       keep.assign(faces.size(), 1);
     }
-    emit(faces, keep, r);
+    if (!emit(faces, keep, r)) return failed();
     phaseLog().mark("emit");
     return r;
   }
@@ -494,7 +501,7 @@ class Triangulation {
   }
 
   // Triangles in a fixed order (by their smallest corner), as request indices.
-  void emit(const std::vector<GtsFace*>& faces, const std::vector<uint8_t>& keep, Result& r) {
+  bool emit(const std::vector<GtsFace*>& faces, const std::vector<uint8_t>& keep, Result& r) {
     const size_t n = g_.vertices.size();
     std::unordered_map<uint32_t, uint32_t> newIndex;  // graph vertex -> reply index
     std::unordered_map<GtsVertex*, uint32_t> inserted;
@@ -512,9 +519,12 @@ class Triangulation {
       auto [it, added] = inserted.try_emplace(v, uint32_t(requestVertices_ + r.newVertices.size() / 2));
       if (added) {
         const double scale = std::ldexp(1.0, 40) / g_.scale;
-        const double y = GTS_POINT(v)->y / yFactor();
-        r.newVertices.insert(r.newVertices.end(),
-                             {(GTS_POINT(v)->x - xShear() * y) * scale + g_.centerX, y * scale + g_.centerY});
+        double y = GTS_POINT(v)->y / yFactor(), x = GTS_POINT(v)->x - xShear() * y;
+        if (flags_ & kRotate) {
+          const double rx = kCos * x + kSin * y, ry = -kSin * x + kCos * y;
+          x = rx, y = ry;
+        }
+        r.newVertices.insert(r.newVertices.end(), {x * scale + g_.centerX, y * scale + g_.centerY});
       }
       return it->second;
     };
@@ -525,6 +535,15 @@ class Triangulation {
       bool corner = false;
       for (GtsVertex* x : v) corner |= (x == corners_[0] || x == corners_[1] || x == corners_[2]);
       if (corner) continue;
+      if (flags_ & kRotate) {
+        // Orientation on the grid itself (exact), where GTS's rounded view may differ.
+        const uint32_t id[3] = {idOf(v[0]), idOf(v[1]), idOf(v[2])};
+        if (id[0] < n && id[1] < n && id[2] < n) {
+          const int turn = orientation(g_.vertices[id[0]], g_.vertices[id[1]], g_.vertices[id[2]]);
+          if (turn < 0) return false;
+          if (turn == 0) continue;
+        }
+      }
       std::array<uint32_t, 3> t;
       for (int k = 0; k < 3; ++k) t[k] = reply(v[k]);
       std::rotate(t.begin(), std::min_element(t.begin(), t.end()), t.end());
@@ -533,6 +552,7 @@ class Triangulation {
     std::sort(tris.begin(), tris.end());
     r.triangles.reserve(tris.size() * 3);
     for (const auto& t : tris) r.triangles.insert(r.triangles.end(), t.begin(), t.end());
+    return true;
   }
 
   // Frees every object the call made. GTS's own cascade removes each object from its

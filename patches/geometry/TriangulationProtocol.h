@@ -38,6 +38,11 @@ enum Flags : uint32_t {
   // breaks the cocircular points of mirror-symmetric shapes ("db", "pq" in a serif face: each
   // glyph's mirror image beside it), which a stretch along y leaves cocircular.
   kShear = 1u << 6,
+  // Hand GTS the points rotated by about 17 degrees, rounded: unlike the exact maps above this
+  // breaks collinearity too (GTS fails on constraints along rows of collinear points, such as
+  // the serifs of a line of capitals on one baseline). Triangles that come out with zero area
+  // on the grid are left out; one that comes out reversed fails the call.
+  kRotate = 1u << 7,
 };
 
 // Inputs above this many vertices try kRandomRounds first; below, insertion is cheap anyway.

@@ -156,13 +156,16 @@ V2DTriangulation triangulateWithConstraints(const V2DTriangulationInput& input, 
   // order (constraints made before the vertices) is the fallback, and a refinement that fails
   // both ways still leaves the unrefined triangles.
   // Input that fails both ways is retried with y stretched (see kStretch), then sheared (see
-  // kShear): both keep the geometry but move GTS off cocircular points.
+  // kShear): both keep the geometry but move GTS off cocircular points; last rotated (see
+  // kRotate), which also moves it off collinear points.
   std::vector<uint32_t> attempts = {base | kVerticesFirst, base, base | kVerticesFirst | kStretch, base | kStretch,
-                                    base | kVerticesFirst | kShear, base | kShear};
+                                    base | kVerticesFirst | kShear, base | kShear, base | kVerticesFirst | kRotate,
+                                    base | kRotate};
   if (conform) {
     attempts = {base | kConform | kVerticesFirst, base | kConform, base | kConform | kVerticesFirst | kStretch,
-                base | kConform | kVerticesFirst | kShear, base | kVerticesFirst, base,
-                base | kVerticesFirst | kStretch, base | kStretch, base | kVerticesFirst | kShear, base | kShear};
+                base | kConform | kVerticesFirst | kShear, base | kConform | kVerticesFirst | kRotate,
+                base | kVerticesFirst, base, base | kVerticesFirst | kStretch, base | kStretch,
+                base | kVerticesFirst | kShear, base | kShear, base | kVerticesFirst | kRotate, base | kRotate};
   }
   // Large inputs first try the faster insertion order (see kRandomRounds), plain, sheared and
   // stretched; the attempts above follow unchanged. In Morton order GTS takes over a second on
@@ -170,7 +173,7 @@ V2DTriangulation triangulateWithConstraints(const V2DTriangulationInput& input, 
   // a failure in this order (DejaVu Serif text at fine flatness: 7 s down to 0.5 s).
   if (input.vertices.size() > kRandomRoundsAbove) {
     const uint32_t fast = attempts.front() | kRandomRounds;
-    attempts.insert(attempts.begin(), {fast, fast | kShear, fast | kStretch});
+    attempts.insert(attempts.begin(), {fast, fast | kShear, fast | kStretch, fast | kRotate});
   }
   WorkerAnswer answer;
   for (uint32_t flags : attempts) {

@@ -485,5 +485,32 @@ TEST(TriangleStructureRegression, MirrorImageGlyphsSideBySide) {
   EXPECT_TRUE(everyCentroidInside(t, *both));
 }
 
+TEST(TriangleStructureRegression, SerifCapitalsOnOneBaseline) {
+  // Serifs of neighbouring capitals touch and overlap along the baseline and the cap height:
+  // rows of collinear points, which every exact map keeps collinear. GTS failed every order
+  // until the input was rotated.
+  auto font = Font::fontWithName("DejaVuSerif", 200);
+  ASSERT_TRUE(font);
+  auto outline = [&](const std::string& text) {
+    auto path = BezierPath::bezierPath();
+    path->moveToPoint({0, 0});
+    appendBezierPathWithString(*path, text, *font);
+    // Reversed, as the text patch gives it.
+    return path->bezierPathByReversingPath()->bezierPathByFlatteningPathWithFlatness(0.001);
+  };
+  const std::string capitals = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  auto all = outline(capitals);
+  double least = 0;
+  const auto t = phase2(*all);
+  const double area = exactArea(t, &least);
+  // The overlaps count once in the union, twice in the letters' sum.
+  double letters = 0;
+  for (char c : capitals) letters += exactArea(phase2(*outline(std::string(1, c))));
+  EXPECT_LE(area, letters);
+  EXPECT_GT(area, 0.999 * letters);
+  EXPECT_GT(least, 0);  // no zero-area or reversed triangle
+  EXPECT_TRUE(everyCentroidInside(t, *all));
+}
+
 }  // namespace
 }  // namespace vellum

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <tuple>
+#include <vector>
 
 #include "GeometryTestSupport.h"
 #include "patches/geometry/GtsWorkerClient.h"
@@ -78,6 +80,50 @@ TEST(GtsWorker, StoppedWorkerIsRestartedOnDemand) {
   GtsWorkerClient::shared().stopWorker();
   EXPECT_EQ(GtsWorkerClient::shared().workerProcess(), 0);
   EXPECT_EQ(triangulate(*polygonPath({square(0, 0, 1)})).size(), 2u);
+}
+
+TEST(GtsWorker, RotatedAttemptKeepsTheExactGeometry) {
+  // The rotation is rounded, so the worker must check the triangles on the exact grid: a
+  // square with a hole and a 24-point star with collinear runs on its tips, each way round.
+  std::vector<double> xy = {0, 0, 4, 0, 4, 4, 0, 4, 1, 1, 1, 3, 3, 3, 3, 1};
+  std::vector<Constraint> c = {{0, 1, 1}, {1, 2, 1}, {2, 3, 1}, {3, 0, 1}, {4, 5, 1}, {5, 6, 1}, {6, 7, 1}, {7, 4, 1}};
+  const double holeArea = 16 - 4;
+  std::vector<double> star;
+  std::vector<Constraint> starEdges;
+  for (int i = 0; i < 24; ++i) {
+    // Every third point halfway between its neighbours on a straight line.
+    const double a = 2 * M_PI * i / 24, r = i % 3 == 0 ? 10 : i % 3 == 1 ? 4 : 7;
+    star.insert(star.end(), {std::round(r * std::cos(a) * 64) / 64, std::round(r * std::sin(a) * 64) / 64});
+  }
+  for (int i = 0; i < 24; i += 3) {
+    // Make point i+2 the midpoint of i+1 and i+3: collinear on the grid exactly.
+    const int p = i + 1, q = (i + 3) % 24;
+    star[2 * (i + 2)] = (star[2 * p] + star[2 * q]) / 2, star[2 * (i + 2) + 1] = (star[2 * p + 1] + star[2 * q + 1]) / 2;
+  }
+  double starArea = 0;
+  for (uint32_t i = 0; i < 24; ++i) {
+    const uint32_t j = (i + 1) % 24;
+    starEdges.push_back({i, j, 1});
+    starArea += 0.5 * (star[2 * i] * star[2 * j + 1] - star[2 * j] * star[2 * i + 1]);
+  }
+  for (uint32_t flags : {kVerticesFirst | kRotate, uint32_t(kRotate)}) {
+    for (const auto& [points, edges, want] :
+         {std::tuple{xy, c, holeArea}, std::tuple{star, starEdges, starArea}}) {
+      WorkerAnswer answer;
+      ASSERT_EQ(GtsWorkerClient::shared().request(flags, points, edges, {}, answer), GtsWorkerClient::Outcome::Answered);
+      ASSERT_EQ(answer.status, kOk) << flags;
+      ASSERT_TRUE(answer.newVertices.empty());
+      double area = 0, least = INFINITY;
+      for (size_t i = 0; i + 2 < answer.triangles.size(); i += 3) {
+        const auto at = [&](int k) { return Point{points[2 * answer.triangles[i + k]], points[2 * answer.triangles[i + k] + 1]}; };
+        const Point a = at(0), b = at(1), d = at(2);
+        const double s = 0.5 * ((b.x - a.x) * (d.y - a.y) - (b.y - a.y) * (d.x - a.x));
+        area += s, least = std::min(least, s);
+      }
+      EXPECT_NEAR(area, want, 1e-9 * want) << flags;
+      EXPECT_GT(least, 0) << flags;
+    }
+  }
 }
 
 // ---- the planar clean-up -------------------------------------------------------------------
