@@ -115,6 +115,16 @@ TEST(JsonStructures, MixedStructureKeysUnkeyedMembersByPosition) {
   EXPECT_EQ(literal.structure()->list()[0].key, std::optional<std::string>("#5"));
 }
 
+TEST(JsonStructures, RepeatedKeyKeepsItsFirstMember) {
+  // As memberForKey answers; also when an unkeyed member's position name is already a key.
+  Structure s;
+  s.addMember(1, "a");
+  s.addMember(2, "#2");
+  s.addMember(3);
+  s.addMember(4, "a");
+  EXPECT_EQ(out(structure(s)), R"({"a":1,"#2":2})");
+}
+
 TEST(JsonGeometry, ColourPointSizeRectVector3) {
   EXPECT_EQ(out(Value(Color{1, 0.5, 0, 0.25})), R"({"$color":[1.0,0.5,0.0,0.25]})");
   EXPECT_EQ(out(Value(Point{1, -2})), R"({"$point":[1.0,-2.0]})");
