@@ -5,7 +5,9 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "host/Bundle.h"
 #include "host/Exception.h"
@@ -305,6 +307,80 @@ void dumpPretty(std::string& out, const Json& j, int level) {
   out += object ? '}' : ']';
 }
 
+// Builds the document as nlohmann's own reader does, but appends object members directly,
+// with a table of the keys seen: the ordered object's own insertion searches its member list
+// for every key, quadratic in the members of one object. A repeated key keeps its first
+// place and takes the last value, as there.
+class DocumentReader {
+ public:
+  using number_integer_t = Json::number_integer_t;
+  using number_unsigned_t = Json::number_unsigned_t;
+  using number_float_t = Json::number_float_t;
+  using string_t = Json::string_t;
+  using binary_t = Json::binary_t;
+
+  Json result;
+
+  bool null() { return put(nullptr); }
+  bool boolean(bool v) { return put(v); }
+  bool number_integer(number_integer_t v) { return put(v); }
+  bool number_unsigned(number_unsigned_t v) { return put(v); }
+  bool number_float(number_float_t v, const string_t&) { return put(v); }
+  bool string(string_t& v) { return put(std::move(v)); }
+  bool binary(binary_t& v) { return put(Json::binary(std::move(v))); }
+  bool start_object(std::size_t) { return open(Json::object()); }
+  bool key(string_t& k) {
+    open_.back().key = std::move(k);
+    return true;
+  }
+  bool end_object() { return close(); }
+  bool start_array(std::size_t) { return open(Json::array()); }
+  bool end_array() { return close(); }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) {
+    // Thrown as the reader's own kinds, which parseJson turns into messages.
+    if (auto* p = dynamic_cast<const Json::parse_error*>(&e)) throw *p;
+    if (auto* r = dynamic_cast<const Json::out_of_range*>(&e)) throw *r;
+    throw UsageError(e.what());
+  }
+
+ private:
+  struct Open {
+    Json value;
+    std::string key;                                   // of the next member, in an object
+    std::unordered_map<std::string, size_t> position;  // of each key, in an object
+  };
+
+  bool open(Json container) {
+    open_.push_back({std::move(container), {}, {}});
+    return true;
+  }
+  bool close() {
+    Json done = std::move(open_.back().value);
+    open_.pop_back();
+    return put(std::move(done));
+  }
+  bool put(Json v) {
+    if (open_.empty()) {
+      result = std::move(v);
+      return true;
+    }
+    Open& top = open_.back();
+    if (top.value.is_array()) {
+      top.value.get_ref<Json::array_t&>().push_back(std::move(v));
+      return true;
+    }
+    auto& members = static_cast<Json::object_t::Container&>(top.value.get_ref<Json::object_t&>());
+    auto [at, added] = top.position.try_emplace(top.key, members.size());
+    if (added)
+      members.emplace_back(std::move(top.key), std::move(v));
+    else
+      members[at->second].second = std::move(v);
+    return true;
+  }
+
+  std::vector<Open> open_;
+};
+
 }  // namespace
 
 std::string dumpJson(const Json& j, bool pretty) {
@@ -318,7 +394,9 @@ std::string dumpJson(const Json& j, bool pretty) {
 
 Json parseJson(const std::string& text, const std::string& source) {
   try {
-    return Json::parse(text);
+    DocumentReader reader;
+    Json::sax_parse(text, &reader);
+    return std::move(reader.result);
   } catch (const Json::parse_error& e) {
     // Line and column of the byte where parsing stopped, both from 1.
     size_t end = std::min(e.byte == 0 ? 0 : e.byte - 1, text.size());

@@ -123,6 +123,9 @@ TEST(JsonStructures, RepeatedKeyKeepsItsFirstMember) {
   s.addMember(3);
   s.addMember(4, "a");
   EXPECT_EQ(out(structure(s)), R"({"a":1,"#2":2})");
+  // Read: a repeated key keeps its first place and takes its last value.
+  Value read = in(R"({"a": 1, "b": [2, {"c": 3, "c": 4}], "a": 5})");
+  EXPECT_EQ(out(read), R"({"a":5,"b":[2,{"c":4}]})");
 }
 
 TEST(JsonGeometry, ColourPointSizeRectVector3) {
