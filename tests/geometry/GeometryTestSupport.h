@@ -28,6 +28,16 @@ inline std::shared_ptr<BezierPath> polygonPath(std::initializer_list<std::vector
   return path;
 }
 
+// Area enclosed by a closed ring (shoelace), whatever its direction.
+inline double ringArea(const std::vector<Point>& ring) {
+  double twice = 0;
+  for (size_t i = 0; i < ring.size(); ++i) {
+    const Point a = ring[i], b = ring[(i + 1) % ring.size()];
+    twice += a.x * b.y - b.x * a.y;
+  }
+  return std::fabs(twice) / 2;
+}
+
 inline std::vector<Point> square(double x, double y, double size, bool counterClockwise = true) {
   std::vector<Point> p = {{x, y}, {x + size, y}, {x + size, y + size}, {x, y + size}};
   if (!counterClockwise) std::swap(p[1], p[3]);

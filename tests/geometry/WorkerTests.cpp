@@ -100,12 +100,12 @@ TEST(GtsWorker, RotatedAttemptKeepsTheExactGeometry) {
     const int p = i + 1, q = (i + 3) % 24;
     star[2 * (i + 2)] = (star[2 * p] + star[2 * q]) / 2, star[2 * (i + 2) + 1] = (star[2 * p + 1] + star[2 * q + 1]) / 2;
   }
-  double starArea = 0;
+  std::vector<Point> starRing;
   for (uint32_t i = 0; i < 24; ++i) {
-    const uint32_t j = (i + 1) % 24;
-    starEdges.push_back({i, j, 1});
-    starArea += 0.5 * (star[2 * i] * star[2 * j + 1] - star[2 * j] * star[2 * i + 1]);
+    starEdges.push_back({i, (i + 1) % 24, 1});
+    starRing.push_back({star[2 * i], star[2 * i + 1]});
   }
+  const double starArea = ringArea(starRing);
   for (uint32_t flags : {kVerticesFirst | kRotate, uint32_t(kRotate)}) {
     for (const auto& [points, edges, want] :
          {std::tuple{xy, c, holeArea}, std::tuple{star, starEdges, starArea}}) {
