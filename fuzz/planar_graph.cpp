@@ -1,17 +1,16 @@
-// The in-process planar clean-up that prepares triangulation input for GTS, on fuzzed vertices
-// (many coincident and collinear) and constraints. The result must be what GTS needs: distinct
-// vertices, distinct edges a < b of non-zero length, and, when it says it is clean, no vertex
-// inside an edge and no two edges crossing.
+// The planar clean-up on fuzzed vertices (many coincident and collinear) and constraints: the
+// result must be distinct vertices, distinct edges a < b of non-zero length, and, when it says
+// it is clean, no vertex inside an edge and no two edges crossing.
 #include <cstdint>
 #include <cstdlib>
 #include <set>
 #include <utility>
 
 #include "fuzz/FuzzSupport.h"
-#include "patches/geometry/PlanarGraph.h"
+#include "mesh/PlanarGraph.h"
 
 using namespace vellum;
-using namespace vellum::triangulation;
+using namespace vellum::mesh;
 
 namespace {
 

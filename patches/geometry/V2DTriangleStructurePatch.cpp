@@ -4,39 +4,79 @@
 #include <bit>
 #include <cfloat>
 #include <cmath>
-#include <unordered_map>
+#include <vector>
 
-#include "patches/geometry/GtsWorkerClient.h"
+#include "mesh/Triangulator.h"
 
 namespace vellum {
 
 namespace {
 
-using triangulation::Constraint;
+using mesh::Constraint;
 
 // Exact point equality with -0 folded to +0.
 struct PointKey {
-  double x, y;
+  double x = 0, y = 0;
+  PointKey() = default;
   explicit PointKey(Point p) : x(p.x + 0.0), y(p.y + 0.0) {}
   friend bool operator==(const PointKey&, const PointKey&) = default;
-};
-struct PointKeyHash {
-  // The bits themselves (-0 is folded already, and NaN equals nothing anyway), mixed.
-  size_t operator()(const PointKey& p) const noexcept {
-    uint64_t h = std::bit_cast<uint64_t>(p.x) * 0x9E3779B97F4A7C15ull ^ std::bit_cast<uint64_t>(p.y);
+  // The bits themselves (-0 is folded already, and NaN never becomes a key), mixed.
+  uint64_t hash() const {
+    uint64_t h = std::bit_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull ^ std::bit_cast<uint64_t>(y);
     h ^= h >> 31;
     h *= 0xBF58476D1CE4E5B9ull;
-    return size_t(h ^ (h >> 29));
+    return h ^ (h >> 29);
   }
 };
 struct SegmentKey {
   PointKey a, b;
   friend bool operator==(const SegmentKey&, const SegmentKey&) = default;
+  uint64_t hash() const { return a.hash() * 31 + b.hash(); }
 };
-struct SegmentKeyHash {
-  size_t operator()(const SegmentKey& s) const noexcept {
-    return PointKeyHash{}(s.a) * 31 + PointKeyHash{}(s.b);
+
+// Keys to indices, in one flat table with linear probing: no allocation per entry, and
+// nothing is ever removed.
+template <class Key>
+class FlatIndex {
+ public:
+  static constexpr uint32_t kMissing = UINT32_MAX;
+
+  explicit FlatIndex(size_t expected) {
+    size_t capacity = 16;
+    while (capacity < 2 * expected) capacity *= 2;
+    slots_.resize(capacity, {Key{}, kMissing});
+    mask_ = capacity - 1;
   }
+  // The index stored for `key`, storing `value` first if there was none.
+  std::pair<uint32_t, bool> tryEmplace(const Key& key, uint32_t value) {
+    if (2 * (size_ + 1) > slots_.size()) grow();
+    for (size_t i = key.hash() & mask_;; i = (i + 1) & mask_) {
+      auto& [k, v] = slots_[i];
+      if (v == kMissing) {
+        k = key, v = value, ++size_;
+        return {value, true};
+      }
+      if (k == key) return {v, false};
+    }
+  }
+  uint32_t find(const Key& key) const {
+    for (size_t i = key.hash() & mask_;; i = (i + 1) & mask_) {
+      const auto& [k, v] = slots_[i];
+      if (v == kMissing || k == key) return v;
+    }
+  }
+
+ private:
+  void grow() {
+    std::vector<std::pair<Key, uint32_t>> old(2 * slots_.size(), {Key{}, kMissing});
+    old.swap(slots_);
+    mask_ = slots_.size() - 1;
+    size_ = 0;
+    for (const auto& [k, v] : old)
+      if (v != kMissing) tryEmplace(k, v);
+  }
+  std::vector<std::pair<Key, uint32_t>> slots_;
+  size_t mask_ = 0, size_ = 0;
 };
 
 bool finitePoint(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
@@ -45,15 +85,12 @@ bool finitePoint(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
 V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path) {
   V2DTriangulationInput in;
-  std::unordered_map<PointKey, uint32_t, PointKeyHash> vertexTable;
-  std::unordered_map<SegmentKey, uint32_t, SegmentKeyHash> segmentTable;
+  const size_t elements = path.data().size();
+  FlatIndex<PointKey> vertexTable(elements);
+  FlatIndex<SegmentKey> segmentTable(elements);
   std::vector<Point> pendingPoints;
   std::vector<std::pair<Point, Point>> pendingSegments;
   Point previous{0, 0};
-  // Sized once for the path, rather than grown step by step.
-  const size_t elements = path.data().size();
-  vertexTable.reserve(elements);
-  segmentTable.reserve(elements);
   in.vertices.reserve(elements);
   in.constraints.reserve(elements);
 
@@ -73,19 +110,18 @@ V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path) {
               in.vertices.push_back(p);
               continue;
             }
-            auto [it, added] = vertexTable.try_emplace(PointKey(p), uint32_t(in.vertices.size()));
-            if (added) in.vertices.push_back(p);
+            if (vertexTable.tryEmplace(PointKey(p), uint32_t(in.vertices.size())).second) in.vertices.push_back(p);
           }
           for (const auto& [a, b] : pendingSegments) {
             // A point that is not a number equals no table entry; such a path gives no
             // triangles anyway (phase 2 refuses it).
-            const auto va = vertexTable.find(PointKey(a)), vb = vertexTable.find(PointKey(b));
-            if (va == vertexTable.end() || vb == vertexTable.end()) {
-              in.vertices.push_back(va == vertexTable.end() ? a : b);
+            const uint32_t va = vertexTable.find(PointKey(a)), vb = vertexTable.find(PointKey(b));
+            if (va == FlatIndex<PointKey>::kMissing || vb == FlatIndex<PointKey>::kMissing) {
+              in.vertices.push_back(va == FlatIndex<PointKey>::kMissing ? a : b);
               continue;
             }
-            auto [it, added] = segmentTable.try_emplace(SegmentKey{PointKey(a), PointKey(b)}, uint32_t(in.constraints.size()));
-            if (added) in.constraints.push_back({va->second, vb->second, 0});
+            if (segmentTable.tryEmplace(SegmentKey{PointKey(a), PointKey(b)}, uint32_t(in.constraints.size())).second)
+              in.constraints.push_back({va, vb, 0});
           }
         }
         pendingPoints.clear();
@@ -103,10 +139,10 @@ V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path) {
   auto segment = [&](Point a, Point b) {
     if (a == b) return;
     in.segments.insert(in.segments.end(), {a.x, a.y, b.x, b.y});
-    if (auto it = segmentTable.find(SegmentKey{PointKey(a), PointKey(b)}); it != segmentTable.end())
-      ++in.constraints[it->second].multiplicity;
-    else if (auto back = segmentTable.find(SegmentKey{PointKey(b), PointKey(a)}); back != segmentTable.end())
-      --in.constraints[back->second].multiplicity;
+    if (const uint32_t forward = segmentTable.find(SegmentKey{PointKey(a), PointKey(b)}); forward != FlatIndex<SegmentKey>::kMissing)
+      ++in.constraints[forward].multiplicity;
+    else if (const uint32_t back = segmentTable.find(SegmentKey{PointKey(b), PointKey(a)}); back != FlatIndex<SegmentKey>::kMissing)
+      --in.constraints[back].multiplicity;
     else
       in.covered = false;
   };
@@ -143,58 +179,21 @@ V2DTriangulation triangulateWithConstraints(const V2DTriangulationInput& input, 
   V2DTriangulation result;
   if (input.vertices.empty() || input.constraints.empty()) return result;
   // Corners are written in single precision: a coordinate beyond its range (or not finite)
-  // cannot be written, and gives no triangles, as a failed triangulation does.
+  // cannot be written, and gives no triangles.
   for (const Point& p : input.vertices)
     if (!finitePoint(p) || std::fabs(p.x) > FLT_MAX || std::fabs(p.y) > FLT_MAX) return result;
   for (double s : input.segments)
     if (!std::isfinite(s)) return result;
 
-  using namespace triangulation;
   const std::span<const double> xy(reinterpret_cast<const double*>(input.vertices.data()), input.vertices.size() * 2);
-  const uint32_t base = (evenOdd ? kEvenOdd : 0u) | (input.covered ? 0u : kSegmentWinding);
-  // Marking constraints in a plain triangulation is the more dependable order; the classic
-  // order (constraints made before the vertices) is the fallback, and a refinement that fails
-  // both ways still leaves the unrefined triangles.
-  // Input that fails both ways is retried with y stretched (see kStretch), then sheared (see
-  // kShear): both keep the geometry but move GTS off cocircular points; last rotated (see
-  // kRotate), which also moves it off collinear points.
-  std::vector<uint32_t> attempts = {base | kVerticesFirst, base, base | kVerticesFirst | kStretch, base | kStretch,
-                                    base | kVerticesFirst | kShear, base | kShear, base | kVerticesFirst | kRotate,
-                                    base | kRotate};
-  if (conform) {
-    attempts = {base | kConform | kVerticesFirst, base | kConform, base | kConform | kVerticesFirst | kStretch,
-                base | kConform | kVerticesFirst | kShear, base | kConform | kVerticesFirst | kRotate,
-                base | kVerticesFirst, base, base | kVerticesFirst | kStretch, base | kStretch,
-                base | kVerticesFirst | kShear, base | kShear, base | kVerticesFirst | kRotate, base | kRotate};
-  }
-  // Large inputs first try the faster insertion order (see kRandomRounds), plain, sheared and
-  // stretched; the attempts above follow unchanged. In Morton order GTS takes over a second on
-  // 40 000 glyph vertices and fails there about as often, so each failure in it costs ten times
-  // a failure in this order (DejaVu Serif text at fine flatness: 7 s down to 0.5 s).
-  if (input.vertices.size() > kRandomRoundsAbove) {
-    const uint32_t fast = attempts.front() | kRandomRounds;
-    attempts.insert(attempts.begin(), {fast, fast | kShear, fast | kStretch, fast | kRotate});
-  }
-  WorkerAnswer answer;
-  for (uint32_t flags : attempts) {
-    const auto outcome = GtsWorkerClient::shared().request(flags, xy, input.constraints, input.segments, answer);
-    // Another order would not be faster: a call cut off by the time limit ends the attempts.
-    if (outcome == GtsWorkerClient::Outcome::Unavailable || outcome == GtsWorkerClient::Outcome::TimedOut) return result;
-    if (outcome != GtsWorkerClient::Outcome::Answered) continue;
-    if (answer.status == kBadRequest) return result;
-    if (answer.status == kOk) break;
-  }
-  if (answer.status != kOk) return result;
-
-  const size_t total = input.vertices.size() + answer.newVertices.size() / 2;
-  for (uint32_t index : answer.triangles)
-    if (index >= total) return result;
-  for (double c : answer.newVertices)
-    if (!std::isfinite(c)) return result;
+  mesh::TriangulationOptions options;
+  options.rule = evenOdd ? mesh::FillRule::EvenOdd : mesh::FillRule::NonZero;
+  options.conform = conform;
+  options.windingSegments = input.segments;
+  mesh::Triangulation t = mesh::triangulate(xy, input.constraints, options);
   result.vertices = input.vertices;
-  for (size_t i = 0; i + 1 < answer.newVertices.size(); i += 2)
-    result.vertices.push_back({answer.newVertices[i], answer.newVertices[i + 1]});
-  result.triangles = std::move(answer.triangles);
+  for (size_t i = 0; i + 1 < t.newPoints.size(); i += 2) result.vertices.push_back({t.newPoints[i], t.newPoints[i + 1]});
+  result.triangles = std::move(t.triangles);
   return result;
 }
 

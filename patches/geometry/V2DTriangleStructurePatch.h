@@ -1,12 +1,12 @@
 // "Vellum Triangle Structure With Vector": fills a path's inside with triangles (a flat mesh at
-// constant z facing +z), by a constrained Delaunay triangulation made with GTS in a worker
-// process. The triangulation operation also makes the caps of the extrusion.
+// constant z facing +z), by a constrained Delaunay triangulation. The triangulation operation
+// also makes the caps of the extrusion.
 #pragma once
 
 #include <vector>
 
 #include "host/Patch.h"
-#include "patches/geometry/TriangulationProtocol.h"
+#include "mesh/PlanarGraph.h"
 #include "patches/geometry/V2DMeshStructure.h"
 #include "plugin/V2DBezierPathPort.h"
 
@@ -19,7 +19,7 @@ namespace vellum {
 // `segments` holds every segment of the path (x0, y0, x1, y1) for the outside test.
 struct V2DTriangulationInput {
   std::vector<Point> vertices;
-  std::vector<triangulation::Constraint> constraints;
+  std::vector<mesh::Constraint> constraints;
   std::vector<double> segments;
   bool covered = true;
 };
@@ -28,7 +28,7 @@ V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path);
 
 // Phase 2: vertices (the input's, then any the triangulation added) and three indices per
 // triangle, counter-clockwise. Empty when the path gives no triangles (non-finite or
-// out-of-range coordinates, or every way of triangulating failed).
+// out-of-range coordinates).
 struct V2DTriangulation {
   std::vector<Point> vertices;
   std::vector<uint32_t> triangles;

@@ -1,15 +1,13 @@
-#include "patches/geometry/PlanarGraph.h"
+#include "mesh/PlanarGraph.h"
 
 #include <algorithm>
 #include <cmath>
 #include <set>
 #include <unordered_map>
 
-namespace vellum::triangulation {
+namespace vellum::mesh {
 
 namespace {
-
-__extension__ typedef __int128 i128;
 
 struct GridHash {
   size_t operator()(const GridPoint& p) const noexcept {
@@ -18,10 +16,6 @@ struct GridHash {
     return size_t(h * 0xBF58476D1CE4E5B9ull);
   }
 };
-
-i128 cross(GridPoint a, GridPoint b, GridPoint c) {
-  return i128(b.x - a.x) * i128(c.y - a.y) - i128(b.y - a.y) * i128(c.x - a.x);
-}
 
 // Nearest integer to n / d, d > 0.
 int64_t roundDiv(i128 n, i128 d) {
@@ -300,36 +294,38 @@ bool segmentsMeetOnlyAtEndpoints(const std::vector<GridPoint>& vertices, const s
   return !CrossingSweep(vertices, edges).found();
 }
 
-int orientation(GridPoint a, GridPoint b, GridPoint c) {
-  const i128 d = cross(a, b, c);
-  return d > 0 ? 1 : (d < 0 ? -1 : 0);
-}
-
-PlanarGraph makePlanarGraph(const double* xy, size_t count, const Constraint* constraints, size_t constraintCount) {
-  PlanarGraph g;
-  if (count == 0) return g;
+GridMap gridMapFor(const double* xy, size_t count) {
+  GridMap m;
+  if (count == 0) return m;
   double x0 = xy[0], x1 = xy[0], y0 = xy[1], y1 = xy[1];
   for (size_t i = 0; i < count; ++i) {
     x0 = std::min(x0, xy[2 * i]), x1 = std::max(x1, xy[2 * i]);
     y0 = std::min(y0, xy[2 * i + 1]), y1 = std::max(y1, xy[2 * i + 1]);
   }
-  g.centerX = x0 * 0.5 + x1 * 0.5;
-  g.centerY = y0 * 0.5 + y1 * 0.5;
+  m.centerX = x0 * 0.5 + x1 * 0.5;
+  m.centerY = y0 * 0.5 + y1 * 0.5;
   // Half the larger extent, computed without overflow for coordinates near the double limit.
   const double half = std::max({x1 * 0.5 - x0 * 0.5, y1 * 0.5 - y0 * 0.5, 0.0});
   int exponent = 0;
   if (half > 0) std::frexp(half, &exponent);  // half < 2^exponent
   // A power of two, so that scaling itself loses nothing; clamped so it stays finite.
-  g.scale = std::ldexp(1.0, std::clamp(40 - exponent - 1, -1000, 1000));
+  m.scale = std::ldexp(1.0, std::clamp(30 - exponent - 1, -1000, 1000));
+  return m;
+}
 
+GridPoint GridMap::toGrid(double x, double y) const {
+  const double gx = (x - centerX) * scale, gy = (y - centerY) * scale;
+  return {std::llround(std::clamp(gx, -double(kGridHalfExtent), double(kGridHalfExtent))),
+          std::llround(std::clamp(gy, -double(kGridHalfExtent), double(kGridHalfExtent)))};
+}
+
+PlanarGraph makePlanarGraph(const double* xy, size_t count, const Constraint* constraints, size_t constraintCount) {
+  PlanarGraph g;
+  if (count == 0) return g;
+  g.map = gridMapFor(xy, count);
   Builder builder(g);
   std::vector<uint32_t> inputToVertex(count);
-  for (size_t i = 0; i < count; ++i) {
-    const double gx = (xy[2 * i] - g.centerX) * g.scale, gy = (xy[2 * i + 1] - g.centerY) * g.scale;
-    const GridPoint p{std::llround(std::clamp(gx, -double(kGridHalfExtent), double(kGridHalfExtent))),
-                      std::llround(std::clamp(gy, -double(kGridHalfExtent), double(kGridHalfExtent)))};
-    inputToVertex[i] = builder.vertexAt(p, int64_t(i));
-  }
+  for (size_t i = 0; i < count; ++i) inputToVertex[i] = builder.vertexAt(g.map.toGrid(xy[2 * i], xy[2 * i + 1]), int64_t(i));
   g.edges.reserve(constraintCount);
   for (size_t i = 0; i < constraintCount; ++i) {
     const Constraint& c = constraints[i];
@@ -346,4 +342,4 @@ PlanarGraph makePlanarGraph(const double* xy, size_t count, const Constraint* co
   return g;
 }
 
-}  // namespace vellum::triangulation
+}  // namespace vellum::mesh
