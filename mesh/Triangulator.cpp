@@ -258,17 +258,20 @@ void ConstrainedDelaunay::legalize(uint32_t start) {
   }
 }
 
-// The half-edge x -> y, or kNone. Searched around a vertex that is not an enclosing corner:
-// only those have a full ring of triangles.
+// The half-edge x -> y, or kNone. The ring around an enclosing corner is open at the outer
+// boundary, so the search turns back there.
 uint32_t ConstrainedDelaunay::findEdge(uint32_t x, uint32_t y) const {
-  const bool fromY = x < kCorners;
-  const uint32_t around = fromY ? y : x, other = fromY ? x : y;
-  uint32_t e = vertexEdge_[around];
-  const uint32_t first = e;
+  const uint32_t first = vertexEdge_[x];
+  uint32_t e = first;
   do {
-    if (corner_[next(e)] == other) return fromY ? twin_[e] : e;
+    if (corner_[next(e)] == y) return e;
     e = twin_[prev(e)];
-  } while (e != first);
+  } while (e != first && e != kNone);
+  if (e == kNone)
+    for (e = first; twin_[e] != kNone && next(twin_[e]) != first;) {
+      e = next(twin_[e]);
+      if (corner_[next(e)] == y) return e;
+    }
   return kNone;
 }
 
@@ -324,7 +327,9 @@ bool ConstrainedDelaunay::insertConstraint(uint32_t a, uint32_t b, int32_t runs)
     fresh_.clear();
     for (size_t i = 0; i < crossing_.size(); ++i) {
       const auto [x, y] = crossing_[i];
-      const uint32_t h = findEdge(x, y), p = corner_[prev(h)], q = corner_[prev(twin_[h])];
+      const uint32_t h = findEdge(x, y);
+      if (h == kNone || twin_[h] == kNone) continue;
+      const uint32_t p = corner_[prev(h)], q = corner_[prev(twin_[h])];
       if (orientation(points_[p], points_[q], points_[x]) * orientation(points_[p], points_[q], points_[y]) >= 0) {
         crossing_.push_back({x, y});
         continue;
@@ -333,7 +338,9 @@ bool ConstrainedDelaunay::insertConstraint(uint32_t a, uint32_t b, int32_t runs)
       if (orientation(pa, pe, points_[p]) * orientation(pa, pe, points_[q]) < 0) crossing_.push_back({p, q});
       else fresh_.push_back({p, q});
     }
-    markConstraint(findEdge(a, end), runs);
+    const uint32_t placed = findEdge(a, end);
+    if (placed == kNone) return false;
+    markConstraint(placed, runs);
     while (!fresh_.empty()) {
       const auto [x, y] = fresh_.back();
       fresh_.pop_back();

@@ -198,6 +198,27 @@ TEST(Triangulator, GlyphOutlinesOfEveryFace) {
   }
 }
 
+TEST(Triangulator, PointsNearTheDoubleLimitBesideSmallOnes) {
+  // Found by fuzzing: the small points merge on the grid, the segments cross, and the edge
+  // search after a flip met the enclosing triangle's open ring.
+  const std::vector<double> xy = {236.1875, -20, -9.6717420388060839e+307, -3.031404109767826e+307,
+                                  -3.031404109767826e+307, -3.0314041097678181e+307, -3.0314041093604471e+307, -195.9375,
+                                  -20, 1.2555475504332697e+308, 1, -20, 115.25, -3.0315347397483846e+307,
+                                  -4.8571861998623656e+307, -16, 199.9375, 142.125, -136.8125, 154.875,
+                                  -3.031404109767826e+307, -3.031404109767826e+307, -3.0314041097803978e+307, -10};
+  std::vector<Constraint> constraints;
+  auto ring = [&](std::vector<uint32_t> r, int32_t runs) {
+    for (size_t i = 0; i < r.size(); ++i) constraints.push_back({r[i], r[(i + 1) % r.size()], runs});
+  };
+  ring({11, 2, 6, 1, 9, 5, 3, 3, 3, 3, 4, 9}, 1);
+  ring({7, 6, 0, 6, 3}, 0);
+  ring({4, 6, 0, 8, 8, 5, 8, 8, 8, 8, 8, 8}, -1);
+  ConstrainedDelaunay cdt(xy, constraints);
+  EXPECT_EQ(cdt.check(), "");
+  const Triangulation t = triangulate(xy, constraints);
+  for (uint32_t i : t.triangles) EXPECT_LT(i, xy.size() / 2 + t.newPoints.size() / 2);
+}
+
 TEST(Triangulator, RefinementLeavesNoKeptConstraintEncroached) {
   Outline o;
   o.ring({{0, 0}, {20, 0}, {20, 1}, {11, 1}, {10, 8}, {9, 1}, {0, 1}});
