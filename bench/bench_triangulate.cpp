@@ -1,28 +1,31 @@
-// Triangulation of paths: a seeded corpus (random simple polygons of 1 000, 10 000 and 100 000
+// Triangulation of paths: a seeded corpus (random star-shaped polygons of 100 to 1 000 000
 // vertices, integer-grid polygons with collinear vertices, glyph outlines of three fonts, a
-// plotted area under a curve, self-crossing outlines, a million-vertex path), each checked
-// (triangle area equals the filled area within 1e-9 relative, sampled triangles inside) and
-// timed, against CGAL's constrained Delaunay triangulation on the same inputs when CGAL's
-// headers were found at configure time (CGAL is used here only, never in the product).
-// "Time" is wall time; the worker's CPU time per call is the counter worker_cpu_ms (on a busy
-// machine the two differ). Per-step CPU times of the worker (how much GTS itself takes) are
-// written when VELLUM_GTS_WORKER_TIMES names a file.
+// plotted area under a curve, self-crossing outlines, a circle of 100 000 cocircular
+// vertices), each checked (triangle area equals the filled area within 1e-9 relative, sampled
+// triangles inside) and timed against CGAL's constrained Delaunay triangulation of the same
+// segments when CGAL's headers were found at configure time (CGAL is used here only, never in
+// the product). Ends with the ratios of the medians, ours over CGAL's, and the triangulator's
+// peak memory per vertex on the million-vertex star.
 #include <benchmark/benchmark.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 
 #include <cmath>
-#include <sys/resource.h>
 
+#include <algorithm>
+#include <atomic>
+#include <ctime>
 #include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <functional>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "patches/geometry/GtsWorkerClient.h"
+#include "mesh/Triangulator.h"
 #include "patches/geometry/V2DTriangleStructurePatch.h"
 
 #ifdef VELLUM_HAVE_CGAL
@@ -33,6 +36,29 @@
 #endif
 
 using namespace vellum;
+
+// Heap bytes in use and their peak, for the memory figure.
+namespace {
+std::atomic<size_t> heapInUse{0}, heapPeak{0};
+}  // namespace
+
+void* operator new(size_t size) {
+  void* p = std::malloc(size + 16);
+  if (!p) throw std::bad_alloc();
+  *static_cast<size_t*>(p) = size;
+  const size_t now = heapInUse += size;
+  size_t peak = heapPeak.load();
+  while (now > peak && !heapPeak.compare_exchange_weak(peak, now)) {
+  }
+  return static_cast<char*>(p) + 16;
+}
+void operator delete(void* p) noexcept {
+  if (!p) return;
+  void* base = static_cast<char*>(p) - 16;
+  heapInUse -= *static_cast<size_t*>(base);
+  std::free(base);
+}
+void operator delete(void* p, size_t) noexcept { operator delete(p); }
 
 namespace {
 
@@ -201,6 +227,7 @@ Case circle(int n) {
 std::vector<Case>& corpus() {
   static std::vector<Case> cases = [] {
     std::vector<Case> v;
+    for (unsigned s = 1; s <= 5; ++s) v.push_back(starPolygon(100, s));
     for (unsigned s = 1; s <= 5; ++s) v.push_back(starPolygon(1000, s));
     for (unsigned s = 1; s <= 5; ++s) v.push_back(starPolygon(10000, s));
     for (unsigned s = 1; s <= 3; ++s) v.push_back(starPolygon(100000, s));
@@ -208,13 +235,14 @@ std::vector<Case>& corpus() {
     v.push_back(glyphs("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "DejaVu Sans"));
     v.push_back(glyphs("/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf", "DejaVu Serif"));
     v.push_back(glyphs("/usr/share/fonts/truetype/liberation2/LiberationSerif-Regular.ttf", "Liberation Serif"));
-    // Serif lower case at fine flatness: about 11 000 vertices, on which GTS fails in Morton order.
+    // Serif lower case at fine flatness: about 11 000 vertices.
     v.push_back(glyphs("/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf", "DejaVu Serif a-z fine", "abcdefghijklmnopqrstuvwxyz", 0.0005));
     v.push_back(areaUnderCurve(16000));
     v.push_back(pentagram(0));
     v.push_back(pentagram(1));
     for (unsigned s = 1; s <= 3; ++s) v.push_back(randomCrossing(200, s));
     v.push_back(circle(100000));
+    v.push_back(starPolygon(1000000, 1));  // last: the memory figure uses it
     return v;
   }();
   return cases;
@@ -238,7 +266,7 @@ Check check(const Case& c, const V2DTriangulation& t) {
   }
   // Inside: every triangle's centroid for small results, an even sample of 2 000 otherwise.
   bool inside = true;
-  const size_t n = k.triangles, step = std::max<size_t>(1, n / 2000);
+  const size_t n = k.triangles, step = std::max<size_t>(1, n / (n > 200000 ? 100 : 2000));
   for (size_t i = 0; i < n && inside; i += step) {
     const Point a = t.vertices[t.triangles[3 * i]], b = t.vertices[t.triangles[3 * i + 1]], p = t.vertices[t.triangles[3 * i + 2]];
     inside = c.path->containsPoint({(a.x + b.x + p.x) / 3, (a.y + b.y + p.y) / 3});
@@ -296,38 +324,39 @@ size_t cgalTriangulate(const BezierPath& path) {
 }
 #endif
 
-// CPU time of ended and reaped child processes (the triangulation workers), in milliseconds.
-double childCpuMs() {
-  rusage u{};
-  getrusage(RUSAGE_CHILDREN, &u);
-  return (double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-3;
+V2DTriangulation ours(const Case& c) {
+  return triangulateWithConstraints(V2DCollectTriangulationInput(*c.path), c.path->windingRule() == EvenOddWindingRule, false);
 }
 
 void runOurs(benchmark::State& state, const Case* c) {
   V2DTriangulation t;
-  // Wall time depends on how busy the machine is; CPU time does not. The worker is stopped
-  // before and after the loop, so that every worker that ran in it has been reaped and its
-  // CPU time (start-up and exit included) counted.
-  auto& worker = triangulation::GtsWorkerClient::shared();
-  worker.stopWorker();
-  const double before = childCpuMs();
   for (auto _ : state) {
-    t = triangulateWithConstraints(V2DCollectTriangulationInput(*c->path), c->path->windingRule() == EvenOddWindingRule, false);
+    t = ours(*c);
     benchmark::DoNotOptimize(t.triangles.data());
   }
-  // A last tiny call returns only once the worker has finished cleaning up after the loop's.
-  static const V2DTriangulationInput tiny = [] {
-    auto p = BezierPath::bezierPath();
-    addRing(*p, {{0, 0}, {1, 0}, {0, 1}});
-    return V2DCollectTriangulationInput(*p);
-  }();
-  benchmark::DoNotOptimize(triangulateWithConstraints(tiny, false, false).triangles.data());
-  worker.stopWorker();
-  if (state.iterations() > 0) state.counters["worker_cpu_ms"] = (childCpuMs() - before) / double(state.iterations());
   // Checked outside the timed loop: the inside test walks the whole path per sample.
   const Check k = check(*c, t);
   state.counters["correct"] = k.correct;
   state.counters["triangles"] = double(k.triangles);
+}
+
+// Process CPU time: on a machine shared with other work, wall time measures the neighbours too.
+double cpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
+}
+
+template <class F>
+double medianMs(int runs, F&& f) {
+  std::vector<double> ms;
+  for (int i = 0; i < runs; ++i) {
+    const double t0 = cpuMs();
+    f();
+    ms.push_back(cpuMs() - t0);
+  }
+  std::sort(ms.begin(), ms.end());
+  return ms[ms.size() / 2];
 }
 
 }  // namespace
@@ -337,8 +366,7 @@ int main(int argc, char** argv) {
   // The share correct over the whole corpus, before timing.
   std::map<std::string, std::pair<int, int>> share;
   for (const Case& c : cases) {
-    const auto t = triangulateWithConstraints(V2DCollectTriangulationInput(*c.path), c.path->windingRule() == EvenOddWindingRule, false);
-    const Check k = check(c, t);
+    const Check k = check(c, ours(c));
     const std::string family = c.name.substr(0, c.name.find_first_of("#0123456789"));
     share[family].first += k.correct;
     share[family].second += 1;
@@ -361,11 +389,39 @@ int main(int argc, char** argv) {
       })->Unit(benchmark::kMillisecond);
 #endif
   }
-  // A million-vertex path: finishes or is cut off by the worker's time limit, never more.
-  static Case million = circle(1000000);
-  benchmark::RegisterBenchmark("ours/circle 1000000", runOurs, &million)->Unit(benchmark::kMillisecond)->Iterations(1);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+
+  // The triangulator's own peak on the million-vertex star (the path and its collected input
+  // are counted out).
+  const Case& big = cases.back();
+  const V2DTriangulationInput input = V2DCollectTriangulationInput(*big.path);
+  const size_t before = heapInUse.load();
+  heapPeak.store(before);
+  benchmark::DoNotOptimize(triangulateWithConstraints(input, false, false).triangles.data());
+  const double bytesPerVertex = double(heapPeak.load() - before) / double(input.vertices.size());
+  std::printf("\nmemory: %.0f bytes per vertex (star of %zu vertices, triangulation and result)\n", bytesPerVertex,
+              input.vertices.size());
+
+#ifdef VELLUM_HAVE_CGAL
+  // Ours over CGAL's, medians of CPU times, per case CGAL can take.
+  std::vector<std::pair<double, std::string>> ratios;
+  double star100k = 0;
+  for (const Case& c : cases) {
+    if (c.name.rfind("self-crossing", 0) == 0 || c.name.rfind("pentagram", 0) == 0) continue;
+    if (c.name.rfind("grid", 0) == 0 && c.name != "grid #1") continue;
+    const int runs = c.path->elementCount() > 200000 ? 3 : 7;
+    const double us = medianMs(runs, [&] { benchmark::DoNotOptimize(ours(c).triangles.data()); });
+    const double them = medianMs(runs, [&] { benchmark::DoNotOptimize(cgalTriangulate(*c.path)); });
+    std::printf("%-34s ours %9.3f ms  cgal %9.3f ms  %.2fx (CPU time)\n", c.name.c_str(), us, them, us / them);
+    ratios.push_back({us / them, c.name});
+    if (c.name == "star 100000 #1") star100k = us / them;
+  }
+  std::vector<std::pair<double, std::string>> sorted = ratios;
+  std::sort(sorted.begin(), sorted.end());
+  std::printf("triangulation vs CGAL: median %.2f, worst %.2f (%s), star 100000 %.2f\n", sorted[sorted.size() / 2].first,
+              sorted.back().first, sorted.back().second.c_str(), star100k);
+#endif
   return 0;
 }
