@@ -216,10 +216,13 @@ void paintShadow(cairo_t* target, int width, int height, double tolerance, const
   if (!(tx0 < tx1 && ty0 < ty1)) return;
 
   // The plane covers that area grown by the blur's reach, so the blur sees every sample that
-  // can reach a pixel of the area.
-  const double bx0 = tx0 - blurReach, by0 = ty0 - blurReach;
-  const int bw = int(std::ceil((tx1 - tx0 + 2 * blurReach) / scale));
-  const int bh = int(std::ceil((ty1 - ty0 + 2 * blurReach) / scale));
+  // can reach a pixel of the area; beyond the ink's own reach all of it would stay 0.
+  const double bx0 = std::max(tx0 - blurReach, std::floor(ex0 - blurReach));
+  const double by0 = std::max(ty0 - blurReach, std::floor(ey0 - blurReach));
+  const double bx1 = std::min(tx1 + blurReach, std::ceil(ex1 + blurReach));
+  const double by1 = std::min(ty1 + blurReach, std::ceil(ey1 + blurReach));
+  const int bw = int(std::ceil((bx1 - bx0) / scale));
+  const int bh = int(std::ceil((by1 - by0) / scale));
   Surface coverage(cairo_image_surface_create(CAIRO_FORMAT_A8, bw, bh));
   if (cairo_surface_status(coverage.get()) != CAIRO_STATUS_SUCCESS) return;
   {
@@ -252,34 +255,6 @@ void paintShadow(cairo_t* target, int width, int height, double tolerance, const
   cairo_mask(target, mask.get());
   cairo_restore(target);
 }
-
-// One box pass over a line: out[i] = mean of the d samples starting `left` before i.
-void boxPass(const float* in, float* out, int n, int64_t d, int64_t left, std::vector<double>& prefix) {
-  prefix[0] = 0;
-  for (int i = 0; i < n; ++i) prefix[i + 1] = prefix[i] + in[i];
-  const double inv = 1.0 / double(d);
-  for (int i = 0; i < n; ++i) {
-    const int64_t a = std::clamp<int64_t>(int64_t(i) - left, 0, n);
-    const int64_t b = std::clamp<int64_t>(int64_t(i) - left + d, 0, n);
-    out[i] = float((prefix[b] - prefix[a]) * inv);
-  }
-}
-
-void threeBoxes(std::vector<float>& line, std::vector<float>& scratch, std::vector<double>& prefix, int n, int64_t d) {
-  if (d % 2) {
-    const int64_t left = (d - 1) / 2;
-    boxPass(line.data(), scratch.data(), n, d, left, prefix);
-    boxPass(scratch.data(), line.data(), n, d, left, prefix);
-    boxPass(line.data(), scratch.data(), n, d, left, prefix);
-  } else {
-    boxPass(line.data(), scratch.data(), n, d, d / 2, prefix);
-    boxPass(scratch.data(), line.data(), n, d, d / 2 - 1, prefix);
-    boxPass(line.data(), scratch.data(), n, d + 1, d / 2, prefix);
-  }
-  line.swap(scratch);
-}
-
-uint8_t toByte(float v) { return uint8_t(std::clamp(std::lround(v), 0L, 255L)); }
 
 }  // namespace
 
@@ -323,35 +298,6 @@ std::optional<Color> createCGColorFromColor(const Value& value) {
   auto unit = [](double x) { return std::isnan(x) ? 0.0 : std::clamp(x, 0.0, 1.0); };
   return Color::colorWithRed(unit(c->red), unit(c->green), unit(c->blue), unit(c->alpha));
 }
-
-namespace render_detail {
-
-uint64_t boxBlurSize(double sigma) {
-  if (!(sigma > 0)) return 0;
-  return uint64_t(std::floor(sigma * 3 * std::sqrt(2 * std::numbers::pi) / 4 + 0.5));
-}
-
-void gaussianLikeBlur(uint8_t* plane, int width, int height, int stride, uint64_t d) {
-  if (d <= 1 || width <= 0 || height <= 0) return;
-  const int64_t box = int64_t(std::min<uint64_t>(d, uint64_t(1) << 40));
-  const int longest = std::max(width, height);
-  const size_t n = size_t(longest);
-  std::vector<float> line(n), scratch(n);
-  std::vector<double> prefix(size_t(longest) + 1);
-  for (int y = 0; y < height; ++y) {
-    uint8_t* row = plane + size_t(y) * size_t(stride);
-    for (int x = 0; x < width; ++x) line[x] = row[x];
-    threeBoxes(line, scratch, prefix, width, box);
-    for (int x = 0; x < width; ++x) row[x] = toByte(line[x]);
-  }
-  for (int x = 0; x < width; ++x) {
-    for (int y = 0; y < height; ++y) line[y] = plane[size_t(y) * size_t(stride) + size_t(x)];
-    threeBoxes(line, scratch, prefix, height, box);
-    for (int y = 0; y < height; ++y) plane[size_t(y) * size_t(stride) + size_t(x)] = toByte(line[y]);
-  }
-}
-
-}  // namespace render_detail
 
 // ---- the renderer -----------------------------------------------------------------------
 
