@@ -7,6 +7,7 @@
 // successor still reads, so the sums stay in cache and are only divided once, at the end.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -71,13 +72,13 @@ template <class Acc>
 struct Stage {
   Box box;
   int64_t next = 0;  // the next row to compute
-  int64_t ringRows = 0;
+  int64_t ringMask = 0;  // the ring has a power of two rows: row y is at y & ringMask
   Acc* ring = nullptr;
 
   const Acc* sum = nullptr;  // the sum of the last row computed
   alignas(64) Acc start[kLanes] = {};
 
-  const Acc* row(int64_t y) const { return ring + (y % ringRows) * kLanes; }
+  const Acc* row(int64_t y) const { return ring + (y & ringMask) * kLanes; }
 };
 
 template <class Acc>
@@ -91,16 +92,18 @@ class BlockBlur {
     // A stage's ring holds the rows its successor's window spans, plus the one leaving it; the
     // last stage only keeps its previous row.
     int64_t ringTotal = 0;
+    int64_t rows[3];
     for (int k = 0; k < 3; ++k) {
       const Box* reader = k < 2 ? &boxes[size_t(k) + 1] : nullptr;
-      stages_[k].ringRows = reader ? std::min<int64_t>(reader->left + reader->ahead + 2, n) : 2;
-      ringTotal += stages_[k].ringRows;
+      rows[k] = int64_t(std::bit_ceil(uint64_t(reader ? std::min<int64_t>(reader->left + reader->ahead + 2, n) : 2)));
+      stages_[k].ringMask = rows[k] - 1;
+      ringTotal += rows[k];
     }
     memory_.resize(size_t(ringTotal) * kLanes);
     Acc* ring = memory_.data();
-    for (Stage<Acc>& stage : stages_) {
-      stage.ring = ring;
-      ring += stage.ringRows * kLanes;
+    for (int k = 0; k < 3; ++k) {
+      stages_[k].ring = ring;
+      ring += rows[k] * kLanes;
     }
     double size = 1;
     for (const Box& b : boxes) size *= double(b.left + b.ahead + 1);
@@ -161,7 +164,7 @@ class BlockBlur {
   // The next row of a stage: the previous row's sum with one row entering and one leaving.
   template <class In>
   static void step(Stage<Acc>& s, const In* enter, const In* leave) {
-    Acc* out = s.ring + (s.next % s.ringRows) * kLanes;
+    Acc* out = s.ring + (s.next & s.ringMask) * kLanes;
     add(out, s.sum, enter, leave);
     s.sum = out;
     ++s.next;
