@@ -280,8 +280,18 @@ uint64_t boxBlurSize(double sigma) {
 void gaussianLikeBlur(uint8_t* plane, int width, int height, int stride, uint64_t d) {
   if (d <= 1 || width <= 0 || height <= 0) return;
   const int64_t box = int64_t(std::min<uint64_t>(d, uint64_t(1) << 40));
-  blurLines(plane, width, height, 1, stride, box);  // rows
-  blurLines(plane, height, width, stride, 1, box);  // columns
+  // A row of zeros stays one: the rows pass only needs the rows between the first and the
+  // last with ink (a shadow's plane has a blur's reach of empty rows above and below it).
+  auto empty = [&](int y) {
+    const uint8_t* row = plane + int64_t(y) * stride;
+    return std::all_of(row, row + width, [](uint8_t v) { return v == 0; });
+  };
+  int first = 0, last = height - 1;
+  while (first <= last && empty(first)) ++first;
+  while (last > first && empty(last)) --last;
+  if (first > last) return;
+  blurLines(plane + int64_t(first) * stride, width, last - first + 1, 1, stride, box);  // rows
+  blurLines(plane, height, width, stride, 1, box);                                      // columns
 }
 
 }  // namespace vellum::render_detail
