@@ -35,13 +35,26 @@ struct Curve {
   }
 };
 
-struct Where {
-  bool inside, outside;  // control points all inside the box; their box misses it
-};
-Where classify(const Curve& c, const CropBox& b) {
+// Halves a curve until each piece's control points lie inside the box or all miss it, and
+// hands the pieces in order to `inside` or `outside`; a piece still straddling the box's edge
+// after kMaxHalvings goes to `straddling`.
+template <class Inside, class Outside, class Straddling>
+void halve(const Curve& c, const CropBox& b, const Inside& inside, const Outside& outside,
+           const Straddling& straddling, int depth = 0) {
   const double x0 = std::min({c.p0.x, c.p1.x, c.p2.x, c.p3.x}), x1 = std::max({c.p0.x, c.p1.x, c.p2.x, c.p3.x});
   const double y0 = std::min({c.p0.y, c.p1.y, c.p2.y, c.p3.y}), y1 = std::max({c.p0.y, c.p1.y, c.p2.y, c.p3.y});
-  return {x0 >= b.x0 && x1 <= b.x1 && y0 >= b.y0 && y1 <= b.y1, x1 < b.x0 || x0 > b.x1 || y1 < b.y0 || y0 > b.y1};
+  if (x0 >= b.x0 && x1 <= b.x1 && y0 >= b.y0 && y1 <= b.y1) {
+    inside(c);
+  } else if (x1 < b.x0 || x0 > b.x1 || y1 < b.y0 || y0 > b.y1) {
+    outside(c);
+  } else if (depth == kMaxHalvings) {
+    straddling(c);
+  } else {
+    Curve first, second;
+    c.split(first, second);
+    halve(first, b, inside, outside, straddling, depth + 1);
+    halve(second, b, inside, outside, straddling, depth + 1);
+  }
 }
 
 Point clamp(Point p, const CropBox& b) { return {std::clamp(p.x, b.x0, b.x1), std::clamp(p.y, b.y0, b.y1)}; }
@@ -74,7 +87,7 @@ class FillCrop {
           break;
         case detail::kCurve:
           begin(q[0]);
-          curve({cur_, q[0], q[1], q[2]}, 0);
+          curve({cur_, q[0], q[1], q[2]});
           cur_ = q[2];
           break;
         default:
@@ -114,21 +127,15 @@ class FillCrop {
     for (int k = 0; k < n; ++k) emit(lerp(a, c, ts[k]));
     emit(c);
   }
-  void curve(const Curve& c, int depth) {
-    const Where w = classify(c, box_);
-    if (w.inside) {
-      out_.curve(c.p1, c.p2, c.p3);
-      last_ = c.p3;
-    } else if (w.outside || depth == kMaxHalvings) {
-      // Curve and chord lie in the control points' hull, which misses the box: the winding
-      // number inside it is the same with the chord.
-      line(c.p0, c.p3);
-    } else {
-      Curve first, second;
-      c.split(first, second);
-      curve(first, depth + 1);
-      curve(second, depth + 1);
-    }
+  void curve(const Curve& c) {
+    // Curve and chord lie in the control points' hull: where that misses the box, the winding
+    // number inside it is the same with the chord.
+    const auto chord = [&](const Curve& piece) { line(piece.p0, piece.p3); };
+    const auto keep = [&](const Curve& piece) {
+      out_.curve(piece.p1, piece.p2, piece.p3);
+      last_ = piece.p3;
+    };
+    halve(c, box_, keep, chord, chord);
   }
   void finishSubpath() {
     if (!open_) return;
@@ -159,7 +166,7 @@ class StrokeCrop {
           break;
         case detail::kCurve:
           if (!haveCurrent_) startSubpath(q[0]);
-          curve({cur_, q[0], q[1], q[2]}, 0);
+          curve({cur_, q[0], q[1], q[2]});
           cur_ = q[2];
           break;
         default: close(); break;
@@ -228,22 +235,15 @@ class StrokeCrop {
     for (Point p : flat_) length += std::hypot(p.x - from.x, p.y - from.y), from = p;
     return length;
   }
-  void curve(const Curve& c, int depth) {
-    const Where w = classify(c, box_);
-    if (w.inside) {
-      if (!penDown_) newPiece(c.p0, distance_);
-      out_.path.curve(c.p1, c.p2, c.p3);
-      distance_ += flattenedLength(c);
-    } else if (w.outside) {
-      drop(flattenedLength(c));
-    } else if (depth == kMaxHalvings) {
-      line(c.p0, c.p3);
-    } else {
-      Curve first, second;
-      c.split(first, second);
-      curve(first, depth + 1);
-      curve(second, depth + 1);
-    }
+  void curve(const Curve& c) {
+    halve(
+        c, box_,
+        [&](const Curve& piece) {
+          if (!penDown_) newPiece(piece.p0, distance_);
+          out_.path.curve(piece.p1, piece.p2, piece.p3);
+          distance_ += flattenedLength(piece);
+        },
+        [&](const Curve& piece) { drop(flattenedLength(piece)); }, [&](const Curve& piece) { line(piece.p0, piece.p3); });
   }
   void close() {
     if (!haveCurrent_) return;
