@@ -156,15 +156,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs)
-      if (r.run_type == Run::RT_Iteration || r.aggregate_name == "median") times_[r.benchmark_name()] = r.GetAdjustedCPUTime();
+      if (r.run_type == Run::RT_Iteration || r.aggregate_name == "median") times_[r.run_name.str()] = r.GetAdjustedCPUTime();
     ConsoleReporter::ReportRuns(runs);
   }
   void Finalize() override {
     ConsoleReporter::Finalize();
-    auto t = [&](const std::string& prefix) {
-      for (const auto& [name, time] : times_)
-        if (name.rfind(prefix, 0) == 0) return time;
-      return 0.0;
+    auto t = [&](const std::string& name) {
+      auto it = times_.find(name);
+      return it == times_.end() ? 0.0 : it->second;
     };
     const double bare = t("BM_BareCairo"), ours = t("BM_Renderer"), none = t("BM_LargeShape/-1");
     if (bare > 0 && ours > 0) std::printf("\nrenderer / bare Cairo: %.3f (target <= 1.15)\n", ours / bare);
