@@ -67,6 +67,22 @@ VELLUM_ROW_KERNEL void rowToBytes(uint8_t* __restrict out, const int32_t* __rest
   for (int i = 0; i < kLanes; ++i) out[i] = uint8_t(int32_t(float(sums[i]) * scale + 0.5f));
 }
 
+// Narrow boxes keep every sum within 16 bits (255 x 6 x 6 x 7 at most): twice the lanes per
+// instruction. The sums wrap in between; the final ones are exact.
+VELLUM_ROW_KERNEL void addRow(uint16_t* __restrict out, const uint16_t* __restrict sum, const uint8_t* __restrict enter,
+                              const uint8_t* __restrict leave) {
+  for (int i = 0; i < kLanes; ++i) out[i] = uint16_t(sum[i] + enter[i] - leave[i]);
+}
+
+VELLUM_ROW_KERNEL void addRow(uint16_t* __restrict out, const uint16_t* __restrict sum, const uint16_t* __restrict enter,
+                              const uint16_t* __restrict leave) {
+  for (int i = 0; i < kLanes; ++i) out[i] = uint16_t(sum[i] + enter[i] - leave[i]);
+}
+
+VELLUM_ROW_KERNEL void rowToBytes(uint8_t* __restrict out, const uint16_t* __restrict sums, float scale) {
+  for (int i = 0; i < kLanes; ++i) out[i] = uint8_t(int32_t(float(sums[i]) * scale + 0.5f));
+}
+
 // The running sum of one stage: its accumulator and the ring of its latest output rows.
 template <class Acc>
 struct Stage {
@@ -83,8 +99,10 @@ struct Stage {
 
 template <class Acc>
 class BlockBlur {
-  // Sums become bytes in this type: float holds 32-bit sums to well within a rounding step.
-  using Real = std::conditional_t<std::is_same_v<Acc, int32_t>, float, double>;
+  // Integer sums have row kernels; they become bytes through float, which holds 32-bit sums
+  // to well within a rounding step.
+  static constexpr bool kInteger = std::is_integral_v<Acc>;
+  using Real = std::conditional_t<kInteger, float, double>;
 
  public:
   BlockBlur(const std::array<Box, 3>& boxes, int64_t n) : n_(n) {
@@ -144,14 +162,14 @@ class BlockBlur {
   template <class In>
   static void add(Acc* __restrict out, const Acc* __restrict sum, const In* __restrict enter,
                   const In* __restrict leave) {
-    if constexpr (std::is_same_v<Acc, int32_t>)
+    if constexpr (kInteger)
       addRow(out, sum, enter, leave);
     else
       for (int i = 0; i < kLanes; ++i) out[i] = sum[i] + (Acc(enter[i]) - Acc(leave[i]));
   }
 
   void toBytes(uint8_t* __restrict out, const Acc* __restrict sums) const {
-    if constexpr (std::is_same_v<Acc, int32_t>) {
+    if constexpr (kInteger) {
       rowToBytes(out, sums, scale_);
     } else {
       for (int i = 0; i < kLanes; ++i) out[i] = uint8_t(sums[i] * scale_ + 0.5);
@@ -259,12 +277,14 @@ void blurLines(uint8_t* plane, int64_t n, int64_t count, ptrdiff_t sampleStep, p
   }
 }
 
-// 32-bit sums when the largest final sum, 255 times the product of the clipped box sizes,
-// fits; doubles (exact up to 2^53) otherwise, which only very wide boxes need.
+// 16- or 32-bit sums when the largest final sum, 255 times the product of the clipped box
+// sizes, fits; doubles (exact up to 2^53) otherwise, which only very wide boxes need.
 void blurLines(uint8_t* plane, int64_t n, int64_t count, ptrdiff_t sampleStep, ptrdiff_t lineStep, int64_t d) {
   double largest = 255;
   for (const Box& b : boxesFor(d)) largest *= double(std::min<int64_t>(b.left + b.ahead + 1, n));
-  if (largest <= double(std::numeric_limits<int32_t>::max()))
+  if (largest <= double(std::numeric_limits<uint16_t>::max()))
+    blurLines<uint16_t>(plane, n, count, sampleStep, lineStep, d);
+  else if (largest <= double(std::numeric_limits<int32_t>::max()))
     blurLines<int32_t>(plane, n, count, sampleStep, lineStep, d);
   else
     blurLines<double>(plane, n, count, sampleStep, lineStep, d);
