@@ -10,6 +10,7 @@
 #include <numbers>
 #include <vector>
 
+#include "patches/render/PathCrop.h"
 #include "path/BezierPath.h"
 
 namespace vellum {
@@ -135,8 +136,76 @@ EntryPaint entryPaint(const Structure& entry, const BezierPath& path) {
   return p;
 }
 
+// How far from the path a stroke of it can paint: half the width, or the miter tip, or a
+// square cap's corner.
+double strokeReach(const EntryPaint& p) {
+  if (!p.stroke || !p.strokeColor) return 0;
+  double factor = 1;
+  if (p.join == CAIRO_LINE_JOIN_MITER) factor = std::max(factor, p.miterLimit);
+  if (p.cap == CAIRO_LINE_CAP_SQUARE) factor = std::max(factor, std::numbers::sqrt2);
+  return p.lineWidth / 2 * factor;
+}
+
+// Device coordinates up to this size reach Cairo as they are (its fixed-point range ends at
+// 2^23, and the widest stroke adds up to 2^21 around the path).
+constexpr double kFixedPointSafe = 1 << 22;
+
+// The box, in drawing coordinates, that a path reaching beyond kFixedPointSafe is cut to: what
+// the surface shows (its clip), grown by the stroke's reach and two pixels of antialiasing.
+// Nothing when the path can be drawn as it is.
+std::optional<render_detail::CropBox> farCropBox(cairo_t* cr, const QuartzPath& path, const EntryPaint& p) {
+  const auto& points = path.data().points;
+  if (points.empty()) return std::nullopt;
+  double x0 = points[0].x, y0 = points[0].y, x1 = x0, y1 = y0;
+  for (const Point& q : points) {
+    x0 = std::min(x0, q.x), x1 = std::max(x1, q.x);
+    y0 = std::min(y0, q.y), y1 = std::max(y1, q.y);
+  }
+  bool safe = true;
+  for (Point corner : {Point{x0, y0}, Point{x0, y1}, Point{x1, y0}, Point{x1, y1}}) {
+    cairo_user_to_device(cr, &corner.x, &corner.y);
+    safe = safe && std::abs(corner.x) <= kFixedPointSafe && std::abs(corner.y) <= kFixedPointSafe;
+  }
+  if (safe) return std::nullopt;
+  render_detail::CropBox box;
+  cairo_clip_extents(cr, &box.x0, &box.y0, &box.x1, &box.y1);
+  double aa = 2, aaY = 2;
+  cairo_device_to_user_distance(cr, &aa, &aaY);
+  const double margin = std::min(strokeReach(p), kFixedPointSafe) + std::max(std::abs(aa), std::abs(aaY));
+  return render_detail::CropBox{box.x0 - margin, box.y0 - margin, box.x1 + margin, box.y1 + margin};
+}
+
+// The stroke of a path cut by farCropBox. A dashed stroke whose pieces start part way along
+// their subpaths is stroked piece by piece, each with the dash offset it has there; the pieces
+// go through an opaque group so that where two overlap the colour is not laid on twice.
+void strokeCropped(cairo_t* cr, const QuartzPath& path, const render_detail::CropBox& box, const EntryPaint& p) {
+  render_detail::StrokePieces pieces =
+      render_detail::cropForStroke(path.data(), box, p.dash.empty() ? 0 : cairo_get_tolerance(cr));
+  const Color& c = *p.strokeColor;
+  cairo_new_path(cr);
+  if (p.dash.empty() || std::all_of(pieces.starts.begin(), pieces.starts.end(), [](double s) { return s == 0; })) {
+    QuartzPath(std::move(pieces.path)).appendTo(cr);
+    cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
+    cairo_stroke(cr);
+    return;
+  }
+  cairo_push_group(cr);
+  cairo_set_source_rgba(cr, c.red, c.green, c.blue, 1);
+  for (size_t k = 0; k < pieces.starts.size(); ++k) {
+    QuartzPath(pieces.piece(k)).appendTo(cr);
+    cairo_set_dash(cr, p.dash.data(), int(p.dash.size()), p.dashPhase + pieces.starts[k]);
+    cairo_stroke(cr);
+  }
+  cairo_pop_group_to_source(cr);
+  cairo_paint_with_alpha(cr, c.alpha);
+}
+
 void paintEntry(cairo_t* cr, const QuartzPath& path, const EntryPaint& p) {
-  path.appendTo(cr);
+  const std::optional<render_detail::CropBox> crop = farCropBox(cr, path, p);
+  if (crop)
+    QuartzPath(render_detail::cropForFill(path.data(), *crop)).appendTo(cr);
+  else
+    path.appendTo(cr);
   cairo_set_fill_rule(cr, p.evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
   if (p.fill && p.fillColor) {
     const Color& c = *p.fillColor;
@@ -150,8 +219,12 @@ void paintEntry(cairo_t* cr, const QuartzPath& path, const EntryPaint& p) {
     cairo_set_miter_limit(cr, p.miterLimit);
     cairo_set_dash(cr, p.dash.data(), int(p.dash.size()), p.dashPhase);
     const Color& c = *p.strokeColor;
-    cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
-    cairo_stroke_preserve(cr);
+    if (crop) {
+      strokeCropped(cr, path, *crop, p);
+    } else {
+      cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
+      cairo_stroke_preserve(cr);
+    }
   }
   cairo_new_path(cr);
 }
@@ -185,15 +258,9 @@ std::optional<Shadow> entryShadow(const Structure& entry) {
 void paintShadow(cairo_t* target, int width, int height, double tolerance, const BezierPath& path,
                  const QuartzPath& qpath, const EntryPaint& p, const Shadow& s) {
   // The ink's box in device pixels: control points (which enclose the curves) grown by the
-  // farthest a stroke reaches (half the width, or the miter tip, or a square cap's corner).
+  // farthest a stroke reaches.
   Rect box = path.controlPointBounds();
-  double reach = 1;  // antialiasing
-  if (p.stroke && p.strokeColor) {
-    double factor = 1;
-    if (p.join == CAIRO_LINE_JOIN_MITER) factor = std::max(factor, p.miterLimit);
-    if (p.cap == CAIRO_LINE_CAP_SQUARE) factor = std::max(factor, std::numbers::sqrt2);
-    reach += p.lineWidth / 2 * factor;
-  }
+  const double reach = 1 + strokeReach(p);  // with a pixel of antialiasing
   double x0 = box.origin.x, y0 = box.origin.y, x1 = x0 + box.size.width, y1 = y0 + box.size.height;
   cairo_user_to_device(target, &x0, &y0);
   cairo_user_to_device(target, &x1, &y1);
@@ -216,10 +283,13 @@ void paintShadow(cairo_t* target, int width, int height, double tolerance, const
   if (!(tx0 < tx1 && ty0 < ty1)) return;
 
   // The plane covers that area grown by the blur's reach, so the blur sees every sample that
-  // can reach a pixel of the area.
-  const double bx0 = tx0 - blurReach, by0 = ty0 - blurReach;
-  const int bw = int(std::ceil((tx1 - tx0 + 2 * blurReach) / scale));
-  const int bh = int(std::ceil((ty1 - ty0 + 2 * blurReach) / scale));
+  // can reach a pixel of the area; beyond the ink's own reach all of it would stay 0.
+  const double bx0 = std::max(tx0 - blurReach, std::floor(ex0 - blurReach));
+  const double by0 = std::max(ty0 - blurReach, std::floor(ey0 - blurReach));
+  const double bx1 = std::min(tx1 + blurReach, std::ceil(ex1 + blurReach));
+  const double by1 = std::min(ty1 + blurReach, std::ceil(ey1 + blurReach));
+  const int bw = int(std::ceil((bx1 - bx0) / scale));
+  const int bh = int(std::ceil((by1 - by0) / scale));
   Surface coverage(cairo_image_surface_create(CAIRO_FORMAT_A8, bw, bh));
   if (cairo_surface_status(coverage.get()) != CAIRO_STATUS_SUCCESS) return;
   {
@@ -252,34 +322,6 @@ void paintShadow(cairo_t* target, int width, int height, double tolerance, const
   cairo_mask(target, mask.get());
   cairo_restore(target);
 }
-
-// One box pass over a line: out[i] = mean of the d samples starting `left` before i.
-void boxPass(const float* in, float* out, int n, int64_t d, int64_t left, std::vector<double>& prefix) {
-  prefix[0] = 0;
-  for (int i = 0; i < n; ++i) prefix[i + 1] = prefix[i] + in[i];
-  const double inv = 1.0 / double(d);
-  for (int i = 0; i < n; ++i) {
-    const int64_t a = std::clamp<int64_t>(int64_t(i) - left, 0, n);
-    const int64_t b = std::clamp<int64_t>(int64_t(i) - left + d, 0, n);
-    out[i] = float((prefix[b] - prefix[a]) * inv);
-  }
-}
-
-void threeBoxes(std::vector<float>& line, std::vector<float>& scratch, std::vector<double>& prefix, int n, int64_t d) {
-  if (d % 2) {
-    const int64_t left = (d - 1) / 2;
-    boxPass(line.data(), scratch.data(), n, d, left, prefix);
-    boxPass(scratch.data(), line.data(), n, d, left, prefix);
-    boxPass(line.data(), scratch.data(), n, d, left, prefix);
-  } else {
-    boxPass(line.data(), scratch.data(), n, d, d / 2, prefix);
-    boxPass(scratch.data(), line.data(), n, d, d / 2 - 1, prefix);
-    boxPass(line.data(), scratch.data(), n, d + 1, d / 2, prefix);
-  }
-  line.swap(scratch);
-}
-
-uint8_t toByte(float v) { return uint8_t(std::clamp(std::lround(v), 0L, 255L)); }
 
 }  // namespace
 
@@ -323,35 +365,6 @@ std::optional<Color> createCGColorFromColor(const Value& value) {
   auto unit = [](double x) { return std::isnan(x) ? 0.0 : std::clamp(x, 0.0, 1.0); };
   return Color::colorWithRed(unit(c->red), unit(c->green), unit(c->blue), unit(c->alpha));
 }
-
-namespace render_detail {
-
-uint64_t boxBlurSize(double sigma) {
-  if (!(sigma > 0)) return 0;
-  return uint64_t(std::floor(sigma * 3 * std::sqrt(2 * std::numbers::pi) / 4 + 0.5));
-}
-
-void gaussianLikeBlur(uint8_t* plane, int width, int height, int stride, uint64_t d) {
-  if (d <= 1 || width <= 0 || height <= 0) return;
-  const int64_t box = int64_t(std::min<uint64_t>(d, uint64_t(1) << 40));
-  const int longest = std::max(width, height);
-  const size_t n = size_t(longest);
-  std::vector<float> line(n), scratch(n);
-  std::vector<double> prefix(size_t(longest) + 1);
-  for (int y = 0; y < height; ++y) {
-    uint8_t* row = plane + size_t(y) * size_t(stride);
-    for (int x = 0; x < width; ++x) line[x] = row[x];
-    threeBoxes(line, scratch, prefix, width, box);
-    for (int x = 0; x < width; ++x) row[x] = toByte(line[x]);
-  }
-  for (int x = 0; x < width; ++x) {
-    for (int y = 0; y < height; ++y) line[y] = plane[size_t(y) * size_t(stride) + size_t(x)];
-    threeBoxes(line, scratch, prefix, height, box);
-    for (int y = 0; y < height; ++y) plane[size_t(y) * size_t(stride) + size_t(x)] = toByte(line[y]);
-  }
-}
-
-}  // namespace render_detail
 
 // ---- the renderer -----------------------------------------------------------------------
 

@@ -1,7 +1,11 @@
 // The shared renderer: bounds, automatic and fixed sizes, the bitmap's format, painting modes,
-// the buffer rule and the size limit.
+// the buffer rule, the size limit and paths through far coordinates.
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "RenderTestSupport.h"
 
@@ -499,6 +503,76 @@ TEST(Renderer, HugeLineWidthsCoverTheImage) {
   auto image = render(&s, 30, 30);
   ASSERT_TRUE(image);
   EXPECT_EQ(at(*image, 15, 15), kOpaqueRed);
+}
+
+// ---- far coordinates ----------------------------------------------------------------------
+
+// Each drawing is made with its far points at a distance `far`, and again with them brought to
+// 200 along the same lines (outside the image, but where Cairo draws them right): the visible
+// parts are the same, so the images must be.
+TEST(Renderer, PathsThroughFarCoordinatesDrawWhatIsVisibleOfThem) {
+  auto polyline = [](std::initializer_list<Point> points, bool closed, double width) {
+    auto p = BezierPath::bezierPath();
+    for (Point q : points) p->isEmpty() ? p->moveToPoint(q) : p->lineToPoint(q);
+    if (closed) p->closePath();
+    p->setLineWidth(width);
+    return p;
+  };
+  // A dash period no finer than 2^19 periods over the line's length, so it stays dashed; the
+  // near line starts a whole number of periods along, in the same phase.
+  auto dashed = [](double far) {
+    const double period = std::exp2(std::ceil(std::log2(2e7 / (1 << 19)) + std::max(0.0, std::log2(far / 1e7))));
+    const double from = -far + std::floor((far - 200) / period) * period;
+    auto p = linePath({from, 20}, {far, 20});
+    p->setLineWidth(3);
+    p->setLineDash({period * 0.75, period * 0.25}, 0);
+    return structureOf({entry(p, 0, kRed, std::nullopt)});
+  };
+  const std::vector<std::pair<const char*, std::function<Structure(double)>>> drawings = {
+      {"across", [&](double f) { return structureOf({entry(polyline({{-f, 12}, {f, 12}}, false, 3), 0, kRed, {})}); }},
+      {"diagonal", [&](double f) { return structureOf({entry(polyline({{-f, -f}, {f, f}}, false, 2), 0, kRed, {})}); }},
+      {"triangle", [&](double f) { return structureOf({entry(polyline({{5, 5}, {f, 5}, {5, f}}, true, 1), 1, {}, kBlue)}); }},
+      // Its start is a corner inside the image: the join there stays a join.
+      {"wedge", [&](double f) {
+         return structureOf({entry(polyline({{20, 20}, {20 + f, 20 - f}, {20 + f, 20 + f}}, true, 3), 2, kRed, kBlue)});
+       }},
+      {"band", [&](double f) {
+         return structureOf({entry(polyline({{-f, 8}, {f, 8}, {f, 30}, {-f, 30}}, true, 2), 2, kRed, kBlue)});
+       }},
+      {"frame", [&](double f) {
+         auto p = rectPath(-f, -f, 2 * f, 2 * f);
+         p->appendBezierPathWithRect({{10, 10}, {20, 20}});
+         p->setWindingRule(EvenOddWindingRule);
+         return structureOf({entry(p, 1, {}, kRed)});
+       }},
+      {"straight curve", [&](double f) {
+         auto p = BezierPath::bezierPath();
+         p->moveToPoint({-f, 20});
+         p->curveToPoint({f, 20}, {-f / 3, 20}, {f / 3, 20});
+         p->setLineWidth(4);
+         return structureOf({entry(p, 0, kRed, {})});
+       }},
+      {"shadowed", [&](double f) {
+         Structure e = entry(polyline({{5, 5}, {f, 5}, {5, f}}, true, 1), 1, {}, kBlue);
+         addShadow(e, {3, -3}, 4, kBlack);
+         return structureOf({e});
+       }},
+      {"dashed", dashed},
+  };
+  for (const auto& [name, make] : drawings)
+    for (double far : {1e7, 1e9, 1e15}) {
+      const Structure nearDrawing = make(200), farDrawing = make(far);
+      Renderer render;
+      auto expected = render(&nearDrawing, 40, 40), actual = render(&farDrawing, 40, 40);
+      ASSERT_TRUE(expected && actual) << name;
+      int worst = 0, painted = 0;
+      for (size_t i = 0; i < expected->data().size(); ++i) {
+        worst = std::max(worst, std::abs(int(expected->data()[i]) - int(actual->data()[i])));
+        painted += expected->data()[i] != 0;
+      }
+      EXPECT_GT(painted, 0) << name;
+      EXPECT_LE(worst, 1) << name << " through " << far;
+    }
 }
 
 }  // namespace
