@@ -377,30 +377,6 @@ TEST(TriangleStructurePatch, FlattensAndFillsAnOval) {
 namespace vellum {
 namespace {
 
-// Staircases on the integer grid with every grid point of every side kept: collinear and
-// massively cocircular vertices.
-TEST(TriangleStructureRegression, GridStaircasesThatFailedBothOrders) {
-  for (unsigned seed : {38u, 159u, 198u, 213u, 292u}) {
-    std::mt19937 rng(seed);
-    std::vector<Point> ring{{0, 0}};
-    int x = 0, y = 0;
-    const int steps = 5 + int(rng() % 40);
-    for (int i = 0; i < steps; ++i) {
-      const int dx = 1 + int(rng() % 4), dy = 1 + int(rng() % 4);
-      for (int k = 1; k <= dx; ++k) ring.push_back({double(x + k), double(y)});
-      x += dx;
-      for (int k = 1; k <= dy; ++k) ring.push_back({double(x), double(y + k)});
-      y += dy;
-    }
-    for (int k = x - 1; k >= 0; --k) ring.push_back({double(k), double(y)});
-    for (int k = y - 1; k >= 1; --k) ring.push_back({0, double(k)});
-    auto path = test::polygonPath({ring});
-    const auto t = test::phase2(*path);
-    EXPECT_NEAR(test::exactArea(t), test::ringArea(ring), 1e-9) << "seed " << seed;
-    EXPECT_TRUE(test::everyCentroidInside(t, *path)) << "seed " << seed;
-  }
-}
-
 TEST(TriangleStructureRegression, MirrorImageGlyphsSideBySide) {
   // "d" beside "b" in a serif face: each glyph is the other's mirror image, so their points are
   // cocircular in many fours.
