@@ -285,7 +285,7 @@ uint8_t toByte(float v) { return uint8_t(std::clamp(std::lround(v), 0L, 255L)); 
 
 // ---- shared operations ------------------------------------------------------------------
 
-Rect bezierPathStructureBounds(const Structure::List& members, bool includeStroke) {
+Rect bezierPathStructureBounds(const Structure& members, bool includeStroke) {
   double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
   for (const Structure::Member& member : members) {
     StructureRef entry = member.value.structure();
@@ -358,8 +358,8 @@ void gaussianLikeBlur(uint8_t* plane, int width, int height, int stride, uint64_
 std::shared_ptr<Image> V2DImageWithBezierPathStructurePatch::_newImageWithBezierPathStructure(
     const Structure* structure, double flatness, double width, double height, bool antialias,
     const Value& backgroundColor, BitmapBuffer& bitmap, uint64_t& bitmapSize) {
-  static const Structure::List kNoMembers;
-  const Structure::List& members = structure ? structure->list() : kNoMembers;
+  static const Structure kNoMembers;
+  const Structure& members = structure ? *structure : kNoMembers;
   auto answerNothing = [&]() -> std::shared_ptr<Image> {
     bitmap.reset();  // the capacity keeps its value; it only matters while there is a buffer
     return nullptr;
