@@ -27,7 +27,9 @@ class KeyTable {
   static constexpr size_t npos = size_t(-1);
 
   KeyTable() = default;
-  KeyTable(const KeyTable& other) : prefix_(other.prefix_), positional_(other.positional_), tail_(other.tail_), unkeyed_(other.unkeyed_) {}
+  // A copy starts without an index.
+  KeyTable(const KeyTable& other)
+      : prefix_(other.prefix_), positional_(other.positional_), tail_(other.tail_), unkeyed_(other.unkeyed_) {}
   KeyTable& operator=(const KeyTable&) = delete;
   ~KeyTable() { forgetIndex(); }
 
@@ -47,7 +49,6 @@ class KeyTable {
   friend class Structure;
   void append(std::optional<std::string> key);
   void insert(size_t index, std::optional<std::string> key);
-  void removeAll(std::string_view key);
   void spellOutPositions();  // moves the positional keys into the tail
   void forgetIndex();
   size_t positionalIndex(std::string_view key) const;

@@ -9,6 +9,8 @@
 
 namespace vellum {
 
+static_assert(sizeof(Value) == 24, "a value is a variant of 16-byte alternatives");
+
 Value Object::representation() const { return Value(className()); }
 
 Value::Value(StructureRef v) {
