@@ -149,7 +149,7 @@ Json catalogueJson(const NodeManager& manager) {
         for (Port* p : inputs ? patch->inputPorts() : patch->outputPorts()) {
           Json port = {{"key", p->key()}, {"direction", inputs ? "input" : "output"}, {"portClass", p->portClassName()}};
           for (const auto& m : p->attributes())
-            if (m.key) port[*m.key] = toJson(m.value);
+            if (auto key = m.key()) port[*key] = toJson(m.value);
           ports.push_back(port);
         }
       entry["ports"] = ports;

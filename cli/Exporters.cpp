@@ -96,11 +96,11 @@ std::string meshToPLY(const Mesh& mesh) {
 
 bool isLineList(const Value& value) {
   StructureRef s = value.structure();
-  if (!s || s->empty() || s->list()[0].key) return false;
-  StructureRef point = s->list()[0].value.structure();
+  if (!s || s->empty() || s->keyAtIndex(0)) return false;
+  StructureRef point = s->memberAtIndex(0).structure();
   if (!point || point->count() != 3) return false;
   for (const auto& m : *point)
-    if (m.key || !m.value.isNumber()) return false;
+    if (m.keyed() || !m.value.isNumber()) return false;
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -59,12 +60,10 @@ Json numbers(std::initializer_list<double> list) {
 }
 
 Json structureToJson(const Structure& s, ImageSink* images) {
-  bool anyKey = false;
-  for (const auto& m : s)
-    if (m.key) anyKey = true;
-  if (!anyKey) {
+  if (!s.anyKeyed()) {
     Json a = Json::array();
-    for (const auto& m : s) a.push_back(toJson(m.value, images));
+    a.get_ref<Json::array_t&>().reserve(s.count());
+    for (size_t i = 0; i < s.count(); ++i) a.push_back(toJson(s.memberAtIndex(i), images));
     return a;
   }
   Json o = Json::object();
@@ -72,13 +71,22 @@ Json structureToJson(const Structure& s, ImageSink* images) {
   // the key, which made a mesh structure of 100 000 members take seconds.
   auto& members = static_cast<Json::object_t::Container&>(o.get_ref<Json::object_t&>());
   members.reserve(s.count());
-  std::unordered_set<std::string> seen;
-  size_t position = 0;
-  for (const auto& m : s) {
-    std::string key = m.key ? *m.key : "#" + std::to_string(position);
+  // Views of the keys in `members`, which never reallocates; a few members (a vertex) are
+  // searched directly.
+  const bool few = s.count() <= 16;
+  std::unordered_set<std::string_view> seen;
+  if (!few) seen.reserve(s.count());
+  auto repeated = [&](const std::string& key) {
+    if (!few) return seen.contains(key);
+    return std::any_of(members.begin(), members.end(), [&](const auto& m) { return m.first == key; });
+  };
+  for (size_t i = 0; i < s.count(); ++i) {
+    std::optional<std::string> key = s.keyAtIndex(i);
+    if (!key) key = "#" + std::to_string(i);
     // A repeated key keeps its first member, the one memberForKey answers.
-    if (seen.insert(key).second) members.emplace_back(std::move(key), toJson(m.value, images));
-    ++position;
+    if (repeated(*key)) continue;
+    members.emplace_back(std::move(*key), toJson(s.memberAtIndex(i), images));
+    if (!few) seen.insert(members.back().first);
   }
   return o;
 }
@@ -148,11 +156,24 @@ std::vector<double> jsonNumbers(const Json& j, const char* what, size_t minCount
 }
 
 // "#N" at position N marks an unkeyed member of a mixed structure.
-bool isPositionKey(const std::string& key, size_t position) { return key == "#" + std::to_string(position); }
+bool isPositionKey(const std::string& key, size_t position) {
+  return key.starts_with('#') && key == "#" + std::to_string(position);
+}
 
 }  // namespace
 
-Value fromJson(const Json& j, const fs::path& baseFolder) {
+namespace {
+
+bool sameKeys(const KeyTable& table, const std::vector<std::string>& keys) {
+  if (table.size() != keys.size()) return false;
+  for (size_t i = 0; i < keys.size(); ++i)
+    if (table.keyAt(i) != keys[i]) return false;
+  return true;
+}
+
+// `shape` is the key table of the last keyed object read: the next object with the same keys
+// (a mesh's vertices, one after another) shares it.
+Value valueFromJson(const Json& j, const fs::path& baseFolder, Structure::Keys& shape) {
   switch (j.type()) {
     case Json::value_t::null: return Value();
     case Json::value_t::boolean: return j.get<bool>();
@@ -170,7 +191,7 @@ Value fromJson(const Json& j, const fs::path& baseFolder) {
     }
     case Json::value_t::array: {
       auto s = std::make_shared<Structure>();
-      for (const auto& e : j) s->addMember(fromJson(e, baseFolder));
+      for (const auto& e : j) s->addMember(valueFromJson(e, baseFolder, shape));
       return Value(StructureRef(std::move(s)));
     }
     case Json::value_t::object: {
@@ -208,15 +229,25 @@ Value fromJson(const Json& j, const fs::path& baseFolder) {
           }
         }
       }
-      auto s = std::make_shared<Structure>();
-      size_t position = 0;
+      std::vector<Value> values;
+      std::vector<std::string> keys;
+      values.reserve(j.size());
+      keys.reserve(j.size());
+      bool mixed = false;
       for (const auto& [key, inner] : j.items()) {
-        Value member = fromJson(inner, baseFolder);
-        if (isPositionKey(key, position))
-          s->addMember(std::move(member));
-        else
-          s->addMember(std::move(member), key);
-        ++position;
+        values.push_back(valueFromJson(inner, baseFolder, shape));
+        mixed |= isPositionKey(key, keys.size());
+        keys.push_back(key);
+      }
+      StructureRef s;
+      if (mixed) {
+        auto m = std::make_shared<Structure>();
+        for (size_t i = 0; i < keys.size(); ++i)
+          m->addMember(std::move(values[i]), isPositionKey(keys[i], i) ? std::nullopt : std::optional(std::move(keys[i])));
+        s = std::move(m);
+      } else {
+        if (!shape || !sameKeys(*shape, keys)) shape = KeyTable::of(std::move(keys));
+        s = std::make_shared<const Structure>(std::move(values), shape);
       }
       // Other "$" forms belong to a plug-in's objects ({"$path": ...}): the loaded plug-ins
       // make them; one that none knows stays a plain keyed structure.
@@ -226,6 +257,13 @@ Value fromJson(const Json& j, const fs::path& baseFolder) {
     }
     default: throw UsageError("a JSON " + std::string(j.type_name()) + " is no value");
   }
+}
+
+}  // namespace
+
+Value fromJson(const Json& j, const fs::path& baseFolder) {
+  Structure::Keys shape;
+  return valueFromJson(j, baseFolder, shape);
 }
 
 namespace {

@@ -30,7 +30,8 @@ bool Patch::setState(const Structure& state) {
   StructureRef values = state.memberForKey(kInputValuesKey).structure();
   if (!values) return true;
   for (const Structure::Member& member : *values) {
-    Port* port = member.key ? portForKey(*member.key) : nullptr;
+    const std::optional<std::string> key = member.key();
+    Port* port = key ? portForKey(*key) : nullptr;
     if (!port || !port->isInput()) continue;
     try {
       port->setValue(member.value);

@@ -34,7 +34,7 @@ class Patch {
   // The patch's user information: "name" (its display name), ".options" (from the host).
   Structure& userInfo() { return userInfo_; }
   const Structure& userInfo() const { return userInfo_; }
-  const Value& _getUserInfo(std::string_view key) const { return userInfo_.memberForKey(key); }
+  Value _getUserInfo(std::string_view key) const { return userInfo_.memberForKey(key); }
 
   // Saved with the composition. The base class keeps the input ports' values under
   // "inputValues" (keyed by port key) and restores those that the ports exist for and can hold.

@@ -9,6 +9,8 @@
 
 namespace vellum {
 
+static_assert(sizeof(Value) == 24, "a value is a variant of 16-byte alternatives");
+
 Value Object::representation() const { return Value(className()); }
 
 Value::Value(StructureRef v) {
@@ -40,7 +42,7 @@ double Value::doubleValue() const {
     case Kind::Integer: return double(std::get<int64_t>(v_));
     case Kind::Double: return std::get<double>(v_);
     case Kind::Boolean: return std::get<bool>(v_) ? 1.0 : 0.0;
-    case Kind::String: return leadingDouble(std::get<std::string>(v_));
+    case Kind::String: return leadingDouble(*std::get<Box<std::string>>(v_));
     default: return 0.0;
   }
 }
@@ -56,7 +58,7 @@ int64_t Value::integerValue() const {
       return int64_t(d);
     }
     case Kind::Boolean: return std::get<bool>(v_) ? 1 : 0;
-    case Kind::String: return leadingInteger(std::get<std::string>(v_));
+    case Kind::String: return leadingInteger(*std::get<Box<std::string>>(v_));
     default: return 0;
   }
 }
@@ -67,7 +69,7 @@ bool Value::boolValue() const {
     return d != 0 && !std::isnan(d);
   }
   if (kind() == Kind::String) {
-    const auto& s = std::get<std::string>(v_);
+    const auto& s = *std::get<Box<std::string>>(v_);
     return s == "true" || s == "YES" || leadingDouble(s) != 0;
   }
   return integerValue() != 0;
@@ -75,7 +77,7 @@ bool Value::boolValue() const {
 
 std::string Value::stringValue() const {
   switch (kind()) {
-    case Kind::String: return std::get<std::string>(v_);
+    case Kind::String: return *std::get<Box<std::string>>(v_);
     case Kind::Integer: return std::to_string(std::get<int64_t>(v_));
     case Kind::Double: {
       char buf[32];
@@ -98,6 +100,11 @@ bool operator==(const Value& a, const Value& b) {
       auto x = a.object(), y = b.object();
       return x == y || x->isEqual(*y);
     }
+    case Value::Kind::String: return *a.string() == *b.string();
+    case Value::Kind::Color: return *a.color() == *b.color();
+    case Value::Kind::Point: return *a.point() == *b.point();
+    case Value::Kind::Size: return *a.size() == *b.size();
+    case Value::Kind::Rect: return *a.rect() == *b.rect();
     default: return a.v_ == b.v_;
   }
 }

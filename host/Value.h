@@ -72,12 +72,12 @@ class Value {
   Value(double v) : v_(v) {}
   Value(float v) : v_(double{v}) {}
   Value(bool v) : v_(v) {}
-  Value(const char* v) : v_(std::string(v)) {}
-  Value(std::string v) : v_(std::move(v)) {}
-  Value(vellum::Color v) : v_(v) {}
-  Value(vellum::Point v) : v_(v) {}
-  Value(vellum::Size v) : v_(v) {}
-  Value(vellum::Rect v) : v_(v) {}
+  Value(const char* v) : Value(std::string(v)) {}
+  Value(std::string v) : v_(std::make_shared<const std::string>(std::move(v))) {}
+  Value(vellum::Color v) : v_(std::make_shared<const vellum::Color>(v)) {}
+  Value(vellum::Point v) : v_(std::make_shared<const vellum::Point>(v)) {}
+  Value(vellum::Size v) : v_(std::make_shared<const vellum::Size>(v)) {}
+  Value(vellum::Rect v) : v_(std::make_shared<const vellum::Rect>(v)) {}
   Value(vellum::Vector3 v) : v_(v) {}
   Value(StructureRef v);
   Value(std::shared_ptr<Structure> v) : Value(StructureRef(std::move(v))) {}
@@ -99,11 +99,13 @@ class Value {
   // The string itself; numbers print as they are (integers without a fraction).
   std::string stringValue() const;
 
-  const std::string* string() const { return std::get_if<std::string>(&v_); }
-  const vellum::Color* color() const { return std::get_if<vellum::Color>(&v_); }
-  const vellum::Point* point() const { return std::get_if<vellum::Point>(&v_); }
-  const vellum::Size* size() const { return std::get_if<vellum::Size>(&v_); }
-  const vellum::Rect* rect() const { return std::get_if<vellum::Rect>(&v_); }
+  // These point into storage shared by every copy of the value, so they stay valid while any
+  // copy (a structure's member, for one) lives.
+  const std::string* string() const { return boxed<std::string>(); }
+  const vellum::Color* color() const { return boxed<vellum::Color>(); }
+  const vellum::Point* point() const { return boxed<vellum::Point>(); }
+  const vellum::Size* size() const { return boxed<vellum::Size>(); }
+  const vellum::Rect* rect() const { return boxed<vellum::Rect>(); }
   const vellum::Vector3* vector3() const { return std::get_if<vellum::Vector3>(&v_); }
   StructureRef structure() const;
   ImageRef image() const;
@@ -121,8 +123,18 @@ class Value {
   static const char* kindName(Kind k);
 
  private:
-  std::variant<std::monostate, int64_t, double, bool, std::string, vellum::Color, vellum::Point, vellum::Size,
-               vellum::Rect, vellum::Vector3, StructureRef, ImageRef, ObjectRef>
+  template <class T>
+  using Box = std::shared_ptr<const T>;
+  template <class T>
+  const T* boxed() const {
+    auto p = std::get_if<Box<T>>(&v_);
+    return p ? p->get() : nullptr;
+  }
+
+  // 24 bytes: numbers and Vector3 in place; strings, colours, points, sizes and rects in
+  // immutable boxes that copies share; structures, images and objects by their references.
+  std::variant<std::monostate, int64_t, double, bool, Box<std::string>, Box<vellum::Color>, Box<vellum::Point>,
+               Box<vellum::Size>, Box<vellum::Rect>, vellum::Vector3, StructureRef, ImageRef, ObjectRef>
       v_;
 };
 

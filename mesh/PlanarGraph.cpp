@@ -248,6 +248,7 @@ class Builder {
           if (den < 0) num = -num, den = -den;
           const GridPoint x{a.x + roundDiv(num * (b.x - a.x), den), a.y + roundDiv(num * (b.y - a.y), den)};
           const uint32_t v = vertexAt(x, -1);
+          if (++made_ > kMaxCrossings) return false;
           if (v != s.a && v != s.b) splits[es[i]].push_back(v);
           if (v != t.a && v != t.b) splits[es[j]].push_back(v);
           any = true;
@@ -286,6 +287,10 @@ class Builder {
  private:
   PlanarGraph& g_;
   std::unordered_map<GridPoint, uint32_t, GridHash> index_;
+  size_t made_ = 0;
+
+ public:
+  bool overBudget() const { return made_ > kMaxCrossings; }
 };
 
 }  // namespace
@@ -338,7 +343,8 @@ PlanarGraph makePlanarGraph(const double* xy, size_t count, const Constraint* co
   constexpr int kRounds = 12;
   int round = 0;
   while (round < kRounds && !segmentsMeetOnlyAtEndpoints(g.vertices, g.edges) && builder.splitRound()) ++round;
-  g.clean = round < kRounds;
+  g.overBudget = builder.overBudget();
+  g.clean = round < kRounds && !g.overBudget;
   return g;
 }
 

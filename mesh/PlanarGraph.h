@@ -43,9 +43,15 @@ struct PlanarGraph {
   // Segments as (a, b, multiplicity from a to b), a < b, distinct, never of zero length.
   std::vector<Constraint> edges;
   GridMap map;
-  // False when crossings were still being found after the round limit.
+  // False when crossings were still being found after the round limit, or past the budget.
   bool clean = true;
+  // True when the segments cross more than kMaxCrossings times: the graph is left unfinished.
+  bool overBudget = false;
 };
+
+// Crossings are vertices of the result, and a few thousand segments drawn at random cross
+// millions of times: past this many new vertices the clean-up stops.
+inline constexpr size_t kMaxCrossings = size_t{1} << 22;
 
 // Whether the segments (a, b) over `vertices` meet only at shared endpoints: no proper
 // crossing, no vertex strictly inside a segment, no coincident vertices. Exact, O(n log n).

@@ -399,6 +399,12 @@ ConstrainedDelaunay::ConstrainedDelaunay(std::span<const double> xy, std::span<c
   }
   // Some segments cross: they are split at their crossings first.
   const PlanarGraph g = makePlanarGraph(xy.data(), n, constraints.data(), constraints.size());
+  if (g.overBudget) {
+    build({}, {}, {}, false);
+    complete_ = false;
+    overBudget_ = true;
+    return;
+  }
   std::vector<uint32_t> origins(g.origin.size());
   for (size_t i = 0; i < origins.size(); ++i) origins[i] = g.origin[i] < 0 ? kNone : uint32_t(g.origin[i]);
   complete_ = build(g.vertices, origins, g.edges, false);
@@ -534,6 +540,7 @@ Triangulation triangulate(std::span<const double> xy, std::span<const Constraint
   const size_t n = xy.size() / 2;
   if (n == 0 || constraints.empty()) return out;
   ConstrainedDelaunay cdt(xy, constraints);
+  if (cdt.overBudget_) return out;
   std::vector<uint8_t> kept = cdt.selectInside(options.rule, options.windingSegments, xy);
   if (options.conform) {
     cdt.refine(kept, std::min<size_t>(4 * n + 1000, 2000000));

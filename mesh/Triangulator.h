@@ -68,7 +68,7 @@ class ConstrainedDelaunay {
   // The input point a vertex stands for, or kNone for the enclosing corners and new points.
   uint32_t origin(uint32_t v) const { return origin_[v]; }
   // False only when crossings could not all be resolved on the grid (after many rounds of
-  // splitting), so that some constraint is only partly placed.
+  // splitting, or past kMaxCrossings), so that some constraint is only partly placed.
   bool complete() const { return complete_; }
 
   // Per triangle, whether it is inside; the triangles on the enclosing corners never are.
@@ -115,6 +115,7 @@ class ConstrainedDelaunay {
   std::vector<Constraint> inserted_;  // the constraints as placed, on vertices
   GridMap map_;
   bool complete_ = true;
+  bool overBudget_ = false;  // crossings past kMaxCrossings: no triangles
   uint32_t last_ = 0;                 // where the next point search starts
   uint32_t walkSeed_ = 0;
   std::vector<uint8_t>* kept_ = nullptr;  // while refining: kept triangles, kept up to date

@@ -421,24 +421,26 @@ QuartzPath BezierPath::quartzPath() const { return QuartzPath(d_); }
 
 namespace {
 
-Value command(const char* keyword, std::initializer_list<double> numbers) {
+Value command(const Value& keyword, std::initializer_list<double> numbers) {
   std::vector<Value> m;
   m.reserve(numbers.size() + 1);
-  m.emplace_back(keyword);
+  m.push_back(keyword);
   for (double v : numbers) m.emplace_back(v);
   return Value(m);
 }
 
 Structure commandStructure(const PathData& d) {
+  // One string each, shared by every command that names it.
+  static const Value moveto("moveto"), lineto("lineto"), curveto("curveto"), close("close");
   Structure s;
   const Point* pts = d.points.data();
   for (size_t i = 0; i < d.size(); ++i) {
     const Point* q = pts + d.offsets[i];
     switch (d.kinds[i]) {
-      case kMove: s.addMember(command("moveto", {q[0].x, q[0].y})); break;
-      case kLine: s.addMember(command("lineto", {q[0].x, q[0].y})); break;
-      case kCurve: s.addMember(command("curveto", {q[2].x, q[2].y, q[0].x, q[0].y, q[1].x, q[1].y})); break;
-      default: s.addMember(command("close", {})); break;
+      case kMove: s.addMember(command(moveto, {q[0].x, q[0].y})); break;
+      case kLine: s.addMember(command(lineto, {q[0].x, q[0].y})); break;
+      case kCurve: s.addMember(command(curveto, {q[2].x, q[2].y, q[0].x, q[0].y, q[1].x, q[1].y})); break;
+      default: s.addMember(command(close, {})); break;
     }
   }
   return s;

@@ -227,9 +227,10 @@ bool V2DBezierPathStructureWithSVGPatch::_parseSVG(const std::string& path) {
 
   // The document is y down; flip it within the height of everything drawn (which always
   // reaches down to the origin), so content keeps its distance from the document's top edge.
-  Structure::List members;
-  members.reserve(allBezierPaths.size());
-  for (const Entry& e : allBezierPaths) members.push_back({std::nullopt, e.entry});
+  std::vector<Value> entries;
+  entries.reserve(allBezierPaths.size());
+  for (const Entry& e : allBezierPaths) entries.push_back(e.entry);
+  const Structure members(std::move(entries));
   const double height = bezierPathStructureBounds(members, false).size.height;
   AffineTransform flip;
   flip.setTransformStruct(1, 0, 0, -1, 0, height);

@@ -73,8 +73,11 @@ bool V2DExtrusionTriangleStructurePatch::execute(ExecutionContext*, double, cons
   V2DTriangleIndexMap triangleIndices;
   if (const auto path = inputBezierPath.bezierPathValue()) {
     const auto flat = withoutStackedMoves(*path->bezierPathByFlatteningPathWithFlatness(inputFlatness.doubleValue()));
-    // Beyond the triangulation's limit the caps are empty; walls alone would not be a solid.
-    if (V2DLineSegmentCount(*flat) > kMaxTriangulatedSegments) {
+    // Beyond the triangulation's limit the caps would be empty; walls alone would not be the
+    // solid asked for.
+    const uint64_t segments = V2DLineSegmentCount(*flat);
+    const bool caps = inputFrontCap.booleanValue() || inputBackCap.booleanValue();
+    if (segments > kMaxExtrudedSegments || (caps && segments > kMaxTriangulatedSegments)) {
       outputTriangles.setStructureValue(V2DMeshStructureFromTriangles({}, {}, inputSmooth.indexValue() != 0));
       return true;
     }

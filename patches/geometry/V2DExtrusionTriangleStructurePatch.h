@@ -14,6 +14,10 @@ class V2DExtrusionTriangleStructurePatch : public Patch {
   // Depths are limited to this: beyond it a wall's single-precision corners and normals could
   // not be written as finite numbers. A depth that is not a number counts as 0.
   static constexpr float kMaxDepth = 1e30f;
+  // A path with more line segments than this (after flattening) gives an empty solid: the
+  // working lists and the mesh of 2^20 segments (2^21 wall triangles, as many again in caps)
+  // stay within about 1.5 GB. The caps' triangulation has the same limit.
+  static constexpr uint64_t kMaxExtrudedSegments = uint64_t{1} << 20;
 
   explicit V2DExtrusionTriangleStructurePatch(const std::string& identifier);
   bool execute(ExecutionContext* context, double time, const Arguments& arguments) override;

@@ -55,19 +55,15 @@ bool V2DGridPatch::execute(ExecutionContext*, double, const Arguments&) {
   const uint64_t h = m - 1;
 
   const auto rows = _gridRowsForBezierPaths(paths, w, inputFlatness.doubleValue());
+  static const Structure::Keys vertexKeys = KeyTable::of({"x", "y", "z", "u", "v", "r", "g", "b", "a"});
   std::vector<Value> vertices;
   vertices.reserve((w + 1) * m);
   for (size_t i = 0; i < rows.size(); ++i)
-    for (size_t j = 0; j < rows[i].size(); ++j) {
-      auto vertex = std::make_shared<Structure>();
-      vertex->setMember(rows[i][j].x, "x");
-      vertex->setMember(rows[i][j].y, "y");
-      vertex->setMember(0.0, "z");
-      vertex->setMember(double(j) / double(w + 1), "u");
-      vertex->setMember(double(i) / double(h + 1), "v");
-      for (const char* key : {"r", "g", "b", "a"}) vertex->setMember(1.0, key);
-      vertices.push_back(Value(std::move(vertex)));
-    }
+    for (size_t j = 0; j < rows[i].size(); ++j)
+      vertices.push_back(Value(std::make_shared<const Structure>(
+          std::vector<Value>{rows[i][j].x, rows[i][j].y, 0.0, double(j) / double(w + 1), double(i) / double(h + 1), 1.0,
+                             1.0, 1.0, 1.0},
+          vertexKeys)));
   auto grid = std::make_shared<Structure>(std::move(vertices), "vertex_");
   grid->setMember(Value(w), "width");
   grid->setMember(Value(h), "height");

@@ -12,23 +12,22 @@ V2DLineStructurePatch::V2DLineStructurePatch(const std::string& identifier) : Pa
   inputFlatness.setDoubleValue(0.01);
 }
 
-std::vector<Value> V2DLineStructurePatch::_lineStructureForBezierPath(const BezierPath* path) {
-  std::vector<Value> lines;
-  if (!path) return lines;
+Structure V2DLineStructurePatch::_lineStructureForBezierPath(const BezierPath* path) {
+  std::vector<double> numbers;
+  if (!path) return {};
   auto finite = [](Point p) { return std::isfinite(p.x) && std::isfinite(p.y); };
   solids::forEachSegment(*path, [&](Point previous, Point q) {
     if (!finite(previous) || !finite(q)) return;
-    lines.push_back(Value(std::vector<Value>{previous.x, previous.y, 0.0}));
-    lines.push_back(Value(std::vector<Value>{q.x, q.y, 0.0}));
+    numbers.insert(numbers.end(), {previous.x, previous.y, 0.0, q.x, q.y, 0.0});
   });
-  return lines;
+  return Structure::withNumberRows(3, std::move(numbers));
 }
 
 bool V2DLineStructurePatch::execute(ExecutionContext*, double, const Arguments&) {
-  std::vector<Value> lines;
+  Structure lines;
   if (const auto path = inputBezierPath.bezierPathValue())
     lines = _lineStructureForBezierPath(path->bezierPathByFlatteningPathWithFlatness(inputFlatness.doubleValue()).get());
-  outputLines.setStructureValue(Structure::withArray(std::move(lines)));
+  outputLines.setStructureValue(std::move(lines));
   return true;
 }
 

@@ -19,8 +19,8 @@ class V2DLineStructurePatch : public Patch {
   // For each line and close element of the (flattened) path, in order: (previous x, previous y,
   // 0) and (x, y, 0), each an unkeyed list of three numbers, unrounded; a close ends at its
   // subpath's move point. A segment with a coordinate that is not finite is left out, so no NaN
-  // or infinity is ever written. An absent path gives an empty list.
-  static std::vector<Value> _lineStructureForBezierPath(const BezierPath* path);
+  // or infinity is ever written. An absent path gives an empty list. Stored as number rows.
+  static Structure _lineStructureForBezierPath(const BezierPath* path);
 
   V2DBezierPathPort inputBezierPath{this, "inputBezierPath"};
   NumberPort inputFlatness{this, "inputFlatness"};

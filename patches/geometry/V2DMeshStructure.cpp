@@ -1,7 +1,6 @@
 #include "patches/geometry/V2DMeshStructure.h"
 
 #include <cmath>
-#include <cstdio>
 
 namespace vellum {
 
@@ -9,15 +8,10 @@ namespace {
 
 bool finite(V2DVector3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
-Value vertexMember(V2DVector3 p, V2DVector3 n) {
-  // A coordinate of -0 is written as 0.
-  auto number = [](float f) { return Value(double(f) + 0.0); };
-  return Value(std::make_shared<const Structure>(Structure::withDictionary({{"X", number(p.x)},
-                                                                            {"Y", number(p.y)},
-                                                                            {"Z", number(p.z)},
-                                                                            {"NX", number(n.x)},
-                                                                            {"NY", number(n.y)},
-                                                                            {"NZ", number(n.z)}})));
+// A vertex's members in key order, as a dictionary would hold them.
+const Structure::Keys& vertexKeys() {
+  static const Structure::Keys keys = KeyTable::of({"NX", "NY", "NZ", "X", "Y", "Z"});
+  return keys;
 }
 
 }  // namespace
@@ -48,15 +42,13 @@ bool V2DFastNormalize(V2DVector3 v, V2DVector3& out) {
 
 Structure V2DMeshStructureFromTriangles(const V2DTriangleList& triangles, const V2DTriangleIndexMap& triangleIndices,
                                         bool smooth) {
-  Structure mesh;
+  std::vector<double> numbers;
+  numbers.reserve(triangles.size() * 18);
   std::unordered_map<V2DVector3, V2DVector3, V2DVector3Hash> normalCache;
-  unsigned k = 0;
-  char key[16];
   for (const V2DTriangleRecord& record : triangles) {
     const bool s = smooth && record.smoothable;
     const V2DVector3 faceNormal = finite(record.normal) ? record.normal : V2DVector3{};
-    for (unsigned c = 0; c < 3; ++c) {
-      const V2DVector3& p = record.corners[c];
+    for (const V2DVector3& p : record.corners) {
       V2DVector3 n = faceNormal;
       if (s) {
         if (auto cached = normalCache.find(p); cached != normalCache.end()) {
@@ -78,12 +70,12 @@ Structure V2DMeshStructureFromTriangles(const V2DTriangleList& triangles, const 
           // face normal, and the position stays uncached so each later corner does the same.
         }
       }
-      std::snprintf(key, sizeof key, "%u", k + c);
-      mesh.addMember(vertexMember(p, n), std::string(key));
+      // A coordinate of -0 is written as 0.
+      numbers.insert(numbers.end(), {double(n.x) + 0.0, double(n.y) + 0.0, double(n.z) + 0.0, double(p.x) + 0.0,
+                                     double(p.y) + 0.0, double(p.z) + 0.0});
     }
-    k += 3;
   }
-  return mesh;
+  return Structure::withNumberRows(6, std::move(numbers), vertexKeys(), "");
 }
 
 }  // namespace vellum

@@ -36,11 +36,10 @@ struct V2DTriangulation {
 
 V2DTriangulation triangulateWithConstraints(const V2DTriangulationInput& input, bool evenOdd, bool conform);
 
-// A path with more line segments than this (after flattening) gives no triangles: a mesh
-// structure costs about 3 KB per triangle, and a million-segment path would need gigabytes and
-// minutes. With the extrusion's walls (two per segment) and both caps, the largest solid stays
-// within the lathe's 2^18 triangles.
-inline constexpr uint64_t kMaxTriangulatedSegments = uint64_t{1} << 16;
+// A path with more line segments than this (after flattening) gives no triangles: a memory
+// budget, with the extrusion's (the triangulator takes about 145 bytes a vertex, the mesh 144
+// bytes a triangle).
+inline constexpr uint64_t kMaxTriangulatedSegments = uint64_t{1} << 20;
 // Line and close elements of a path, which become constraint segments and walls.
 uint64_t V2DLineSegmentCount(const BezierPath& path);
 

@@ -327,7 +327,7 @@ void paintShadow(cairo_t* target, int width, int height, double tolerance, const
 
 // ---- shared operations ------------------------------------------------------------------
 
-Rect bezierPathStructureBounds(const Structure::List& members, bool includeStroke) {
+Rect bezierPathStructureBounds(const Structure& members, bool includeStroke) {
   double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
   for (const Structure::Member& member : members) {
     StructureRef entry = member.value.structure();
@@ -371,8 +371,8 @@ std::optional<Color> createCGColorFromColor(const Value& value) {
 std::shared_ptr<Image> V2DImageWithBezierPathStructurePatch::_newImageWithBezierPathStructure(
     const Structure* structure, double flatness, double width, double height, bool antialias,
     const Value& backgroundColor, BitmapBuffer& bitmap, uint64_t& bitmapSize) {
-  static const Structure::List kNoMembers;
-  const Structure::List& members = structure ? structure->list() : kNoMembers;
+  static const Structure kNoMembers;
+  const Structure& members = structure ? *structure : kNoMembers;
   auto answerNothing = [&]() -> std::shared_ptr<Image> {
     bitmap.reset();  // the capacity keeps its value; it only matters while there is a buffer
     return nullptr;

@@ -36,7 +36,7 @@ inline constexpr uint64_t kMaxImageBytes = uint64_t(1) << 30;
 // contains (0, 0); an empty structure gives (0, 0, 0, 0). With `includeStroke`, an entry that is
 // not fill-only grows by its path's line width on every side. Entries that are not structures,
 // have no path, a path without elements, or a path with a non-finite coordinate are skipped.
-Rect bezierPathStructureBounds(const Structure::List& members, bool includeStroke);
+Rect bezierPathStructureBounds(const Structure& members, bool includeStroke);
 
 // Keeps `buffer` when needed <= capacity < 2 x needed; otherwise replaces it by `needed`
 // zeroed bytes and sets capacity = needed. False (and no buffer) when memory runs out.

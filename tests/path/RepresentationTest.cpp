@@ -35,7 +35,7 @@ TEST(StructureRepresentation, CommandsInPathOrderCurveEndFirst) {
   EXPECT_EQ(s.memberAtIndex(1), cmd({"curveto", 7.0, 8.0, 3.0, 4.0, 5.0, 6.0}));
   EXPECT_EQ(s.memberAtIndex(2), cmd({"close"}));
   EXPECT_EQ(s.memberAtIndex(1).structure()->memberAtIndex(1).kind(), Value::Kind::Double);
-  EXPECT_FALSE(s.list()[0].key.has_value());
+  EXPECT_FALSE(s.keyAtIndex(0).has_value());
   EXPECT_TRUE(BezierPath().structureRepresentationFlattened(true, 0.01).empty());
 }
 
@@ -62,7 +62,7 @@ TEST(Representation, KeyedFormWithAttributes) {
   const StructureRef s = v.structure();
   ASSERT_TRUE(s);
   std::vector<std::string> keys;
-  for (const auto& m : *s) keys.push_back(*m.key);
+  for (const auto& m : *s) keys.push_back(*m.key());
   EXPECT_EQ(keys, (std::vector<std::string>{"$path", "windingRule", "lineWidth", "lineCapStyle", "lineJoinStyle",
                                             "miterLimit", "dash", "dashPhase"}));
   EXPECT_EQ(*s->memberForKey("$path").structure(), sample()->structureRepresentationFlattened(false, 0));

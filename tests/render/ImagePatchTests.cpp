@@ -66,7 +66,7 @@ TEST(ImageWithVector, TheEntryCarriesTheSettingsOnACopyOfThePath) {
 
   const Structure s = patch.pathEntryStructure();
   ASSERT_EQ(s.count(), 1u);
-  EXPECT_FALSE(s.list()[0].key);
+  EXPECT_FALSE(s.keyAtIndex(0));
   StructureRef e = s.memberAtIndex(0).structure();
   ASSERT_TRUE(e);
   auto path = e->memberForKey("path").objectAs<BezierPath>();

@@ -25,20 +25,20 @@ void expectRect(const Rect& r, double x, double y, double w, double h) {
 
 TEST(StructureBounds, StrokedLineGrowsByTheLineWidthAndMergesWithTheOrigin) {
   Structure s = structureOf({entry(linePath({10, 10}, {20, 20}), 0, kBlack, std::nullopt)});
-  expectRect(bezierPathStructureBounds(s.list(), true), 0, 0, 21, 21);
-  expectRect(bezierPathStructureBounds(s.list(), false), 0, 0, 20, 20);
+  expectRect(bezierPathStructureBounds(s, true), 0, 0, 21, 21);
+  expectRect(bezierPathStructureBounds(s, false), 0, 0, 20, 20);
 }
 
 TEST(StructureBounds, FillOnlyEntriesGetNoStrokeMargin) {
   Structure s = structureOf({entry(rectPath(-30, -30, 10, 10), 1, std::nullopt, kRed)});
-  expectRect(bezierPathStructureBounds(s.list(), true), -30, -30, 30, 30);
+  expectRect(bezierPathStructureBounds(s, true), -30, -30, 30, 30);
 }
 
 TEST(StructureBounds, FillAndStrokeAndUnknownModesGetTheMargin) {
   auto path = rectPath(0, 0, 10, 20);
   for (int mode : {0, 2, 5, -1}) {
     Structure s = structureOf({entry(path, mode, kBlack, kRed)});
-    expectRect(bezierPathStructureBounds(s.list(), true), -1, -1, 12, 22);
+    expectRect(bezierPathStructureBounds(s, true), -1, -1, 12, 22);
   }
 }
 
@@ -46,10 +46,10 @@ TEST(StructureBounds, TheMarginIsTheFullLineWidth) {
   auto path = rectPath(10, 10, 10, 10);
   path->setLineWidth(4);
   Structure s = structureOf({entry(path, 0, kBlack, std::nullopt)});
-  expectRect(bezierPathStructureBounds(s.list(), true), 0, 0, 24, 24);
+  expectRect(bezierPathStructureBounds(s, true), 0, 0, 24, 24);
   path->setLineWidth(3.5);
   s = structureOf({entry(path, 0, kBlack, std::nullopt), entry(rectPath(-5, 40, 1, 1), 1, kBlack, kRed)});
-  expectRect(bezierPathStructureBounds(s.list(), true), -5, 0, 28.5, 41);
+  expectRect(bezierPathStructureBounds(s, true), -5, 0, 28.5, 41);
 }
 
 TEST(StructureBounds, EmptyAndUndrawableMembersAreSkipped) {
@@ -57,14 +57,14 @@ TEST(StructureBounds, EmptyAndUndrawableMembersAreSkipped) {
   Structure s = structureOf({entry(nullptr, 0, kBlack, kRed), entry(BezierPath::bezierPath(), 0, kBlack, kRed)});
   s.addMember(42);
   s.addMember("path");
-  expectRect(bezierPathStructureBounds(s.list(), true), 0, 0, 0, 0);
+  expectRect(bezierPathStructureBounds(s, true), 0, 0, 0, 0);
 }
 
 TEST(StructureBounds, APathWithANonFiniteCoordinateIsSkipped) {
   Structure s = structureOf({entry(linePath({0, 0}, {kNaN, 5}), 0, kBlack, std::nullopt),
                              entry(linePath({0, 0}, {std::numeric_limits<double>::infinity(), 5}), 0, kBlack, std::nullopt),
                              entry(rectPath(2, 3, 4, 5), 1, kBlack, kRed)});
-  expectRect(bezierPathStructureBounds(s.list(), true), 0, 0, 6, 8);
+  expectRect(bezierPathStructureBounds(s, true), 0, 0, 6, 8);
 }
 
 TEST(StructureBounds, NaNAndNegativeLineWidthsAddNoMargin) {
@@ -74,7 +74,7 @@ TEST(StructureBounds, NaNAndNegativeLineWidthsAddNoMargin) {
   negative->setLineWidth(-4);
   for (const auto& path : {nanWidth, negative}) {
     Structure s = structureOf({entry(path, 0, kBlack, std::nullopt)});
-    expectRect(bezierPathStructureBounds(s.list(), true), 0, 0, 20, 20);
+    expectRect(bezierPathStructureBounds(s, true), 0, 0, 20, 20);
   }
 }
 

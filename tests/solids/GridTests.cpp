@@ -29,10 +29,11 @@ TEST(Grid, TwoLinesWithExactTextureCoordinates) {
   for (size_t i = 0; i < 2; ++i)
     for (size_t j = 0; j < 3; ++j) {
       const size_t n = i * 3 + j;
-      EXPECT_EQ(*g.list()[n].key, "vertex_" + std::to_string(n));
-      const Structure& v = *g.list()[n].value.structure();
+      EXPECT_EQ(*g.keyAtIndex(n), "vertex_" + std::to_string(n));
+      const StructureRef vertex = g.memberAtIndex(n).structure();
+      const Structure& v = *vertex;
       std::vector<std::string> keys;
-      for (const auto& m : v) keys.push_back(*m.key);
+      for (const auto& m : v) keys.push_back(*m.key());
       EXPECT_EQ(keys, (std::vector<std::string>{"x", "y", "z", "u", "v", "r", "g", "b", "a"}));
       EXPECT_EQ(v.memberForKey("x").doubleValue(), xs[j]);
       EXPECT_EQ(v.memberForKey("y").doubleValue(), double(i));

@@ -14,7 +14,7 @@ using Members = std::vector<std::vector<double>>;
 Members members(const Structure& s) {
   Members out;
   for (const auto& m : s) {
-    EXPECT_FALSE(m.key.has_value());
+    EXPECT_FALSE(m.keyed());
     std::vector<double> xyz;
     for (const auto& n : *m.value.structure()) xyz.push_back(n.value.doubleValue());
     out.push_back(xyz);

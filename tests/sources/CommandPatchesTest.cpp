@@ -138,7 +138,7 @@ TEST(VectorCommands, Triangle) {
   EXPECT_EQ(*s, Structure(V{V{"moveTo", 0.0, 0.0}, V{"lineTo", 100.0, 0.0}, V{"lineTo", 100.0, 100.0}, V{"close"}}));
   // Numbers are doubles, members unkeyed.
   EXPECT_EQ(s->memberAtIndex(1).structure()->memberAtIndex(1).kind(), Value::Kind::Double);
-  EXPECT_FALSE(s->list()[0].key);
+  EXPECT_FALSE(s->keyAtIndex(0));
 }
 
 TEST(VectorCommands, CurveEndPointFirst) {

@@ -26,7 +26,7 @@ TEST(SVGDocument, OneRectangleWithNoOtherAttributes) {
   auto s = readSVG(folder, svg("<rect x=\"0\" y=\"0\" width=\"10\" height=\"20\"/>"));
   ASSERT_TRUE(s);
   ASSERT_EQ(s->count(), 1u);
-  EXPECT_EQ(s->list()[0].key, std::optional<std::string>("0"));
+  EXPECT_EQ(s->keyAtIndex(0), std::optional<std::string>("0"));
   const Structure& e = entryAt(s, 0);
   // Flipped within H = 20: the same corners, visited from the other side.
   expectElements(*pathAt(s, 0), {M(0, 20), L(10, 20), L(10, 0), L(0, 0), Z()});
@@ -36,7 +36,7 @@ TEST(SVGDocument, OneRectangleWithNoOtherAttributes) {
   EXPECT_EQ(pathAt(s, 0)->lineWidth(), 1);
   // Exactly the members of a path entry, in this order.
   std::vector<std::string> keys;
-  for (const auto& m : e.list()) keys.push_back(m.key.value_or("?"));
+  for (const auto& m : e) keys.push_back(m.key().value_or("?"));
   EXPECT_EQ(keys, (std::vector<std::string>{"path", "stroke", "fill", "strokefill"}));
 }
 
@@ -117,7 +117,7 @@ TEST(SVGDocument, MembersInDocumentOrder) {
                                "<g><rect width=\"1\" height=\"1\" stroke=\"lime\"/></g>"
                                "<rect width=\"1\" height=\"1\" stroke=\"blue\"/>"));
   ASSERT_EQ(s->count(), 3u);
-  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(s->list()[i].key, std::optional<std::string>(std::to_string(i)));
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(s->keyAtIndex(i), std::optional<std::string>(std::to_string(i)));
   expectColor(colorOf(entryAt(s, 0), "stroke"), 1, 0, 0, 1);
   expectColor(colorOf(entryAt(s, 1), "stroke"), 0, 1, 0, 1);
   expectColor(colorOf(entryAt(s, 2), "stroke"), 0, 0, 1, 1);

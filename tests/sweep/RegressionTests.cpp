@@ -50,9 +50,9 @@ TEST(SweepRegressions, CurvesNearTheDoubleRangeFlattenWithoutNaN) {
   EXPECT_EQ(last[0], (Point{-1e308, -1e308}));
 }
 
-// Sweep (Triangle Structure, Extrusion): a million-segment path took 3.7 GB and 70 s to
-// triangulate and 12 GB to extrude. Beyond 65 536 segments both answer an empty mesh.
-TEST(SweepRegressions, PathsBeyondTheTriangulationLimitGiveEmptyMeshes) {
+// Sweep (Triangle Structure, Extrusion): a million-segment path once took 3.7 GB and 70 s to
+// triangulate and 12 GB to extrude. Beyond 2^20 segments both answer an empty mesh.
+TEST(SweepRegressions, PathsBeyondTheLimitsGiveEmptyMeshes) {
   auto polygon = [](size_t segments) {
     auto p = BezierPath::bezierPath();
     p->moveToPoint({100, 0});
@@ -80,6 +80,11 @@ TEST(SweepRegressions, PathsBeyondTheTriangulationLimitGiveEmptyMeshes) {
   extrusion.execute(nullptr, 0, {});
   ASSERT_TRUE(extrusion.outputTriangles.structureValue());
   EXPECT_GT(extrusion.outputTriangles.structureValue()->count(), 0u);
+  extrusion.inputFrontCap.setBooleanValue(false);
+  extrusion.inputBackCap.setBooleanValue(false);
+  extrusion.inputBezierPath.setBezierPathValue(polygon(V2DExtrusionTriangleStructurePatch::kMaxExtrudedSegments + 1));
+  extrusion.execute(nullptr, 0, {});
+  EXPECT_EQ(extrusion.outputTriangles.structureValue()->count(), 0u);
 }
 
 }  // namespace
