@@ -240,7 +240,37 @@ bool V2DBezierPathStructureWithSVGPatch::_parseSVG(const std::string& path) {
   flipHeight = height;
   AffineTransform flip;
   flip.setTransformStruct(1, 0, 0, -1, 0, height);
-  for (const Entry& e : allBezierPaths) e.path->transformUsingAffineTransform(flip);
+  for (Entry& e : allBezierPaths) {
+    e.path->transformUsingAffineTransform(flip);
+    if (!e.fillGradient && !e.strokeGradient && !e.clip) continue;
+    auto entry = std::make_shared<Structure>(*e.entry.structure());
+    for (auto [gradient, key] : {std::pair{&e.fillGradient, "fill-gradient"}, {&e.strokeGradient, "stroke-gradient"}}) {
+      if (!*gradient) continue;
+      const Entry::Gradient& g = **gradient;
+      AffineTransform m = g.matrix;
+      m.appendTransform(flip);
+      const auto& t = m.transformStruct();
+      static constexpr const char* kLinear[] = {"x1", "y1", "x2", "y2"};
+      static constexpr const char* kRadial[] = {"cx", "cy", "r", "fx", "fy", "fr"};
+      std::vector<std::pair<std::string, Value>> members = {{"kind", std::string(g.radial ? "radial" : "linear")}};
+      for (size_t i = 0; i < (g.radial ? 6u : 4u); ++i) members.emplace_back(g.radial ? kRadial[i] : kLinear[i], g.coordinates[i]);
+      auto matrix = std::make_shared<Structure>();
+      for (double v : {t.m11, t.m12, t.m21, t.m22, t.tX, t.tY}) matrix->addMember(v);
+      members.emplace_back("matrix", Value(StructureRef(matrix)));
+      members.emplace_back("spread", g.spread);
+      auto stops = std::make_shared<Structure>();
+      for (const auto& [offset, color] : g.stops)
+        stops->addMember(Value(std::make_shared<const Structure>(
+            Structure::withMembersAndKeys({{"offset", offset}, {"color", color}}))));
+      members.emplace_back("stops", Value(StructureRef(stops)));
+      entry->setMember(Value(std::make_shared<const Structure>(Structure::withMembersAndKeys(std::move(members)))), key);
+    }
+    if (e.clip) {
+      e.clip->transformUsingAffineTransform(flip);
+      entry->setMember(Value(ObjectRef(e.clip)), "clip");
+    }
+    e.entry = Value(StructureRef(entry));
+  }
   return true;
 }
 
@@ -294,6 +324,8 @@ using P = SVGProperty;
 // elements: a file of a few kilobytes could otherwise ask for 10^20 shapes.
 constexpr int kMaxUseDepth = 32;
 constexpr size_t kMaxUseVisits = size_t(1) << 20;
+// Gradient stops read per gradient.
+constexpr size_t kMaxStops = 1024;
 
 // Elements that draw nothing where they stand (a "symbol" draws through "use" only).
 bool isNonRendering(std::string_view name) {
@@ -382,6 +414,7 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
     SVGLengthContext lengths;
     int useDepth = 0;
     bool viaUse = false;  // instantiated by "use": a "symbol" draws
+    std::shared_ptr<BezierPath> clip;  // in document coordinates; the innermost clip-path wins
   };
   std::vector<Frame> stack;
 
@@ -429,6 +462,7 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
         f.lengths.fontSize = *size;
     }
     f.opacity = parent.opacity * opacityOf(f.style[size_t(P::Opacity)]);
+    f.clip = parent.clip;
     ++onStack[size_t(index)];
     stack.push_back(std::move(f));
   }
@@ -521,7 +555,7 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
   }
 
   // A paint: nothing for "none" (and for what cannot be read or found without a fallback).
-  std::optional<Color> paint(std::string_view text, const Style& st, bool isFill) {
+  std::optional<Color> paint(std::string_view text, const Style& st, bool isFill, int32_t* gradient = nullptr) {
     text = trim(text);
     if (text.empty()) return isFill ? std::optional<Color>(Color::colorWithRed(0, 0, 0, 1)) : std::nullopt;
     if (text == "none") return std::nullopt;
@@ -534,7 +568,10 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
       const auto it = ids.find(referencedId(text));
       if (it != ids.end()) {
         const std::string& name = node(it->second).name;
-        if (name == "linearGradient" || name == "radialGradient") return firstStopColor(it->second);
+        if (name == "linearGradient" || name == "radialGradient") {
+          if (gradient) *gradient = it->second;
+          return firstStopColor(it->second);
+        }
       }
       const size_t close = text.find(')');
       const std::string_view fallback = trim(text.substr(close == std::string_view::npos ? text.size() : close + 1));
@@ -546,10 +583,139 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
     return color;
   }
 
+  // The first node along the "href" chain from `start` for which `found` answers true.
+  template <class F>
+  int32_t alongHref(int32_t start, F&& found) {
+    for (int hops = 0; start >= 0 && hops < 16; ++hops) {
+      if (found(node(start))) return start;
+      const std::string* href = node(start).attribute("href");
+      if (!href) href = node(start).attribute("xlink:href");
+      const auto it = href ? ids.find(referencedId(*href)) : ids.end();
+      start = it == ids.end() ? -1 : it->second;
+    }
+    return -1;
+  }
+
+  // The gradient `index` paints an element of user-space bounds `box` with: its attributes and
+  // stops found along "href", its stops' alphas times `alpha`. Nothing when it has no stops or
+  // is relative to an empty box.
+  std::optional<Entry::Gradient> gradient(int32_t index, const Rect& box, const Frame& f, double alpha) {
+    auto attribute = [&](const char* key) -> std::string_view {
+      const int32_t n = alongHref(index, [&](const SVGNode& g) { return g.attribute(key) != nullptr; });
+      return n >= 0 ? std::string_view(*node(n).attribute(key)) : std::string_view();
+    };
+    const int32_t withStops = alongHref(index, [&](const SVGNode& g) {
+      for (int32_t c = g.firstChild; c >= 0; c = node(c).nextSibling)
+        if (node(c).name == "stop") return true;
+      return false;
+    });
+    if (withStops < 0) return std::nullopt;
+    Entry::Gradient g;
+    g.radial = node(index).name == "radialGradient";
+    const bool userSpace = trim(attribute("gradientUnits")) == "userSpaceOnUse";
+    if (!userSpace && !(box.size.width > 0 && box.size.height > 0)) return std::nullopt;
+    auto coordinate = [&](const char* key, const char* fallback, SVGAxis axis) {
+      std::string_view text = trim(attribute(key));
+      if (text.empty()) text = fallback;
+      if (userSpace) return parseSVGLength(text, f.lengths, axis).value_or(0);
+      size_t p = 0;
+      double n = 0;
+      if (!parseSVGNumber(text, p, n)) return 0.0;
+      return p < text.size() && text[p] == '%' ? n / 100 : n;
+    };
+    if (g.radial) {
+      const double cx = coordinate("cx", "50%", SVGAxis::X), cy = coordinate("cy", "50%", SVGAxis::Y);
+      const double r = coordinate("r", "50%", SVGAxis::Other);
+      const bool fx = !trim(attribute("fx")).empty(), fy = !trim(attribute("fy")).empty();
+      g.coordinates[0] = cx, g.coordinates[1] = cy, g.coordinates[2] = r;
+      g.coordinates[3] = fx ? coordinate("fx", "0", SVGAxis::X) : cx;
+      g.coordinates[4] = fy ? coordinate("fy", "0", SVGAxis::Y) : cy;
+      g.coordinates[5] = coordinate("fr", "0", SVGAxis::Other);
+    } else {
+      g.coordinates[0] = coordinate("x1", "0%", SVGAxis::X), g.coordinates[1] = coordinate("y1", "0%", SVGAxis::Y);
+      g.coordinates[2] = coordinate("x2", "100%", SVGAxis::X), g.coordinates[3] = coordinate("y2", "0%", SVGAxis::Y);
+    }
+    g.matrix = f.ctm;
+    if (!userSpace) {
+      AffineTransform unit;
+      unit.setTransformStruct(box.size.width, 0, 0, box.size.height, box.origin.x, box.origin.y);
+      g.matrix.prependTransform(unit);
+    }
+    if (const std::string_view t = attribute("gradientTransform"); !t.empty())
+      if (auto m = parseSVGTransform(t)) g.matrix.prependTransform(*m);
+    const std::string_view spread = trim(attribute("spreadMethod"));
+    g.spread = spread == "reflect" || spread == "repeat" ? std::string(spread) : "pad";
+    double last = 0;
+    for (int32_t c = node(withStops).firstChild; c >= 0; c = node(c).nextSibling) {
+      if (node(c).name != "stop") continue;
+      if (g.stops.size() >= kMaxStops) {
+        patch.warn("a gradient has more than 1024 stops; the rest are ignored");
+        break;
+      }
+      Style st{};
+      computeStyle(c, f.style, st);
+      const std::string_view colorText = trim(st[size_t(P::StopColor)]);
+      std::optional<Color> color = colorText.empty() ? Color::colorWithRed(0, 0, 0, 1)
+                                   : equalsIgnoringCase(colorText, "currentColor")
+                                       ? parseSVGColor(trim(st[size_t(P::Color)]))
+                                       : parseSVGColor(colorText);
+      if (!color) color = Color::colorWithRed(0, 0, 0, 1);
+      color->alpha *= opacityOf(st[size_t(P::StopOpacity)]) * alpha;
+      const std::string* offsetText = node(c).attribute("offset");
+      double offset = offsetText ? opacityOf(*offsetText) : 0;  // a number or percentage in 0..1
+      if (offsetText && trim(*offsetText).empty()) offset = 0;
+      last = std::max(last, offset);
+      g.stops.emplace_back(last, *color);
+    }
+    return g;
+  }
+
+  // The union of a clipPath's shapes in document coordinates, for an element whose user space
+  // the frame's transform maps and whose user-space bounds are `box`.
+  std::shared_ptr<BezierPath> clipPath(std::string_view reference, const Frame& f, const Rect& box) {
+    const auto it = ids.find(referencedId(reference));
+    if (it == ids.end() || node(it->second).name != "clipPath") return nullptr;
+    const SVGNode& c = node(it->second);
+    AffineTransform m = f.ctm;
+    if (const std::string* t = c.attribute("transform"))
+      if (auto own = parseSVGTransform(*t)) m.prependTransform(*own);
+    if (const std::string* units = c.attribute("clipPathUnits"); units && trim(*units) == "objectBoundingBox") {
+      AffineTransform unit;
+      unit.setTransformStruct(box.size.width, 0, 0, box.size.height, box.origin.x, box.origin.y);
+      m.prependTransform(unit);
+    }
+    auto clip = BezierPath::bezierPath();
+    for (int32_t child = c.firstChild; child >= 0; child = node(child).nextSibling) {
+      int32_t shape = child;
+      AffineTransform own = m;
+      if (const std::string* t = node(child).attribute("transform"))
+        if (auto ct = parseSVGTransform(*t)) own.prependTransform(*ct);
+      if (node(child).name == "use") {  // one level: a clip made of reused shapes
+        const std::string* href = node(child).attribute("href");
+        if (!href) href = node(child).attribute("xlink:href");
+        const auto target = href ? ids.find(referencedId(*href)) : ids.end();
+        if (target == ids.end()) continue;
+        shape = target->second;
+        if (const std::string* t = node(shape).attribute("transform"))
+          if (auto ct = parseSVGTransform(*t)) own.prependTransform(*ct);
+      }
+      const SVGNode& s = node(shape);
+      if (const std::string* d = s.attribute("display"); d && trim(*d) == "none") continue;
+      auto path = isShapeElement(s.name) ? svgShapePath(s.name, NodeAttributes(s), f.lengths) : nullptr;
+      if (!path) continue;
+      path->transformUsingAffineTransform(own);
+      if (const std::string* rule = s.attribute("clip-rule"); rule && trim(*rule) == "evenodd")
+        clip->setWindingRule(EvenOddWindingRule);
+      clip->appendBezierPath(*path);
+    }
+    return clip;
+  }
+
   void emit(std::shared_ptr<BezierPath> path, const Frame& f) {
     const Style& st = f.style;
     const std::string_view visibility = trim(st[size_t(P::Visibility)]);
     if (visibility == "hidden" || visibility == "collapse") return;
+    const Rect box = path->bounds();
     if (!(f.ctm == AffineTransform())) path->transformUsingAffineTransform(f.ctm);
     // Stroke widths scale with the transform: by the geometric mean of its two scales when
     // they differ.
@@ -588,10 +754,25 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
     }
     path->setWindingRule(trim(st[size_t(P::FillRule)]) == "evenodd" ? EvenOddWindingRule : NonZeroWindingRule);
 
-    std::optional<Color> fill = paint(st[size_t(P::Fill)], st, true);
-    std::optional<Color> stroke = width > 0 ? paint(st[size_t(P::Stroke)], st, false) : std::nullopt;
-    if (fill) fill->alpha *= opacityOf(st[size_t(P::FillOpacity)]) * f.opacity;
-    if (stroke) stroke->alpha *= opacityOf(st[size_t(P::StrokeOpacity)]) * f.opacity;
+    int32_t fillGradient = -1, strokeGradient = -1;
+    std::optional<Color> fill = paint(st[size_t(P::Fill)], st, true, &fillGradient);
+    std::optional<Color> stroke = width > 0 ? paint(st[size_t(P::Stroke)], st, false, &strokeGradient) : std::nullopt;
+    const double fillAlpha = opacityOf(st[size_t(P::FillOpacity)]) * f.opacity;
+    const double strokeAlpha = opacityOf(st[size_t(P::StrokeOpacity)]) * f.opacity;
+    if (fill) fill->alpha *= fillAlpha;
+    if (stroke) stroke->alpha *= strokeAlpha;
+    Entry finished;
+    if (fill && fillGradient >= 0) {
+      finished.fillGradient = gradient(fillGradient, box, f, fillAlpha);
+      if (!finished.fillGradient) fill.reset();
+    }
+    if (stroke && strokeGradient >= 0) {
+      finished.strokeGradient = gradient(strokeGradient, box, f, strokeAlpha);
+      if (!finished.strokeGradient) stroke.reset();
+    }
+    finished.clip = f.clip;
+    if (const std::string_view reference = trim(st[size_t(P::ClipPath)]); !reference.empty() && reference != "none")
+      if (auto own = clipPath(reference, f, box)) finished.clip = own;
     const int strokefill = fill && stroke ? 2 : fill ? 1 : 0;
     if (!fill && !stroke) path->setLineWidth(0);  // nothing painted: an entry that draws nothing
     Value entry(std::make_shared<const Structure>(Structure::withMembersAndKeys({
@@ -600,7 +781,9 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
         {"fill", fill.value_or(Color::colorWithRed(0, 0, 0, 1))},
         {"strokefill", strokefill},
     })));
-    patch.allBezierPaths.push_back({std::move(path), std::move(entry)});
+    finished.path = std::move(path);
+    finished.entry = std::move(entry);
+    patch.allBezierPaths.push_back(std::move(finished));
   }
 
   void text(const Frame& f, const SVGNode& n) {
@@ -641,6 +824,12 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
       text(stack[top], n);
       return;
     }
+    // A clip path on a container limits everything drawn inside it (shapes take their own in
+    // emit, relative to their own bounds).
+    if (!isShapeElement(name) && name != "text")
+      if (const std::string_view reference = trim(stack[top].style[size_t(P::ClipPath)]);
+          !reference.empty() && reference != "none")
+        if (auto clip = clipPath(reference, stack[top], Rect{{0, 0}, {1, 1}})) stack[top].clip = clip;
     if (name == "use") {
       use(top, n);
       return;

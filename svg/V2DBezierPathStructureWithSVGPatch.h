@@ -62,6 +62,17 @@ class V2DBezierPathStructureWithSVGPatch : public Patch {
   struct Entry {
     std::shared_ptr<BezierPath> path;
     Value entry;
+    // A gradient or clip path; document coordinates until the flip, then "fill-gradient",
+    // "stroke-gradient" and "clip" members.
+    struct Gradient {
+      bool radial = false;
+      double coordinates[6] = {};  // x1 y1 x2 y2, or cx cy r fx fy fr
+      AffineTransform matrix;      // gradient space to the document
+      std::string spread;
+      std::vector<std::pair<double, Color>> stops;
+    };
+    std::optional<Gradient> fillGradient, strokeGradient;
+    std::shared_ptr<BezierPath> clip;
   };
   std::vector<Entry> allBezierPaths;
 

@@ -354,6 +354,48 @@ TEST(SVGDocument, GradientPaintIsItsFirstStopColour) {
   EXPECT_EQ(entryAt(s, 2).memberForKey("strokefill"), Value(0));
 }
 
+// Gradients and clip paths become members the renderer draws with Cairo's own gradients and clips.
+TEST(SVGDocument, GradientsAndClipPathsAreDrawn) {
+  ScratchFolder folder;
+  auto s = readSVG(folder, svg("<linearGradient id='lr' x2='1' y2='0' spreadMethod='reflect'>"
+                               "<stop offset='0' stop-color='red'/><stop offset='120%' stop-color='blue'/></linearGradient>"
+                               "<clipPath id='c'><rect width='20' height='5'/></clipPath>"
+                               "<rect width='20' height='10' fill='url(#lr)' fill-opacity='0.5' clip-path='url(#c)'/>"));
+  ASSERT_EQ(s->count(), 1u);
+  const Structure& e = entryAt(s, 0);
+  const StructureRef g = e.memberForKey("fill-gradient").structure();
+  ASSERT_TRUE(g);
+  EXPECT_EQ(*g->memberForKey("kind").string(), "linear");
+  EXPECT_EQ(*g->memberForKey("spread").string(), "reflect");
+  // Bounding-box units, then the flip within H = 10: (u, v) -> (20 u, 10 - 10 v).
+  const StructureRef m = g->memberForKey("matrix").structure();
+  ASSERT_TRUE(m);
+  std::vector<double> matrix;
+  for (const auto& v : *m) matrix.push_back(v.value.doubleValue());
+  EXPECT_EQ(matrix, (std::vector<double>{20, 0, 0, -10, 0, 10}));
+  const StructureRef stops = g->memberForKey("stops").structure();
+  ASSERT_EQ(stops->count(), 2u);
+  EXPECT_EQ(stops->memberAtIndex(1).structure()->memberForKey("offset").doubleValue(), 1);  // clamped
+  expectColor(*stops->memberAtIndex(1).structure()->memberForKey("color").color(), 0, 0, 1, 0.5);
+  expectColor(colorOf(e, "fill"), 1, 0, 0, 0.5);  // the first stop, for consumers without gradients
+  EXPECT_EQ(e.memberForKey("clip").objectAs<BezierPath>()->bounds(), (Rect{{0, 5}, {20, 5}}));
+
+  V2DImageWithBezierPathStructurePatch render;
+  render.inputBezierPaths.setStructureValue(s);
+  render.execute(nullptr, 0, {});
+  auto image = render.outputImage.imageValue();
+  ASSERT_TRUE(image);
+  ASSERT_EQ(image->width(), 20);
+  const uint8_t* left = image->pixel(0, 0);
+  const uint8_t* right = image->pixel(19, 0);
+  const uint8_t* clipped = image->pixel(10, 7);
+  EXPECT_GT(left[0], 100);   // red, half covered
+  EXPECT_LT(left[2], 20);
+  EXPECT_LT(right[0], 20);   // blue
+  EXPECT_GT(right[2], 100);
+  EXPECT_EQ(clipped[3], 0);  // below the clip: nothing
+}
+
 TEST(SVGDocument, FontPropertiesReachTextFromTheRoot) {
   ScratchFolder folder;
   auto s = readSVG(folder, "<svg font-family='DejaVu Sans' font-size='20' font-weight='bold'><g text-anchor='end'>"
