@@ -124,6 +124,27 @@ Result compare(const std::string& file, const fs::path& out, size_t index) {
       if (!dash.empty()) copy->setLineDash(dash, path->dashPhase() * k);
       auto entry = std::make_shared<Structure>(*e);
       entry->setMember(Value(ObjectRef(copy)), "path");
+      if (auto clip = e->memberForKey("clip").objectAs<BezierPath>()) {
+        auto moved = clip->copy();
+        moved->transformUsingAffineTransform(place);
+        entry->setMember(Value(ObjectRef(moved)), "clip");
+      }
+      for (const char* key : {"fill-gradient", "stroke-gradient"}) {
+        const StructureRef g = e->memberForKey(key).structure();
+        const StructureRef m = g ? g->memberForKey("matrix").structure() : nullptr;
+        if (!m || m->count() != 6) continue;
+        AffineTransform t;
+        t.setTransformStruct(m->memberAtIndex(0).doubleValue(), m->memberAtIndex(1).doubleValue(),
+                             m->memberAtIndex(2).doubleValue(), m->memberAtIndex(3).doubleValue(),
+                             m->memberAtIndex(4).doubleValue(), m->memberAtIndex(5).doubleValue());
+        t.appendTransform(place);
+        const auto& v = t.transformStruct();
+        auto matrix = std::make_shared<Structure>();
+        for (double x : {v.m11, v.m12, v.m21, v.m22, v.tX, v.tY}) matrix->addMember(x);
+        auto moved = std::make_shared<Structure>(*g);
+        moved->setMember(Value(StructureRef(matrix)), "matrix");
+        entry->setMember(Value(StructureRef(moved)), key);
+      }
       placed->addMember(Value(StructureRef(entry)));
     }
   BitmapBuffer buffer;

@@ -301,7 +301,18 @@ std::shared_ptr<BezierPath> svgShapePath(std::string_view name, const SVGAttribu
     const double x = at("x", SVGAxis::X), y = at("y", SVGAxis::Y);
     const double rxv = std::min(rx.value_or(ry.value_or(0)), *w / 2), ryv = std::min(ry.value_or(rx.value_or(0)), *h / 2);
     if (rxv > 0 && ryv > 0) {
-      path->appendBezierPathWithRoundedRect({{x, y}, {*w, *h}}, rxv, ryv);
+      // As SVG draws it, so dashes start where they should: from the top edge, clockwise.
+      const double r = x + *w, b = y + *h;
+      path->moveToPoint({x + rxv, y});
+      path->lineToPoint({r - rxv, y});
+      appendSVGArc(*path, rxv, ryv, 0, false, true, {r, y + ryv});
+      path->lineToPoint({r, b - ryv});
+      appendSVGArc(*path, rxv, ryv, 0, false, true, {r - rxv, b});
+      path->lineToPoint({x + rxv, b});
+      appendSVGArc(*path, rxv, ryv, 0, false, true, {x, b - ryv});
+      path->lineToPoint({x, y + ryv});
+      appendSVGArc(*path, rxv, ryv, 0, false, true, {x + rxv, y});
+      path->closePath();
     } else {
       path->appendBezierPathWithRect({{x, y}, {*w, *h}});
     }

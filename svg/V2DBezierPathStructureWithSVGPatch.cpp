@@ -373,6 +373,24 @@ std::string_view referencedId(std::string_view text) {
   return text.starts_with("#") ? text.substr(1) : std::string_view();
 }
 
+// The bounds of what a path draws: path data's leading move to the origin is no part of them
+// (gradients and clip paths in bounding-box units are relative to these).
+Rect drawnBounds(const BezierPath& path) {
+  const auto& d = path.data();
+  if (d.size() < 2 || d.kinds[0] != detail::kMove || d.kinds[1] != detail::kMove) return path.bounds();
+  BezierPath rest;
+  for (size_t i = 1; i < d.size(); ++i) {
+    const Point* q = d.points.data() + d.offsets[i];
+    switch (d.kinds[i]) {
+      case detail::kMove: rest.moveToPoint(q[0]); break;
+      case detail::kLine: rest.lineToPoint(q[0]); break;
+      case detail::kCurve: rest.curveToPoint(q[2], q[0], q[1]); break;
+      default: rest.closePath(); break;
+    }
+  }
+  return rest.bounds();
+}
+
 // The viewBox transform: viewBox (x, y, w, h) fitted into a viewport of `size` as
 // preserveAspectRatio says.
 AffineTransform viewBoxTransform(const double box[4], Size size, std::string_view aspect) {
@@ -711,11 +729,111 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
     return clip;
   }
 
+  // Markers waiting to be drawn after the shape that places them: the marker and its content's
+  // transform to the document.
+  std::vector<std::pair<int32_t, AffineTransform>> pendingMarkers;
+
+  // Places the shape's markers ("marker-start", "-mid", "-end") at the vertices of its
+  // user-space `path`, turned along the path where "orient" is auto.
+  void placeMarkers(const BezierPath& path, const Frame& f, double strokeWidth) {
+    const Style& st = f.style;
+    int32_t markers[3] = {-1, -1, -1};
+    bool any = false;
+    for (int i = 0; i < 3; ++i) {
+      const std::string_view reference = st[size_t(P::MarkerStart) + size_t(i)];
+      const auto it = reference.empty() ? ids.end() : ids.find(referencedId(reference));
+      if (it != ids.end() && node(it->second).name == "marker") markers[i] = it->second, any = true;
+    }
+    if (!any) return;
+    // Vertices with the directions the path arrives and leaves in; the initial move to the
+    // origin that every path data starts with is no vertex.
+    struct Vertex {
+      Point at;
+      double in, out;
+    };
+    std::vector<Vertex> vertices;
+    const auto& d = path.data();
+    Point last{}, start{};
+    auto direction = [](Point from, Point to) { return std::atan2(to.y - from.y, to.x - from.x); };
+    for (size_t i = 0; i < d.size(); ++i) {
+      const Point* q = d.points.data() + d.offsets[i];
+      if (i == 0 && d.size() > 1 && d.kinds[1] == detail::kMove && q[0] == Point{0, 0}) continue;
+      switch (d.kinds[i]) {
+        case detail::kMove: vertices.push_back({q[0], NAN, NAN}); last = start = q[0]; break;
+        case detail::kLine: {
+          const double a = direction(last, q[0]);
+          if (!vertices.empty() && std::isnan(vertices.back().out)) vertices.back().out = a;
+          vertices.push_back({q[0], a, NAN});
+          last = q[0];
+          break;
+        }
+        case detail::kCurve: {
+          const Point c1 = q[0] == last ? q[1] : q[0], c2 = q[1] == q[2] ? q[0] : q[1];
+          if (!vertices.empty() && std::isnan(vertices.back().out)) vertices.back().out = direction(last, c1);
+          vertices.push_back({q[2], direction(c2, q[2]), NAN});
+          last = q[2];
+          break;
+        }
+        default: {
+          const double a = direction(last, start);
+          if (!vertices.empty() && std::isnan(vertices.back().out)) vertices.back().out = a;
+          vertices.push_back({start, a, NAN});
+          last = start;
+          break;
+        }
+      }
+    }
+    for (size_t i = 0; i < vertices.size(); ++i) {
+      const int which = i == 0 ? 0 : i + 1 == vertices.size() ? 2 : 1;
+      const int32_t m = markers[which];
+      if (m < 0) continue;
+      const SVGNode& mk = node(m);
+      const Vertex& v = vertices[i];
+      double angle = 0;
+      const std::string_view orient = mk.attribute("orient") ? trim(*mk.attribute("orient")) : std::string_view();
+      if (orient == "auto" || orient == "auto-start-reverse") {
+        const double in = std::isnan(v.in) ? v.out : v.in, out = std::isnan(v.out) ? v.in : v.out;
+        angle = std::isnan(in) ? 0 : std::atan2(std::sin(in) + std::sin(out), std::cos(in) + std::cos(out));
+        if (orient == "auto-start-reverse" && which == 0) angle += std::numbers::pi;
+      } else if (!orient.empty()) {
+        angle = leadingDouble(orient) * std::numbers::pi / 180;
+      }
+      auto length = [&](const char* key, double fallback) {
+        const std::string* t = mk.attribute(key);
+        return (t ? parseSVGLength(*t, f.lengths, SVGAxis::Other) : std::nullopt).value_or(fallback);
+      };
+      AffineTransform t = f.ctm, step;
+      step.setTransformStruct(std::cos(angle), std::sin(angle), -std::sin(angle), std::cos(angle), v.at.x, v.at.y);
+      t.prependTransform(step);
+      const std::string* units = mk.attribute("markerUnits");
+      if (!units || trim(*units) != "userSpaceOnUse") {
+        AffineTransform scale;
+        scale.scaleXBy(strokeWidth, strokeWidth);
+        t.prependTransform(scale);
+      }
+      AffineTransform box;
+      if (const std::string* vb = mk.attribute("viewBox")) {
+        const std::vector<double> b = parseSVGNumberList(*vb);
+        if (b.size() == 4 && b[2] > 0 && b[3] > 0) {
+          const std::string* aspect = mk.attribute("preserveAspectRatio");
+          box = viewBoxTransform(b.data(), {length("markerWidth", 3), length("markerHeight", 3)}, aspect ? *aspect : "");
+        }
+      }
+      const Point ref = box.transformPoint({length("refX", 0), length("refY", 0)});
+      AffineTransform back;
+      back.translateXBy(-ref.x, -ref.y);
+      t.prependTransform(back);
+      t.prependTransform(box);
+      pendingMarkers.emplace_back(m, t);
+    }
+  }
+
   void emit(std::shared_ptr<BezierPath> path, const Frame& f) {
     const Style& st = f.style;
     const std::string_view visibility = trim(st[size_t(P::Visibility)]);
     if (visibility == "hidden" || visibility == "collapse") return;
-    const Rect box = path->bounds();
+    const Rect box = drawnBounds(*path);
+    const std::shared_ptr<const BezierPath> userPath = path->copy();
     if (!(f.ctm == AffineTransform())) path->transformUsingAffineTransform(f.ctm);
     // Stroke widths scale with the transform: by the geometric mean of its two scales when
     // they differ.
@@ -784,6 +902,7 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
     finished.path = std::move(path);
     finished.entry = std::move(entry);
     patch.allBezierPaths.push_back(std::move(finished));
+    placeMarkers(*userPath, f, width);
   }
 
   void text(const Frame& f, const SVGNode& n) {
@@ -802,6 +921,7 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
     emit(svgTextPath(n.text, {first("x", SVGAxis::X), first("y", SVGAxis::Y)}, font.get(),
                      trim(st[size_t(P::TextAnchor)])),
          f);
+    pendingMarkers.clear();  // markers belong to shapes only
   }
 
   // Visits the element of the top frame: draws it, or prepares the visit of its children.
@@ -812,11 +932,25 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
     stack[top].next = -1;
     if (trim(stack[top].style[size_t(P::Display)]) == "none") return;
     const std::string& name = n.name;
-    if (isNonRendering(name) && !(name == "symbol" && stack[top].viaUse)) return;
+    if (isNonRendering(name) && !((name == "symbol" || name == "marker") && stack[top].viaUse)) return;
     if (name != "svg" && name != "symbol")
       if (auto t = ownTransform(n)) stack[top].ctm.prependTransform(*t);
     if (isShapeElement(name)) {
       if (auto path = svgShapePath(name, NodeAttributes(n), stack[top].lengths)) emit(std::move(path), stack[top]);
+      // The markers, first vertex on top of the stack so they are drawn in order; their content
+      // inherits from the document, not from the shape.
+      const int depth = stack[top].useDepth;
+      std::vector<std::pair<int32_t, AffineTransform>> markers;
+      markers.swap(pendingMarkers);
+      // A marker whose content places the same marker again is not drawn there.
+      std::erase_if(markers, [&](const auto& m) { return onStack[size_t(m.first)] > 0; });
+      for (auto it = markers.rbegin(); it != markers.rend(); ++it) {
+        if (depth >= kMaxUseDepth || useVisits >= kMaxUseVisits) break;
+        push(it->first, 0, true, nullptr);
+        stack.back().ctm = it->second;
+        stack.back().useDepth = depth + 1;
+        stack.back().next = -3;  // entered as a marker: its children, no viewport of its own
+      }
       return;
     }
     if (name == "text") {
@@ -910,6 +1044,9 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
       if (f.next == -2) {
         if (f.useDepth > 0) ++useVisits;
         enter();
+      } else if (f.next == -3) {
+        ++useVisits;
+        f.next = trim(f.style[size_t(P::Display)]) == "none" ? -1 : node(f.node).firstChild;
       } else if (f.next >= 0) {
         const int32_t child = f.next;
         f.next = node(child).nextSibling;

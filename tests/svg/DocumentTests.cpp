@@ -1,6 +1,7 @@
 // Whole documents through "Vellum Vector With SVG": vocabulary, groups, inheritance, order,
 // the flip, file names, and the log line for malformed XML.
 #include <chrono>
+#include <cmath>
 #include <clocale>
 #include <cstdlib>
 
@@ -394,6 +395,24 @@ TEST(SVGDocument, GradientsAndClipPathsAreDrawn) {
   EXPECT_LT(right[0], 20);   // blue
   EXPECT_GT(right[2], 100);
   EXPECT_EQ(clipped[3], 0);  // below the clip: nothing
+}
+
+TEST(SVGDocument, MarkersAreEntriesAtTheVertices) {
+  ScratchFolder folder;
+  auto s = readSVG(folder, svg("<marker id='m' refX='1' refY='1' orient='auto' markerUnits='userSpaceOnUse'>"
+                               "<rect width='2' height='2' fill='red'/></marker>"
+                               "<path d='M0 0 L10 0 L10 10' fill='none' stroke='blue' marker-start='url(#m)' "
+                               "marker-mid='url(#m)' marker-end='url(#m)'/>"));
+  ASSERT_EQ(s->count(), 4u);
+  // Centred on each vertex, turned along the path: level, along the bisector of 0 and 90 degrees,
+  // upright.
+  const double centres[] = {0, 10, 10}, widths[] = {2, 2 * std::sqrt(2.0), 2};
+  for (size_t i = 0; i < 3; ++i) {
+    const Rect b = pathAt(s, i + 1)->bounds();
+    EXPECT_NEAR(b.origin.x + b.size.width / 2, centres[i], 1e-9) << i;
+    EXPECT_NEAR(b.size.width, widths[i], 1e-9) << i;
+    expectColor(colorOf(entryAt(s, i + 1), "fill"), 1, 0, 0, 1);
+  }
 }
 
 TEST(SVGDocument, FontPropertiesReachTextFromTheRoot) {

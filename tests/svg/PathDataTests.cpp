@@ -246,11 +246,13 @@ TEST(SVGShapes, RectanglesWithUnitsAndCorners) {
     pairs.insert(pairs.end(), {{"width", "10"}, {"height", "4"}});
     auto rounded = svgShapePath("rect", SVGAttributeList(pairs), c);
     ASSERT_NE(rounded, nullptr);
-    EXPECT_EQ(rounded->elementCount(), 9u);
-    EXPECT_EQ(rounded->bounds(), (Rect{{0, 0}, {10, 4}}));
-    // The first point is where the bottom-left corner's curve meets the bottom edge.
-    EXPECT_EQ(rounded->associatedPoints(0)[0], (Point{row.rx, 4}));
-    EXPECT_EQ(rounded->associatedPoints(1)[2], (Point{0, 4 - row.ry}));
+    EXPECT_EQ(rounded->elementCount(), 10u);
+    const Rect b = rounded->bounds();
+    EXPECT_NEAR(b.size.width, 10, 1e-12);
+    EXPECT_NEAR(b.size.height, 4, 1e-12);
+    // From the top edge after the top-left corner, clockwise on the page, as SVG draws it.
+    EXPECT_EQ(rounded->associatedPoints(0)[0], (Point{row.rx, 0}));
+    EXPECT_EQ(rounded->associatedPoints(2)[2], (Point{10, row.ry}));
   }
 }
 
