@@ -422,6 +422,7 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
   std::unordered_map<std::string_view, int32_t> ids;
   std::vector<int32_t> onStack;  // how often each node is open in the walk: "use" cycles
   size_t useVisits = 0;
+  bool pathErrorLogged = false;  // one line for the first path in error
 
   struct Frame {
     int32_t node;
@@ -936,7 +937,20 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
     if (name != "svg" && name != "symbol")
       if (auto t = ownTransform(n)) stack[top].ctm.prependTransform(*t);
     if (isShapeElement(name)) {
-      if (auto path = svgShapePath(name, NodeAttributes(n), stack[top].lengths)) emit(std::move(path), stack[top]);
+      std::shared_ptr<BezierPath> path;
+      if (name == "path") {
+        const std::string* d = n.attribute("d");
+        size_t errorAt = 0;
+        path = parseSVGPathData(d ? std::string_view(*d) : std::string_view(), &errorAt);
+        if (d && errorAt < d->size() && !pathErrorLogged) {
+          pathErrorLogged = true;
+          patch.warn("path data has an error at byte " + std::to_string(errorAt) + " of \"" + d->substr(0, 60) +
+                     (d->size() > 60 ? "..." : "") + "\"; such paths end where their error is");
+        }
+      } else {
+        path = svgShapePath(name, NodeAttributes(n), stack[top].lengths);
+      }
+      if (path) emit(std::move(path), stack[top]);
       // The markers, first vertex on top of the stack so they are drawn in order; their content
       // inherits from the document, not from the shape.
       const int depth = stack[top].useDepth;

@@ -97,6 +97,18 @@ TEST(SVGBadInput, OverflowingNumbersAreReadAndNotDrawnAsGarbage) {
   EXPECT_TRUE(log.lines.empty());
 }
 
+// Path data in error keeps what came before the error, with one log line for the file.
+TEST(SVGBadInput, PathDataInErrorIsLoggedOnce) {
+  ScratchFolder folder;
+  CapturedLog log;
+  auto s = readSVG(folder, "<svg><path d='M0 0 L 5 5 L 7'/><path d='M 1 1 x'/><path d='M0 0 h 3'/></svg>");
+  ASSERT_EQ(s->count(), 3u);
+  EXPECT_EQ(pathAt(s, 0)->elementCount(), 3u);
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_NE(log.lines[0].find(": path data has an error at byte 12 of \"M0 0 L 5 5 L 7\""), std::string::npos)
+      << log.lines[0];
+}
+
 TEST(SVGBadInput, TenMegabytesOfPathData) {
   ScratchFolder folder;
   std::string d = "M0 0";
