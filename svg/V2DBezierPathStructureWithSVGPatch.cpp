@@ -323,7 +323,7 @@ using P = SVGProperty;
 // "use" instances nest at most this deep, and all of them together visit at most this many
 // elements: a file of a few kilobytes could otherwise ask for 10^20 shapes.
 constexpr int kMaxUseDepth = 32;
-constexpr size_t kMaxUseVisits = size_t(1) << 20;
+constexpr size_t kMaxUseVisits = size_t(1) << 17;
 // Gradient stops read per gradient.
 constexpr size_t kMaxStops = 1024;
 
@@ -1011,7 +1011,7 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
       return;
     }
     if (stack[top].useDepth >= kMaxUseDepth || useVisits >= kMaxUseVisits) {
-      patch.warn("\"use\" references nest deeper than 32 or instantiate more than 2^20 elements; the rest are not drawn");
+      patch.warn("\"use\" references nest deeper than 32 or instantiate more than 131 072 elements; the rest are not drawn");
       return;
     }
     const SVGLengthContext& c = stack[top].lengths;
