@@ -6,7 +6,7 @@ ifeq ($(CI),true)
 CMAKE_FLAGS += -DVELLUM_WERROR=ON
 endif
 
-.PHONY: all deps build run test test-sanitize bench fuzz clean
+.PHONY: all deps build run test test-sanitize bench fuzz svg-compare clean
 
 all: build
 
@@ -51,6 +51,12 @@ fuzz:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DVELLUM_FUZZ=ON -DVELLUM_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target vellum_fuzzers
 	fuzz/run $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Renders a corpus of real SVG files (icon sets from npm, openclipart) through the reader and the
+# renderer and through rsvg-convert, and prints how many look the same (see README).
+svg-compare: build
+	scripts/fetch-svg-corpus $(BUILD)/svg-corpus.txt
+	$(BUILD)/bench/svg_compare $(BUILD)/svg-corpus.txt $(BUILD)/svg-compare
 
 clean:
 	rm -rf $(BUILD) out

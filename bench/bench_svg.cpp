@@ -8,6 +8,7 @@
 // made of lines and circles. Both sides flatten curves with Cairo's default tolerance of 0.1.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
+#include <sys/resource.h>
 #include <librsvg/rsvg.h>
 
 #include <cstdio>
@@ -158,6 +159,64 @@ void BM_Librsvg(benchmark::State& state) {
   cairo_surface_destroy(surface);
 }
 
+// One "d" attribute of 5 MB (random short relative lines and curves, the way a traced drawing
+// writes them), stroked: read and drawn at 800 x 800, with the peak resident memory so far.
+std::string bigPathFile() {
+  static std::string file;
+  if (!file.empty()) return file;
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> step(-3, 3);
+  std::string d = "M400 400";  // a dense walk that stays on the canvas: the stroker's worst case
+  while (d.size() < 5'000'000) {
+    d += rng() % 2 ? " l" + number(step(rng)) + " " + number(step(rng))
+                   : " c" + number(step(rng)) + " " + number(step(rng)) + " " + number(step(rng)) + " " +
+                         number(step(rng)) + " " + number(step(rng)) + " " + number(step(rng));
+  }
+  const fs::path path = fs::temp_directory_path() / "vellum-bench-svg-5mb.svg";
+  std::ofstream(path, std::ios::binary) << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"800\" height=\"800\">"
+                                        << "<path fill=\"none\" stroke=\"black\" stroke-width=\"1.5\" d=\"" << d
+                                        << "\"/></svg>\n";
+  return file = path.string();
+}
+
+void BM_VellumBigPath(benchmark::State& state) {
+  V2DBezierPathStructureWithSVGPatch reader;
+  V2DImageWithBezierPathStructurePatch render;
+  render.inputWidth.setIndexValue(800);
+  render.inputHeight.setIndexValue(800);
+  render.inputFlatness.setDoubleValue(kTolerance);
+  reader.inputFile.setStringValue(bigPathFile());
+  for (auto _ : state) {
+    reader.execute(nullptr, 0, {});
+    render.inputBezierPaths.setStructureValue(reader.outputBezierPaths.structureValue());
+    render.execute(nullptr, 0, {});
+    benchmark::DoNotOptimize(render.outputImage.imageValue());
+  }
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  state.counters["peak_MB"] = double(usage.ru_maxrss) / 1024;
+}
+
+void BM_LibrsvgBigPath(benchmark::State& state) {
+  const std::string file = bigPathFile();
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 800, 800);
+  for (auto _ : state) {
+    GError* error = nullptr;
+    RsvgHandle* handle = rsvg_handle_new_from_file(file.c_str(), &error);
+    if (!handle) break;
+    cairo_t* cr = cairo_create(surface);
+    const RsvgRectangle viewport{0, 0, 800, 800};
+    rsvg_handle_render_document(handle, cr, &viewport, &error);
+    cairo_destroy(cr);
+    g_object_unref(handle);
+    if (error) g_error_free(error);
+  }
+  cairo_surface_destroy(surface);
+}
+
+BENCHMARK(BM_VellumBigPath)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_LibrsvgBigPath)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 #define SIZES ArgsProduct({{100, 1000, 10000}, {kLarge, kSmall}})->Unit(benchmark::kMillisecond)
 BENCHMARK(BM_Vellum)->SIZES;
 BENCHMARK(BM_VellumReadOnly)->ArgsProduct({{100, 1000, 10000}, {kLarge}})->Unit(benchmark::kMillisecond);
@@ -179,6 +238,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
         if (ours > 0 && theirs > 0)
           std::printf("%5s elements, %s x %s: librsvg / Vellum = %.2fx (target >= 2)\n", n, side, side, theirs / ours);
       }
+    // Reading alone against librsvg reading and rendering, on the same 800 x 800 drawing.
+    const double read = times_["BM_VellumReadOnly/1000/800"], librsvg = times_["BM_Librsvg/1000/800"];
+    if (read > 0 && librsvg > 0)
+      std::printf("1000 elements: librsvg read and render / Vellum read = %.2fx (target >= 3)\n", librsvg / read);
   }
 
  private:

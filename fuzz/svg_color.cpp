@@ -1,5 +1,5 @@
-// SVG colours ("#rgb", "#rrggbb", "rgb(r, g, b)", names) with an opacity text. The first byte
-// splits the input into paint and opacity. Components must come out within 0..1.
+// CSS colours (hex forms, rgb(a), hsl(a), names) and lengths with units. Components must come
+// out within 0..1.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -11,12 +11,8 @@
 using namespace vellum;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size == 0) return 0;
-  const std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
-  const size_t split = std::min<size_t>(data[0] & 0x7f, rest.size());
-  const std::string_view paint = rest.substr(0, split), opacity = rest.substr(split);
-  const auto color = parseSVGColor(paint, data[0] & 0x80 ? std::optional<std::string_view>(opacity) : std::nullopt);
-  if (color) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  if (const auto color = parseSVGColor(text)) {
     for (double c : {color->red, color->green, color->blue, color->alpha}) {
       if (!(c >= 0 && c <= 1)) {
         fprintf(stderr, "colour component %g out of 0..1\n", c);
@@ -24,5 +20,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   }
+  for (SVGAxis axis : {SVGAxis::X, SVGAxis::Y, SVGAxis::Other}) (void)parseSVGLength(text, {}, axis);
   return 0;
 }

@@ -1,5 +1,7 @@
-// SVG path data ("d"), point lists ("points") and the basic shapes on arbitrary text.
+// SVG path data ("d", arcs and shorthands included), point lists ("points") and the basic
+// shapes with lengths on arbitrary text.
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "svg/SVGPathData.h"
@@ -8,7 +10,9 @@ using namespace vellum;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  auto path = parseSVGPathData(text);
+  size_t errorAt = 0;
+  auto path = parseSVGPathData(text, &errorAt);
+  if (errorAt > text.size()) abort();
   (void)path->bounds();
   (void)parseSVGPoints(text);
   for (const char* shape : {"polyline", "polygon"}) {

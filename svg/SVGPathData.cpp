@@ -1,6 +1,9 @@
 #include "svg/SVGPathData.h"
 
-#include <glib.h>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
 
 #include "path/AffineTransform.h"
 #include "path/Font.h"
@@ -10,30 +13,56 @@ namespace vellum {
 
 namespace {
 
-// Whether the character at `position` is a letter, and how many bytes it takes. A byte that
-// does not begin valid UTF-8 is one non-letter character.
-bool letterAt(std::string_view text, size_t position, size_t& length) {
-  const unsigned char c = static_cast<unsigned char>(text[position]);
-  length = 1;
-  if (c < 0x80) return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-  const gssize available = static_cast<gssize>(std::min<size_t>(text.size() - position, 8));
-  const gunichar u = g_utf8_get_char_validated(text.data() + position, available);
-  if (u == static_cast<gunichar>(-1) || u == static_cast<gunichar>(-2)) return false;
-  length = static_cast<size_t>(g_utf8_skip[c]);
-  switch (g_unichar_type(u)) {
-    case G_UNICODE_LOWERCASE_LETTER:
-    case G_UNICODE_MODIFIER_LETTER:
-    case G_UNICODE_OTHER_LETTER:
-    case G_UNICODE_TITLECASE_LETTER:
-    case G_UNICODE_UPPERCASE_LETTER:
-    case G_UNICODE_SPACING_MARK:
-    case G_UNICODE_ENCLOSING_MARK:
-    case G_UNICODE_NON_SPACING_MARK: return true;
-    default: return false;
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The end of the number starting exactly at `p` (no separators), or `p` when none starts there.
+size_t numberEnd(std::string_view t, size_t p) {
+  const size_t n = t.size(), start = p;
+  if (p < n && (t[p] == '+' || t[p] == '-')) ++p;
+  const size_t integer = p;
+  while (p < n && isDigit(t[p])) ++p;
+  bool digits = p > integer;
+  if (p < n && t[p] == '.') {
+    const size_t fraction = p + 1;
+    size_t q = fraction;
+    while (q < n && isDigit(t[q])) ++q;
+    if (q > fraction || digits) {
+      digits = digits || q > fraction;
+      p = q;
+    }
   }
+  if (!digits) return start;
+  if (p < n && (t[p] == 'e' || t[p] == 'E')) {
+    size_t q = p + 1;
+    if (q < n && (t[q] == '+' || t[q] == '-')) ++q;
+    const size_t exponent = q;
+    while (q < n && isDigit(t[q])) ++q;
+    if (q > exponent) p = q;
+  }
+  return p;
+}
+
+// A flag of an arc: "0" or "1", separators before it, none needed after it.
+bool parseFlag(std::string_view t, size_t& position, bool& flag) {
+  size_t p = position;
+  skipSVGSeparators(t, p);
+  if (p >= t.size() || (t[p] != '0' && t[p] != '1')) return false;
+  flag = t[p] == '1';
+  position = p + 1;
+  return true;
 }
 
 Point plus(Point a, Point b) { return {a.x + b.x, a.y + b.y}; }
+Point reflected(Point control, Point about) { return {2 * about.x - control.x, 2 * about.y - control.y}; }
+
+// Reads `count` numbers into `a`; NO (position unchanged) unless all read.
+bool parseNumbers(std::string_view t, size_t& position, double* a, int count) {
+  size_t p = position;
+  for (int i = 0; i < count; ++i)
+    if (!parseSVGNumber(t, p, a[i])) return false;
+  position = p;
+  return true;
+}
 
 }  // namespace
 
@@ -52,12 +81,10 @@ bool parseSVGNumber(std::string_view text, size_t& position, double& number) {
   if (position >= text.size()) return false;
   size_t p = position;
   skipSVGSeparators(text, p);
-  const size_t start = p;
-  if (p < text.size() && text[p] == '-') ++p;
-  if (p >= text.size() || !isSVGNumberCharacter(text[p])) return false;
-  while (p < text.size() && isSVGNumberCharacter(text[p])) ++p;
-  number = leadingDouble(text.substr(start, p - start));
-  position = p;
+  const size_t end = numberEnd(text, p);
+  if (end == p) return false;
+  number = leadingDouble(text.substr(p, end - p));
+  position = end;
   return true;
 }
 
@@ -78,81 +105,161 @@ std::vector<Point> parseSVGPoints(std::string_view text) {
   return points;
 }
 
-void skipSVGCommand(std::string_view text, size_t& position) {
-  size_t length = 1;
-  while (position < text.size() && letterAt(text, position, length)) position += length;
-  while (position < text.size() && !letterAt(text, position, length)) position += length;
-}
-
-void parseSVGPathCommand(std::string_view text, size_t& position, BezierPath& path) {
-  skipSVGSeparators(text, position);
-  if (position >= text.size()) return;
-  const char command = text[position];
-  switch (command) {
-    case 'M': case 'm': case 'Z': case 'z': case 'L': case 'l':
-    case 'H': case 'h': case 'V': case 'v': case 'C': case 'c': ++position; break;
-    default: skipSVGCommand(text, position); return;
+void appendSVGArc(BezierPath& path, double rx, double ry, double rotationDegrees, bool largeArc, bool sweep, Point to) {
+  const Point from = path.currentPoint();
+  if (from == to) return;
+  rx = std::fabs(rx), ry = std::fabs(ry);
+  if (!(rx > 0) || !(ry > 0) || !std::isfinite(rx) || !std::isfinite(ry) || !std::isfinite(rotationDegrees)) {
+    path.lineToPoint(to);
+    return;
   }
-
-  switch (command) {
-    case 'Z':
-    case 'z': path.closePath(); return;
-
-    case 'M': case 'm': case 'L': case 'l': {
-      Point p;
-      parseSVGPoint(text, position, p);  // a group that does not read counts as (0, 0)
-      bool first = true;
-      do {
-        switch (command) {
-          case 'M': first ? path.moveToPoint(p) : path.lineToPoint(p); break;
-          case 'm': first ? path.relativeMoveToPoint(p) : path.relativeLineToPoint(p); break;
-          case 'L': path.lineToPoint(p); break;
-          default: path.relativeLineToPoint(p); break;
-        }
-        first = false;
-      } while (parseSVGPoint(text, position, p));
-      return;
-    }
-
-    case 'H': case 'h': case 'V': case 'v': {
-      double value = 0;
-      parseSVGNumber(text, position, value);
-      do {
-        switch (command) {
-          case 'H': path.lineToPoint({value, path.currentPoint().y}); break;
-          case 'h': path.relativeLineToPoint({value, 0}); break;
-          case 'V': path.lineToPoint({path.currentPoint().x, value}); break;
-          default: path.relativeLineToPoint({0, value}); break;
-        }
-      } while (parseSVGNumber(text, position, value));
-      return;
-    }
-
-    default: {  // 'C', 'c'
-      Point p1;
-      parseSVGPoint(text, position, p1);
-      for (;;) {
-        Point p2, p3;
-        parseSVGPoint(text, position, p2);
-        parseSVGPoint(text, position, p3);
-        if (command == 'c') {
-          const Point c = path.currentPoint();
-          p1 = plus(p1, c), p2 = plus(p2, c), p3 = plus(p3, c);
-        }
-        path.curveToPoint(p3, p1, p2);
-        p1 = {};
-        if (!parseSVGPoint(text, position, p1)) break;
-      }
-      return;
-    }
+  const double phi = std::fmod(rotationDegrees, 360.0) * std::numbers::pi / 180;
+  const double c = std::cos(phi), s = std::sin(phi);
+  const double dx = (from.x - to.x) / 2, dy = (from.y - to.y) / 2;
+  const double x1 = c * dx + s * dy, y1 = -s * dx + c * dy;
+  const double lambda = (x1 * x1) / (rx * rx) + (y1 * y1) / (ry * ry);
+  if (lambda > 1) {
+    const double grow = std::sqrt(lambda);
+    rx *= grow, ry *= grow;
+  }
+  const double rx2 = rx * rx, ry2 = ry * ry, numerator = rx2 * ry2 - rx2 * y1 * y1 - ry2 * x1 * x1;
+  const double denominator = rx2 * y1 * y1 + ry2 * x1 * x1;
+  double coefficient = std::sqrt(std::max(0.0, numerator / denominator));
+  if (largeArc == sweep) coefficient = -coefficient;
+  const double cxp = coefficient * rx * y1 / ry, cyp = -coefficient * ry * x1 / rx;
+  const double cx = c * cxp - s * cyp + (from.x + to.x) / 2, cy = s * cxp + c * cyp + (from.y + to.y) / 2;
+  const double ux = (x1 - cxp) / rx, uy = (y1 - cyp) / ry, vx = (-x1 - cxp) / rx, vy = (-y1 - cyp) / ry;
+  const double theta = std::atan2(uy, ux);
+  double delta = std::atan2(ux * vy - uy * vx, ux * vx + uy * vy);
+  if (!sweep && delta > 0) delta -= 2 * std::numbers::pi;
+  if (sweep && delta < 0) delta += 2 * std::numbers::pi;
+  // Radii so large (or so small beside the distance) that the numbers leave the double range:
+  // the arc is indistinguishable from its chord.
+  if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(theta) || !std::isfinite(delta) ||
+      !std::isfinite(rx) || !std::isfinite(ry)) {
+    path.lineToPoint(to);
+    return;
+  }
+  const int pieces = std::clamp(int(std::ceil(std::fabs(delta) / (std::numbers::pi / 2) - 1e-9)), 1, 4);
+  const double step = delta / pieces, k = 4.0 / 3.0 * std::tan(step / 4);
+  auto onEllipse = [&](double x, double y) { return Point{cx + rx * c * x - ry * s * y, cy + rx * s * x + ry * c * y}; };
+  for (int i = 0; i < pieces; ++i) {
+    const double a = theta + step * i, b = a + step;
+    const double ca = std::cos(a), sa = std::sin(a), cb = std::cos(b), sb = std::sin(b);
+    const Point end = i + 1 == pieces ? to : onEllipse(cb, sb);
+    path.curveToPoint(end, onEllipse(ca - k * sa, sa + k * ca), onEllipse(cb + k * sb, sb - k * cb));
   }
 }
 
-std::shared_ptr<BezierPath> parseSVGPathData(std::string_view text) {
+std::shared_ptr<BezierPath> parseSVGPathData(std::string_view t, size_t* errorAt) {
   auto path = BezierPath::bezierPath();
   path->moveToPoint({0, 0});
-  size_t position = 0;
-  while (position < text.size()) parseSVGPathCommand(text, position, *path);
+  size_t p = 0;
+  char command = 0;
+  Point current{0, 0}, start{0, 0};
+  // The second control point of the previous cubic or the control point of the previous
+  // quadratic, for S and T; `previous` says which (0: neither).
+  Point lastControl{0, 0};
+  char previous = 0;
+  for (;;) {
+    size_t q = p;
+    skipSVGSeparators(t, q);
+    if (q >= t.size()) {
+      p = t.size();
+      break;
+    }
+    const char c = t[q];
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
+      if (!std::strchr("MmZzLlHhVvCcSsQqTtAa", c) || (command == 0 && c != 'M' && c != 'm')) {
+        p = q;
+        break;
+      }
+      command = c;
+      p = q + 1;
+      if (c == 'Z' || c == 'z') {
+        path->closePath();
+        current = start;
+        previous = 0;
+        continue;
+      }
+    } else if (command == 0 || command == 'Z' || command == 'z') {
+      p = q;  // numbers without a command to repeat
+      break;
+    }
+    const bool relative = command >= 'a';
+    const Point base = relative ? current : Point{0, 0};
+    double a[7];
+    size_t r = p;
+    char kind = 0;
+    switch (command | 0x20) {  // lower case
+      case 'm':
+      case 'l':
+        if (!parseNumbers(t, r, a, 2)) break;
+        current = plus(base, {a[0], a[1]});
+        if ((command | 0x20) == 'm') {
+          path->moveToPoint(current);
+          start = current;
+          command = relative ? 'l' : 'L';  // further pairs draw lines
+        } else {
+          path->lineToPoint(current);
+        }
+        kind = 'l';
+        break;
+      case 'h':
+      case 'v':
+        if (!parseNumbers(t, r, a, 1)) break;
+        if ((command | 0x20) == 'h') current.x = base.x + a[0];
+        else current.y = (relative ? current.y : 0) + a[0];
+        path->lineToPoint(current);
+        kind = 'l';
+        break;
+      case 'c':
+        if (!parseNumbers(t, r, a, 6)) break;
+        lastControl = plus(base, {a[2], a[3]});
+        current = plus(base, {a[4], a[5]});
+        path->curveToPoint(current, plus(base, {a[0], a[1]}), lastControl);
+        kind = 'c';
+        break;
+      case 's': {
+        if (!parseNumbers(t, r, a, 4)) break;
+        const Point c1 = previous == 'c' ? reflected(lastControl, current) : current;
+        lastControl = plus(base, {a[0], a[1]});
+        current = plus(base, {a[2], a[3]});
+        path->curveToPoint(current, c1, lastControl);
+        kind = 'c';
+        break;
+      }
+      case 'q':
+      case 't': {
+        const bool smooth = (command | 0x20) == 't';
+        if (!parseNumbers(t, r, a, smooth ? 2 : 4)) break;
+        const Point from = current;
+        const Point control = smooth ? (previous == 'q' ? reflected(lastControl, current) : current)
+                                     : plus(base, {a[0], a[1]});
+        current = smooth ? plus(base, {a[0], a[1]}) : plus(base, {a[2], a[3]});
+        lastControl = control;
+        // The same curve as a cubic: each control point two thirds of the way to the quadratic's.
+        path->curveToPoint(current, {from.x + 2.0 / 3 * (control.x - from.x), from.y + 2.0 / 3 * (control.y - from.y)},
+                           {current.x + 2.0 / 3 * (control.x - current.x), current.y + 2.0 / 3 * (control.y - current.y)});
+        kind = 'q';
+        break;
+      }
+      default: {  // 'a'
+        bool large = false, sweep = false;
+        if (!parseNumbers(t, r, a, 3) || !parseFlag(t, r, large) || !parseFlag(t, r, sweep) ||
+            !parseNumbers(t, r, a + 3, 2))
+          break;
+        current = plus(base, {a[3], a[4]});
+        appendSVGArc(*path, a[0], a[1], a[2], large, sweep, current);
+        kind = 'a';
+        break;
+      }
+    }
+    if (!kind) break;  // a missing or malformed argument: p stays at the group's start
+    previous = kind;
+    p = r;
+  }
+  if (errorAt) *errorAt = p;
   return path;
 }
 
@@ -175,24 +282,53 @@ void SVGAttributeList::forEach(const std::function<void(std::string_view, std::s
 
 // --- basic shapes ----------------------------------------------------------------------------
 
-std::shared_ptr<BezierPath> svgShapePath(std::string_view name, const SVGAttributes& a) {
+std::shared_ptr<BezierPath> svgShapePath(std::string_view name, const SVGAttributes& a, const SVGLengthContext& c) {
   if (name == "path") return parseSVGPathData(a.text("d"));
+  auto length = [&](std::string_view key, SVGAxis axis) -> std::optional<double> {
+    const auto text = a.attribute(key);
+    return text ? parseSVGLength(*text, c, axis) : std::optional<double>(0.0);
+  };
+  auto at = [&](std::string_view key, SVGAxis axis) { return length(key, axis).value_or(0); };
   auto path = BezierPath::bezierPath();
   if (name == "rect") {
-    path->appendBezierPathWithRect({{a.number("x"), a.number("y")}, {a.number("width"), a.number("height")}});
-  } else if (name == "ellipse") {
-    const double cx = a.number("cx"), cy = a.number("cy"), rx = a.number("rx"), ry = a.number("ry");
-    path->appendBezierPathWithOvalInRect({{cx - rx, cy - ry}, {2 * rx, 2 * ry}});
-  } else if (name == "circle") {
-    const double cx = a.number("cx"), cy = a.number("cy"), r = a.number("r");
-    path->appendBezierPathWithOvalInRect({{cx - r, cy - r}, {2 * r, 2 * r}});
+    const auto w = length("width", SVGAxis::X), h = length("height", SVGAxis::Y);
+    if (!w || !h || !(*w > 0) || !(*h > 0)) return nullptr;
+    // One radius given stands for both; each is at most half the side.
+    std::optional<double> rx = a.attribute("rx") ? parseSVGLength(a.text("rx"), c, SVGAxis::X) : std::nullopt;
+    std::optional<double> ry = a.attribute("ry") ? parseSVGLength(a.text("ry"), c, SVGAxis::Y) : std::nullopt;
+    if (rx && !(*rx >= 0)) rx.reset();
+    if (ry && !(*ry >= 0)) ry.reset();
+    const double x = at("x", SVGAxis::X), y = at("y", SVGAxis::Y);
+    const double rxv = std::min(rx.value_or(ry.value_or(0)), *w / 2), ryv = std::min(ry.value_or(rx.value_or(0)), *h / 2);
+    if (rxv > 0 && ryv > 0) {
+      // As SVG draws it, so dashes start where they should: from the top edge, clockwise.
+      const double r = x + *w, b = y + *h;
+      path->moveToPoint({x + rxv, y});
+      path->lineToPoint({r - rxv, y});
+      appendSVGArc(*path, rxv, ryv, 0, false, true, {r, y + ryv});
+      path->lineToPoint({r, b - ryv});
+      appendSVGArc(*path, rxv, ryv, 0, false, true, {r - rxv, b});
+      path->lineToPoint({x + rxv, b});
+      appendSVGArc(*path, rxv, ryv, 0, false, true, {x, b - ryv});
+      path->lineToPoint({x, y + ryv});
+      appendSVGArc(*path, rxv, ryv, 0, false, true, {x + rxv, y});
+      path->closePath();
+    } else {
+      path->appendBezierPathWithRect({{x, y}, {*w, *h}});
+    }
+  } else if (name == "ellipse" || name == "circle") {
+    const double cx = at("cx", SVGAxis::X), cy = at("cy", SVGAxis::Y);
+    const auto rx = length(name == "circle" ? "r" : "rx", name == "circle" ? SVGAxis::Other : SVGAxis::X);
+    const auto ry = length(name == "circle" ? "r" : "ry", name == "circle" ? SVGAxis::Other : SVGAxis::Y);
+    if (!rx || !ry || !(*rx > 0) || !(*ry > 0)) return nullptr;
+    path->appendBezierPathWithOvalInRect({{cx - *rx, cy - *ry}, {2 * *rx, 2 * *ry}});
   } else if (name == "line") {
-    path->moveToPoint({a.number("x1"), a.number("y1")});
-    path->lineToPoint({a.number("x2"), a.number("y2")});
+    path->moveToPoint({at("x1", SVGAxis::X), at("y1", SVGAxis::Y)});
+    path->lineToPoint({at("x2", SVGAxis::X), at("y2", SVGAxis::Y)});
   } else if (name == "polyline" || name == "polygon") {
     const std::vector<Point> points = parseSVGPoints(a.text("points"));
     for (size_t i = 0; i < points.size(); ++i) i == 0 ? path->moveToPoint(points[i]) : path->lineToPoint(points[i]);
-    if (name == "polygon") path->closePath();
+    if (name == "polygon" && !points.empty()) path->closePath();
   } else {
     return nullptr;
   }
@@ -210,27 +346,48 @@ std::string svgFontStyleSuffix(std::string_view fontStyle) {
 std::string svgFontWeightSuffix(std::string_view fontWeight) {
   const int64_t n = leadingInteger(fontWeight);
   if (n != 0) return n >= 700 ? "bold" : "";
-  return fontWeight == "bold" ? "bold" : "";
+  return fontWeight == "bold" || fontWeight == "bolder" ? "bold" : "";
 }
 
-std::string svgFontName(const SVGAttributes& a) {
-  const std::string style = svgFontStyleSuffix(a.text("font-style"));
-  const std::string weight = svgFontWeightSuffix(a.text("font-weight"));
-  std::string name(a.text("font-family"));
-  if (!style.empty() || !weight.empty()) name += "-" + weight + style;
+std::string svgFontName(std::string_view family, std::string_view weight, std::string_view style) {
+  const std::string styleSuffix = svgFontStyleSuffix(style), weightSuffix = svgFontWeightSuffix(weight);
+  std::string name(family);
+  if (!styleSuffix.empty() || !weightSuffix.empty()) name += "-" + weightSuffix + styleSuffix;
   return name;
 }
 
-std::shared_ptr<BezierPath> svgTextPath(std::string_view characters, const SVGAttributes& a) {
-  const double x = a.number("x"), y = a.number("y"), size = a.number("font-size");
-  FontRef font = Font::fontWithName(svgFontName(a), size);
-  if (!font) font = Font::systemFontOfSize(size);
+std::shared_ptr<const Font> svgFont(std::string_view families, std::string_view weight, std::string_view style,
+                                    double size) {
+  size_t i = 0;
+  while (i < families.size()) {
+    size_t end = families.find(',', i);
+    if (end == std::string_view::npos) end = families.size();
+    std::string_view family = families.substr(i, end - i);
+    i = end + 1;
+    while (!family.empty() && (isSVGSeparator(family.front()) || family.front() == '"' || family.front() == '\''))
+      family.remove_prefix(1);
+    while (!family.empty() && (isSVGSeparator(family.back()) || family.back() == '"' || family.back() == '\''))
+      family.remove_suffix(1);
+    if (family.empty()) continue;
+    if (auto font = Font::fontWithName(svgFontName(family, weight, style), size)) return font;
+  }
+  return Font::systemFontOfSize(size);
+}
+
+std::shared_ptr<BezierPath> svgTextPath(std::string_view characters, Point position, const Font* font,
+                                        std::string_view anchor) {
   auto path = BezierPath::bezierPath();
   path->moveToPoint({0, 0});
   if (font) appendBezierPathWithString(*path, characters, *font);
+  double x = position.x;
+  if (anchor == "middle" || anchor == "end") {
+    // The advance is where the pen ends: the current point after the last glyph.
+    const double advance = path->currentPoint().x;
+    x -= anchor == "end" ? advance : advance / 2;
+  }
   // Glyphs are laid out y up from (0, 0); the document is y down with the baseline at y.
   AffineTransform place;
-  place.setTransformStruct(1, 0, 0, -1, x, y);
+  place.setTransformStruct(1, 0, 0, -1, x, position.y);
   path->transformUsingAffineTransform(place);
   return path;
 }

@@ -16,34 +16,39 @@
 #include <vector>
 
 #include "path/BezierPath.h"
+#include "path/Font.h"
+#include "svg/SVGStyle.h"
 
 namespace vellum {
 
 // ", \t\r\n"
 inline bool isSVGSeparator(char c) { return c == ',' || c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-// "0123456789."
-inline bool isSVGNumberCharacter(char c) { return (c >= '0' && c <= '9') || c == '.'; }
 
 // YES (position moved past it) when `literal` stands at the position; NO, unmoved, otherwise.
 bool matchSVGLiteral(std::string_view text, size_t& position, std::string_view literal);
 void skipSVGSeparators(std::string_view text, size_t& position);
-// Separators, then an optional "-" and a run of digits and "."; the value is the leading-number
-// conversion of that run ("1.5.2" reads 1.5 and consumes all five characters). No "+", no
-// exponent. NO leaves the position unchanged.
+// Separators, then one number of the SVG grammar: an optional sign, digits with at most one
+// ".", an optional exponent ("e" or "E", optional sign, digits; an "e" without digits is not
+// part of the number). A number ends where the grammar ends it, so ".5.5" is 0.5 then 0.5 and
+// "1-2" is 1 then -2. Beyond the double range: infinity. NO leaves the position unchanged.
 bool parseSVGNumber(std::string_view text, size_t& position, double& number);
 // Two numbers, x then y; NO (position and `point` unchanged) unless both read.
 bool parseSVGPoint(std::string_view text, size_t& position, Point& point);
 // Points from position 0 until one does not read; a trailing lone number is ignored.
 std::vector<Point> parseSVGPoints(std::string_view text);
-// Over letters (Unicode categories L and M), then over everything that is not a letter.
-void skipSVGCommand(std::string_view text, size_t& position);
-// One command with all its argument groups, appended to `path` (which has a current point).
-// An argument group that does not read counts as zeros: a missing point is (0, 0), a missing
-// number 0. So "M" followed by a letter moves to (0, 0), and "C 1 2 3 4" curves to (0, 0) with
-// the control points (1, 2) and (3, 4). Unsupported letters are skipped with their numbers.
-void parseSVGPathCommand(std::string_view text, size_t& position, BezierPath& path);
-// A new path: a move to (0, 0), then the commands of `text`.
-std::shared_ptr<BezierPath> parseSVGPathData(std::string_view text);
+
+// Path data: a move to (0, 0), then the segments of `text`: every command letter, absolute and
+// relative, with implicit repeats (pairs after a move draw lines), arcs as cubics, quadratics
+// raised to cubics, S and T reflecting the previous control point. Data in error (a first
+// command other than a move, a missing or malformed argument, an unknown letter) ends the path
+// there; the segments before it stay. `errorAt`, when given, receives the byte offset of the
+// error, or the text's size when there is none.
+std::shared_ptr<BezierPath> parseSVGPathData(std::string_view text, size_t* errorAt = nullptr);
+
+// An elliptical arc from the path's current point to `to` as cubics, by the endpoint-to-centre
+// conversion: radii too small to reach are scaled up, a zero (or not finite) radius draws a
+// line, an end equal to the start draws nothing. Each cubic spans at most a quarter turn.
+void appendSVGArc(BezierPath& path, double rx, double ry, double rotationDegrees, bool largeArc, bool sweep, Point to);
 
 // Attribute lookup by exact name; nothing when absent. Shapes and text read their numbers with
 // the leading-number conversion of the whole text, an absent attribute giving 0.
@@ -71,19 +76,27 @@ class SVGAttributeList : public SVGAttributes {
   std::vector<std::pair<std::string, std::string>> pairs_;
 };
 
-// The path of a "path", "rect", "ellipse", "circle", "line", "polyline" or "polygon" element in
-// document coordinates; null for any other element name.
-std::shared_ptr<BezierPath> svgShapePath(std::string_view elementName, const SVGAttributes& attributes);
+// The path of a "path", "rect" (with "rx"/"ry"), "ellipse", "circle", "line", "polyline" or
+// "polygon" element in user coordinates, lengths read with their units; null for any other
+// element name and for shapes SVG does not draw: a width, height or radius that is zero,
+// negative or unreadable.
+std::shared_ptr<BezierPath> svgShapePath(std::string_view elementName, const SVGAttributes& attributes,
+                                         const SVGLengthContext& lengths = {});
 
 // "Italic" for "italic", "Oblique" for "oblique", else "".
 std::string svgFontStyleSuffix(std::string_view fontStyle);
-// "bold" for a leading integer >= 700, or (no leading integer) for the text "bold"; else "".
+// "bold" for a leading integer >= 700, or (no leading integer) for "bold" or "bolder"; else "".
 std::string svgFontWeightSuffix(std::string_view fontWeight);
-// The "font-family" text, followed by "-" weight suffix style suffix when either is not empty.
-std::string svgFontName(const SVGAttributes& attributes);
-// The outline of `characters` in the text element's font (the system font when that is not
-// installed), with its pen start at ("x", "y") and the glyphs hanging upward from that baseline
-// in y-down document coordinates: outline point (gx, gy) lands on (x + gx, y - gy).
-std::shared_ptr<BezierPath> svgTextPath(std::string_view characters, const SVGAttributes& attributes);
+// The family followed by "-" weight suffix style suffix when either is not empty.
+std::string svgFontName(std::string_view family, std::string_view weight, std::string_view style);
+// The font of a "font-family" list: the first family (quotes removed) that is installed with
+// the weight and style, else the system font.
+std::shared_ptr<const Font> svgFont(std::string_view families, std::string_view weight, std::string_view style,
+                                    double size);
+// The outline of `characters` in `font`, its pen start at `position` moved back by the whole
+// advance ("end") or half of it ("middle"), the glyphs hanging upward from that baseline in
+// y-down user coordinates: outline point (gx, gy) lands on (x + gx, y - gy).
+std::shared_ptr<BezierPath> svgTextPath(std::string_view characters, Point position, const Font* font,
+                                        std::string_view anchor = {});
 
 }  // namespace vellum

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <numbers>
+#include <string>
 
 #include "svg/SVGPathData.h"
 
@@ -17,40 +19,62 @@ int hexDigit(char c) {
   return -1;
 }
 
-// An optional 0x, then hexadecimal digits; overflow gives 0xFFFFFFFF. Nothing without a digit.
-std::optional<uint32_t> scanHex(std::string_view s) {
-  size_t i = 0;
-  if (s.size() >= 3 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X') && hexDigit(s[2]) >= 0) i = 2;
-  if (i >= s.size() || hexDigit(s[i]) < 0) return std::nullopt;
-  uint64_t v = 0;
-  for (; i < s.size() && hexDigit(s[i]) >= 0; ++i) {
-    v = v * 16 + uint64_t(hexDigit(s[i]));
-    if (v > 0xFFFFFFFFu) v = 0x100000000u;  // stays saturated, never wraps
-  }
-  return v > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(v);
-}
-
 double unit(double v) { return std::isnan(v) ? 0 : std::clamp(v, 0.0, 1.0); }
 
 Color calibrated(double r, double g, double b, double a) { return Color::colorWithRed(unit(r), unit(g), unit(b), unit(a)); }
 
 struct NamedColor {
   std::string_view name;
-  double r, g, b;
+  uint32_t rgb;
 };
-constexpr double k128 = 128.0 / 255.0, k192 = 192.0 / 255.0;
 constexpr NamedColor kNamedColors[] = {
-    {"aqua", 0, 1, 1},           {"black", 0, 0, 0},      {"blue", 0, 0, 1},          {"fuchsia", 1, 0, 1},
-    {"gray", k128, k128, k128},  {"grey", k128, k128, k128}, {"green", 0, k128, 0},   {"lime", 0, 1, 0},
-    {"maroon", k128, 0, 0},      {"navy", 0, 0, k128},    {"olive", k128, k128, 0},   {"purple", k128, 0, k128},
-    {"red", 1, 0, 0},            {"silver", k192, k192, k192}, {"teal", 0, k128, k128}, {"white", 1, 1, 1},
-    {"yellow", 1, 1, 0},
+#include "svg/SVGColors.inc"
 };
 
-constexpr std::string_view kStyleNames[kSVGStyleAttributeCount] = {
-    "stroke",          "stroke-opacity",   "fill",     "fill-opacity", "stroke-width", "stroke-linecap",
-    "stroke-linejoin", "stroke-miterlimit", "stroke-dasharray", "stroke-dashoffset", "fill-rule",
-};
+std::string lowerCase(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = c >= 'A' && c <= 'Z' ? char(c + 32) : c;
+  return out;
+}
+
+std::string_view trimmed(std::string_view s) {
+  while (!s.empty() && isSVGSeparator(s.front()) && s.front() != ',') s.remove_prefix(1);
+  while (!s.empty() && isSVGSeparator(s.back()) && s.back() != ',') s.remove_suffix(1);
+  return s;
+}
+
+// A number, or a percentage of `whole`; nothing when the piece is not exactly that.
+std::optional<double> component(std::string_view piece, double whole, bool percentAllowed = true) {
+  size_t p = 0;
+  double n = 0;
+  if (!parseSVGNumber(piece, p, n)) return std::nullopt;
+  if (p == piece.size()) return n;
+  if (percentAllowed && p + 1 == piece.size() && piece[p] == '%') return n / 100 * whole;
+  return std::nullopt;
+}
+
+// The pieces of "name(a, b c / d)": separators, commas and "/" all split.
+std::optional<std::vector<std::string_view>> functionArguments(std::string_view text, size_t open) {
+  if (text.empty() || text.back() != ')') return std::nullopt;
+  std::vector<std::string_view> pieces;
+  size_t i = open + 1;
+  const size_t close = text.size() - 1;
+  while (i < close) {
+    while (i < close && (isSVGSeparator(text[i]) || text[i] == '/')) ++i;
+    const size_t start = i;
+    while (i < close && !isSVGSeparator(text[i]) && text[i] != '/') ++i;
+    if (i > start) pieces.push_back(text.substr(start, i - start));
+  }
+  return pieces;
+}
+
+double hueToRGB(double m1, double m2, double h) {
+  h -= std::floor(h);
+  if (h * 6 < 1) return m1 + (m2 - m1) * h * 6;
+  if (h * 2 < 1) return m2;
+  if (h * 3 < 2) return m1 + (m2 - m1) * (2.0 / 3 - h) * 6;
+  return m1;
+}
 
 }  // namespace
 
@@ -70,25 +94,64 @@ std::optional<std::vector<std::string_view>> parseSVGArgumentList(std::string_vi
   return pieces;
 }
 
-std::optional<Color> parseSVGColor(std::string_view paint, std::optional<std::string_view> opacity) {
-  const double alpha = opacity && !opacity->empty() ? leadingDouble(*opacity) : 1.0;
-  if (!paint.empty() && paint[0] == '#') {
-    const std::optional<uint32_t> v = scanHex(paint.substr(1));
-    if (!v) return std::nullopt;
-    if (paint.size() == 4)
-      return calibrated(((*v >> 8) & 15) / 15.0, ((*v >> 4) & 15) / 15.0, (*v & 15) / 15.0, alpha);
-    return calibrated(((*v >> 16) & 255) / 255.0, ((*v >> 8) & 255) / 255.0, (*v & 255) / 255.0, alpha);
+std::optional<Color> parseSVGColor(std::string_view text) {
+  text = trimmed(text);
+  if (text.empty()) return std::nullopt;
+  if (text[0] == '#') {
+    const std::string_view hex = text.substr(1);
+    uint32_t v = 0;
+    for (char c : hex) {
+      if (hexDigit(c) < 0) return std::nullopt;
+      v = v * 16 + uint32_t(hexDigit(c));
+    }
+    auto nibble = [&](int shift) { return double((v >> shift) & 15) / 15.0; };
+    auto byte = [&](int shift) { return double((v >> shift) & 255) / 255.0; };
+    switch (hex.size()) {
+      case 3: return calibrated(nibble(8), nibble(4), nibble(0), 1);
+      case 4: return calibrated(nibble(12), nibble(8), nibble(4), nibble(0));
+      case 6: return calibrated(byte(16), byte(8), byte(0), 1);
+      case 8: return calibrated(byte(24), byte(16), byte(8), byte(0));
+      default: return std::nullopt;
+    }
   }
-  if (paint.starts_with("rgb")) {
-    size_t position = 3;
-    auto arguments = parseSVGArgumentList(paint, position);
-    if (!arguments || arguments->size() < 3) return std::nullopt;
-    return calibrated(leadingDouble((*arguments)[0]) / 255, leadingDouble((*arguments)[1]) / 255,
-                      leadingDouble((*arguments)[2]) / 255, alpha);
+  const std::string lower = lowerCase(text);
+  const size_t open = lower.find('(');
+  if (open != std::string::npos) {
+    const std::string_view name = trimmed(std::string_view(lower).substr(0, open));
+    const auto a = functionArguments(text, open);
+    if (!a || (a->size() != 3 && a->size() != 4)) return std::nullopt;
+    double alpha = 1;
+    if (a->size() == 4) {
+      const auto value = component((*a)[3], 1);
+      if (!value) return std::nullopt;
+      alpha = *value;
+    }
+    if (name == "rgb" || name == "rgba") {
+      double c[3];
+      for (int i = 0; i < 3; ++i) {
+        const auto value = component((*a)[i], 255);
+        if (!value) return std::nullopt;
+        c[i] = *value / 255;
+      }
+      return calibrated(c[0], c[1], c[2], alpha);
+    }
+    if (name == "hsl" || name == "hsla") {
+      std::string_view hue = (*a)[0];
+      if (hue.ends_with("deg")) hue.remove_suffix(3);
+      const auto h = component(hue, 0, false), s = component((*a)[1], 1), l = component((*a)[2], 1);
+      if (!h || !s || !l || !std::isfinite(*h)) return std::nullopt;
+      const double sat = unit(*s), light = unit(*l), hh = *h / 360;
+      const double m2 = light <= 0.5 ? light * (sat + 1) : light + sat - light * sat, m1 = light * 2 - m2;
+      return calibrated(hueToRGB(m1, m2, hh + 1.0 / 3), hueToRGB(m1, m2, hh), hueToRGB(m1, m2, hh - 1.0 / 3), alpha);
+    }
+    return std::nullopt;
   }
-  for (const NamedColor& c : kNamedColors)
-    if (c.name == paint) return calibrated(c.r, c.g, c.b, alpha);
-  return std::nullopt;
+  if (lower == "transparent") return Color::colorWithRed(0, 0, 0, 0);
+  const auto* end = std::end(kNamedColors);
+  const auto* found = std::lower_bound(std::begin(kNamedColors), end, lower,
+                                       [](const NamedColor& c, const std::string& n) { return c.name < n; });
+  if (found == end || found->name != lower) return std::nullopt;
+  return calibrated(((found->rgb >> 16) & 255) / 255.0, ((found->rgb >> 8) & 255) / 255.0, (found->rgb & 255) / 255.0, 1);
 }
 
 std::vector<double> parseSVGNumberList(std::string_view text) {
@@ -102,83 +165,81 @@ std::vector<double> parseSVGNumberList(std::string_view text) {
 std::optional<AffineTransform> parseSVGTransform(std::string_view text) {
   AffineTransform m;
   size_t position = 0;
+  static constexpr std::string_view kNames[] = {"matrix", "translate", "scale", "rotate", "skewX", "skewY"};
   for (;;) {
-    if (position >= text.size()) return m;
     skipSVGSeparators(text, position);
-    const bool translate = matchSVGLiteral(text, position, "translate");
-    const bool scale = !translate && matchSVGLiteral(text, position, "scale");
-    const bool rotate = !translate && !scale && matchSVGLiteral(text, position, "rotate");
-    if (translate || scale || rotate) {
-      auto arguments = parseSVGArgumentList(text, position);
-      if (!arguments || arguments->empty()) return std::nullopt;
-      std::vector<double> a;
-      for (std::string_view piece : *arguments) a.push_back(leadingDouble(piece));
-      AffineTransform t;
-      if (translate) {
-        t.translateXBy(a[0], a.size() > 1 ? a[1] : 0);
-        m.prependTransform(t);
-      } else if (scale) {
-        t.scaleXBy(a[0], a.size() > 1 ? a[1] : a[0]);
-        m.prependTransform(t);
-      } else if (a.size() >= 3) {
-        // Moved to the origin, rotated, moved back; then the transform read so far.
-        AffineTransform there, back;
-        there.translateXBy(a[1], a[2]);
-        t.rotateByDegrees(a[0]);
-        back.translateXBy(-a[1], -a[2]);
-        m.prependTransform(there);
-        m.prependTransform(t);
-        m.prependTransform(back);
-      } else {
-        t.rotateByDegrees(a[0]);
-        m.prependTransform(t);
+    if (position >= text.size()) return m;
+    size_t which = std::size(kNames);
+    for (size_t i = 0; i < std::size(kNames); ++i)
+      if (matchSVGLiteral(text, position, kNames[i])) {
+        which = i;
+        break;
       }
-    } else {
-      const size_t before = position;
-      parseSVGArgumentList(text, position);  // an unknown function and its list are skipped
-      if (position == before) return m;
+    if (which == std::size(kNames)) return std::nullopt;
+    while (position < text.size() && isSVGSeparator(text[position]) && text[position] != ',') ++position;
+    if (position >= text.size() || text[position] != '(') return std::nullopt;
+    const size_t close = text.find(')', position);
+    if (close == std::string_view::npos) return std::nullopt;
+    const std::vector<double> a = parseSVGNumberList(text.substr(position + 1, close - position - 1));
+    position = close + 1;
+    const size_t n = a.size();
+    AffineTransform t;
+    constexpr double kDegree = std::numbers::pi / 180;
+    switch (which) {
+      case 0:
+        if (n != 6) return std::nullopt;
+        t.setTransformStruct(a[0], a[1], a[2], a[3], a[4], a[5]);
+        break;
+      case 1:
+        if (n != 1 && n != 2) return std::nullopt;
+        t.translateXBy(a[0], n > 1 ? a[1] : 0);
+        break;
+      case 2:
+        if (n != 1 && n != 2) return std::nullopt;
+        t.scaleXBy(a[0], n > 1 ? a[1] : a[0]);
+        break;
+      case 3: {
+        if (n != 1 && n != 3) return std::nullopt;
+        const double c = std::cos(a[0] * kDegree), s = std::sin(a[0] * kDegree);
+        const double cx = n == 3 ? a[1] : 0, cy = n == 3 ? a[2] : 0;
+        // About the centre: moved to the origin, rotated, moved back.
+        t.setTransformStruct(c, s, -s, c, cx - c * cx + s * cy, cy - s * cx - c * cy);
+        break;
+      }
+      case 4:
+        if (n != 1) return std::nullopt;
+        t.setTransformStruct(1, 0, std::tan(a[0] * kDegree), 1, 0, 0);
+        break;
+      default:
+        if (n != 1) return std::nullopt;
+        t.setTransformStruct(1, std::tan(a[0] * kDegree), 0, 1, 0, 0);
+        break;
     }
+    m.prependTransform(t);
   }
 }
 
-std::optional<SVGStyleAttribute> svgStyleAttributeForName(std::string_view name) {
-  // Every style attribute starts with "stroke" or "fill": one comparison rules out the rest.
-  if (name.empty() || (name[0] != 's' && name[0] != 'f')) return std::nullopt;
-  for (size_t i = 0; i < kSVGStyleAttributeCount; ++i)
-    if (kStyleNames[i] == name) return SVGStyleAttribute(i);
+std::optional<double> parseSVGLength(std::string_view text, const SVGLengthContext& c, SVGAxis axis) {
+  text = trimmed(text);
+  size_t p = 0;
+  double n = 0;
+  if (!parseSVGNumber(text, p, n)) return std::nullopt;
+  const std::string unitName = lowerCase(trimmed(text.substr(p)));
+  if (unitName.empty() || unitName == "px") return n;
+  if (unitName == "pt") return n * 96 / 72;
+  if (unitName == "pc") return n * 16;
+  if (unitName == "mm") return n * 96 / 25.4;
+  if (unitName == "cm") return n * 96 / 2.54;
+  if (unitName == "in") return n * 96;
+  if (unitName == "em") return n * c.fontSize;
+  if (unitName == "ex") return n * c.fontSize / 2;
+  if (unitName == "%") {
+    const double whole = axis == SVGAxis::X   ? c.width
+                         : axis == SVGAxis::Y ? c.height
+                                              : std::sqrt((c.width * c.width + c.height * c.height) / 2);
+    return n / 100 * whole;
+  }
   return std::nullopt;
-}
-
-bool SVGStyleAttributes::set(std::string_view name, std::string_view value) {
-  const auto slot = svgStyleAttributeForName(name);
-  if (!slot) return false;
-  values[size_t(*slot)] = value;
-  return true;
-}
-
-SVGPaint applySVGStyle(BezierPath& path, const SVGStyleAttributes& a) {
-  using A = SVGStyleAttribute;
-  SVGPaint paint;
-  const std::optional<Color> stroke =
-      a[A::Stroke] ? parseSVGColor(*a[A::Stroke], a[A::StrokeOpacity]) : std::nullopt;
-  const std::optional<Color> fill = a[A::Fill] ? parseSVGColor(*a[A::Fill], a[A::FillOpacity]) : std::nullopt;
-  if (stroke) paint.stroke = *stroke;
-  if (fill) paint.fill = *fill;
-  paint.strokefill = stroke && fill ? 2 : fill ? 1 : 0;
-
-  path.setLineWidth(a[A::StrokeWidth] ? leadingDouble(*a[A::StrokeWidth]) : 1.0);
-  const std::string_view cap = a[A::StrokeLinecap].value_or("");
-  path.setLineCapStyle(cap == "round" ? RoundLineCapStyle : cap == "square" ? SquareLineCapStyle : ButtLineCapStyle);
-  const std::string_view join = a[A::StrokeLinejoin].value_or("");
-  path.setLineJoinStyle(join == "round" ? RoundLineJoinStyle : join == "bevel" ? BevelLineJoinStyle : MiterLineJoinStyle);
-  path.setMiterLimit(a[A::StrokeMiterlimit] ? leadingDouble(*a[A::StrokeMiterlimit]) : 4.0);
-  if (a[A::StrokeDasharray]) {
-    std::vector<double> dash = parseSVGNumberList(*a[A::StrokeDasharray]);
-    if (!dash.empty())
-      path.setLineDash(std::move(dash), a[A::StrokeDashoffset] ? leadingDouble(*a[A::StrokeDashoffset]) : 0.0);
-  }
-  path.setWindingRule(a[A::FillRule].value_or("") == "evenodd" ? EvenOddWindingRule : NonZeroWindingRule);
-  return paint;
 }
 
 }  // namespace vellum

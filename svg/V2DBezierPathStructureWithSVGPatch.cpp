@@ -6,8 +6,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
+#include <unordered_map>
 
 #include "host/Log.h"
 #include "patches/render/V2DImageWithBezierPathStructurePatch.h"
@@ -171,10 +175,12 @@ bool V2DBezierPathStructureWithSVGPatch::execute(ExecutionContext*, double, cons
 
 bool V2DBezierPathStructureWithSVGPatch::_parseSVG(const std::string& path) {
   allBezierPaths.clear();
-  groupStack.clear();
-  groupValues.clear();
-  currTextAttributes.reset();
-  currText.reset();
+  tree_ = {};
+  open_.clear();
+  textNode_ = -1;
+  warnings_.clear();
+  documentSize = {};
+  flipHeight = 0;
 
   // Only a regular file is read: a FIFO or a device could block or never end.
   bool ok = false;
@@ -216,10 +222,10 @@ bool V2DBezierPathStructureWithSVGPatch::_parseSVG(const std::string& path) {
   }
   if (fd >= 0) ::close(fd);
 
-  groupStack.clear();
-  groupValues.clear();
-  currTextAttributes.reset();
-  currText.reset();
+  tree_ = {};
+  open_.clear();
+  for (const std::string& w : warnings_) log("Vellum Vector With SVG: " + path + ": " + w);
+  warnings_.clear();
   if (!ok) {
     allBezierPaths.clear();
     return false;
@@ -232,99 +238,844 @@ bool V2DBezierPathStructureWithSVGPatch::_parseSVG(const std::string& path) {
   for (const Entry& e : allBezierPaths) entries.push_back(e.entry);
   const Structure members(std::move(entries));
   const double height = bezierPathStructureBounds(members, false).size.height;
+  flipHeight = height;
   AffineTransform flip;
   flip.setTransformStruct(1, 0, 0, -1, 0, height);
-  for (const Entry& e : allBezierPaths) e.path->transformUsingAffineTransform(flip);
+  for (Entry& e : allBezierPaths) {
+    e.path->transformUsingAffineTransform(flip);
+    if (!e.fillGradient && !e.strokeGradient && !e.clip) continue;
+    auto entry = std::make_shared<Structure>(*e.entry.structure());
+    for (auto [gradient, key] : {std::pair{&e.fillGradient, "fill-gradient"}, {&e.strokeGradient, "stroke-gradient"}}) {
+      if (!*gradient) continue;
+      const Entry::Gradient& g = **gradient;
+      AffineTransform m = g.matrix;
+      m.appendTransform(flip);
+      const auto& t = m.transformStruct();
+      static constexpr const char* kLinear[] = {"x1", "y1", "x2", "y2"};
+      static constexpr const char* kRadial[] = {"cx", "cy", "r", "fx", "fy", "fr"};
+      std::vector<std::pair<std::string, Value>> members = {{"kind", std::string(g.radial ? "radial" : "linear")}};
+      for (size_t i = 0; i < (g.radial ? 6u : 4u); ++i) members.emplace_back(g.radial ? kRadial[i] : kLinear[i], g.coordinates[i]);
+      auto matrix = std::make_shared<Structure>();
+      for (double v : {t.m11, t.m12, t.m21, t.m22, t.tX, t.tY}) matrix->addMember(v);
+      members.emplace_back("matrix", Value(StructureRef(matrix)));
+      members.emplace_back("spread", g.spread);
+      auto stops = std::make_shared<Structure>();
+      for (const auto& [offset, color] : g.stops)
+        stops->addMember(Value(std::make_shared<const Structure>(
+            Structure::withMembersAndKeys({{"offset", offset}, {"color", color}}))));
+      members.emplace_back("stops", Value(StructureRef(stops)));
+      entry->setMember(Value(std::make_shared<const Structure>(Structure::withMembersAndKeys(std::move(members)))), key);
+    }
+    if (e.clip) {
+      e.clip->transformUsingAffineTransform(flip);
+      entry->setMember(Value(ObjectRef(e.clip)), "clip");
+    }
+    e.entry = Value(StructureRef(entry));
+  }
   return true;
 }
 
+// --- building the tree --------------------------------------------------------------------------
+
 void V2DBezierPathStructureWithSVGPatch::didStartElement(std::string_view name, const SVGAttributes& attributes) {
-  if (name == "svg") {
-    pushGroup(std::nullopt, nullptr);
-  } else if (name == "g") {
-    pushGroup(parseSVGTransform(attributes.text("transform")), &attributes);
-  } else if (isShapeElement(name)) {
-    addBezierPath(svgShapePath(name, attributes), attributes);
-  } else if (name == "text") {
-    std::vector<std::pair<std::string, std::string>> pairs;
-    attributes.forEach([&](std::string_view n, std::string_view v) { pairs.emplace_back(n, v); });
-    currTextAttributes.emplace(std::move(pairs));
-    currText.emplace();
+  const auto index = int32_t(tree_.nodes.size());
+  SVGNode node;
+  node.name = name;
+  attributes.forEach([&](std::string_view n, std::string_view v) { node.attributes.emplace_back(n, v); });
+  node.parent = open_.empty() ? -1 : open_.back();
+  if (node.parent >= 0) {
+    SVGNode& parent = tree_.nodes[size_t(node.parent)];
+    if (parent.lastChild >= 0) tree_.nodes[size_t(parent.lastChild)].nextSibling = index;
+    else parent.firstChild = index;
+    parent.lastChild = index;
   }
+  tree_.nodes.push_back(std::move(node));
+  open_.push_back(index);
+  // Character data belongs to the outermost open "text" (its tspans included) or "style".
+  if (textNode_ < 0 && (name == "text" || name == "style")) textNode_ = index;
 }
 
 void V2DBezierPathStructureWithSVGPatch::foundCharacters(std::string_view characters) {
-  if (currText) currText->append(characters);
+  if (textNode_ >= 0) tree_.nodes[size_t(textNode_)].text.append(characters);
 }
 
-void V2DBezierPathStructureWithSVGPatch::didEndElement(std::string_view name) {
-  if (name == "svg" || name == "g") {
-    popGroup();
-  } else if (name == "text" && currText) {
-    // A "text" nested in another has already ended the outer one's collecting: the outer end
-    // then finds no open text and adds nothing.
-    addBezierPath(svgTextPath(*currText, *currTextAttributes), *currTextAttributes);
-    currTextAttributes.reset();
-    currText.reset();
-  }
+void V2DBezierPathStructureWithSVGPatch::didEndElement(std::string_view) {
+  if (open_.empty()) return;
+  if (open_.back() == textNode_) textNode_ = -1;
+  open_.pop_back();
+  if (open_.empty()) walkTree();
 }
 
 void V2DBezierPathStructureWithSVGPatch::parseErrorOccurred(const std::string& description) {
   log("[V2DBezierPathStructureWithSVGPatch parser:parseErrorOccurred:]  parseError = '" + description + "'");
 }
 
-void V2DBezierPathStructureWithSVGPatch::pushGroup(const std::optional<AffineTransform>& transform,
-                                                   const SVGAttributes* attributes) {
-  GroupRecord record;
-  if (!groupStack.empty()) {
-    const GroupRecord& parent = groupStack.back();
-    record.transform = parent.transform;
-    record.transformed = parent.transformed;
-    record.inherited = parent.inherited;
+void V2DBezierPathStructureWithSVGPatch::warn(const std::string& message) {
+  if (std::find(warnings_.begin(), warnings_.end(), message) == warnings_.end()) warnings_.push_back(message);
+}
+
+// --- walking it ---------------------------------------------------------------------------------
+
+namespace {
+
+using Style = std::array<std::string_view, kSVGPropertyCount>;
+using P = SVGProperty;
+
+// "use" instances nest at most this deep, and all of them together visit at most this many
+// elements: a file of a few kilobytes could otherwise ask for 10^20 shapes.
+constexpr int kMaxUseDepth = 32;
+constexpr size_t kMaxUseVisits = size_t(1) << 17;
+// Gradient stops read per gradient.
+constexpr size_t kMaxStops = 1024;
+
+// Elements that draw nothing where they stand (a "symbol" draws through "use" only).
+bool isNonRendering(std::string_view name) {
+  static constexpr std::string_view kNames[] = {
+      "defs",   "symbol", "clipPath", "mask",   "marker",   "pattern",       "linearGradient", "radialGradient",
+      "style",  "title",  "desc",     "metadata", "script", "foreignObject", "filter",         "font",
+      "cursor", "view",   "stop",     "image",
+  };
+  return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
+}
+
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && isSVGSeparator(s.front())) s.remove_prefix(1);
+  while (!s.empty() && isSVGSeparator(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if ((a[i] | 0x20) != (b[i] | 0x20)) return false;
+  return true;
+}
+
+// A number or a percentage, clamped to 0..1; 1 when absent or unreadable.
+double opacityOf(std::string_view text) {
+  text = trim(text);
+  if (text.empty()) return 1;
+  size_t p = 0;
+  double n = 1;
+  if (!parseSVGNumber(text, p, n)) return 1;
+  if (p < text.size() && text[p] == '%') n /= 100;
+  return std::isnan(n) ? 1 : std::clamp(n, 0.0, 1.0);
+}
+
+// The id of "#id" or "url(#id)" references; empty otherwise.
+std::string_view referencedId(std::string_view text) {
+  text = trim(text);
+  if (text.starts_with("url(")) {
+    const size_t close = text.find(')');
+    if (close == std::string_view::npos) return {};
+    text = trim(text.substr(4, close - 4));
+    if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'')) text = text.substr(1, text.size() - 2);
   }
-  record.valueMark = groupValues.size();
-  if (transform && !(*transform == AffineTransform())) {
-    record.transform.prependTransform(*transform);
-    record.transformed = true;
+  return text.starts_with("#") ? text.substr(1) : std::string_view();
+}
+
+// The bounds of what a path draws: path data's leading move to the origin is no part of them
+// (gradients and clip paths in bounding-box units are relative to these).
+Rect drawnBounds(const BezierPath& path) {
+  const auto& d = path.data();
+  if (d.size() < 2 || d.kinds[0] != detail::kMove || d.kinds[1] != detail::kMove) return path.bounds();
+  BezierPath rest;
+  for (size_t i = 1; i < d.size(); ++i) {
+    const Point* q = d.points.data() + d.offsets[i];
+    switch (d.kinds[i]) {
+      case detail::kMove: rest.moveToPoint(q[0]); break;
+      case detail::kLine: rest.lineToPoint(q[0]); break;
+      case detail::kCurve: rest.curveToPoint(q[2], q[0], q[1]); break;
+      default: rest.closePath(); break;
+    }
   }
-  if (attributes)
-    attributes->forEach([&](std::string_view n, std::string_view v) {
-      if (!svgStyleAttributeForName(n)) return;
-      groupValues.emplace_back(v);
-      record.inherited.set(n, groupValues.back());
+  return rest.bounds();
+}
+
+// The viewBox transform: viewBox (x, y, w, h) fitted into a viewport of `size` as
+// preserveAspectRatio says.
+AffineTransform viewBoxTransform(const double box[4], Size size, std::string_view aspect) {
+  aspect = trim(aspect);
+  const double sx = size.width / box[2], sy = size.height / box[3];
+  AffineTransform t;
+  if (aspect.starts_with("none")) {
+    t.setTransformStruct(sx, 0, 0, sy, -box[0] * sx, -box[1] * sy);
+    return t;
+  }
+  const bool slice = aspect.find("slice") != std::string_view::npos;
+  const double s = slice ? std::max(sx, sy) : std::min(sx, sy);
+  double ax = 0.5, ay = 0.5;
+  if (aspect.find("xMin") != std::string_view::npos) ax = 0;
+  if (aspect.find("xMax") != std::string_view::npos) ax = 1;
+  if (aspect.find("YMin") != std::string_view::npos) ay = 0;
+  if (aspect.find("YMax") != std::string_view::npos) ay = 1;
+  t.setTransformStruct(s, 0, 0, s, -box[0] * s + (size.width - box[2] * s) * ax,
+                       -box[1] * s + (size.height - box[3] * s) * ay);
+  return t;
+}
+
+}  // namespace
+
+struct V2DBezierPathStructureWithSVGPatch::Walk {
+  V2DBezierPathStructureWithSVGPatch& patch;
+  const SVGTree& tree;
+  SVGStyleSheet sheet;
+  std::unordered_map<std::string_view, int32_t> ids;
+  std::vector<int32_t> onStack;  // how often each node is open in the walk: "use" cycles
+  size_t useVisits = 0;
+  bool pathErrorLogged = false;  // one line for the first path in error
+
+  struct Frame {
+    int32_t node;
+    int32_t next = -2;  // the next child to visit; -2 before the element itself, -1 done
+    AffineTransform ctm;
+    Style style{};
+    double opacity = 1;
+    SVGLengthContext lengths;
+    int useDepth = 0;
+    bool viaUse = false;  // instantiated by "use": a "symbol" draws
+    std::shared_ptr<BezierPath> clip;  // in document coordinates; the innermost clip-path wins
+  };
+  std::vector<Frame> stack;
+
+  const SVGNode& node(int32_t i) const { return tree.nodes[size_t(i)]; }
+
+  void computeStyle(int32_t index, const Style& parent, Style& out) {
+    uint64_t rank[kSVGPropertyCount] = {};
+    auto offer = [&](SVGProperty p, std::string_view value, uint64_t r) {
+      if (rank[size_t(p)] <= r) rank[size_t(p)] = r, out[size_t(p)] = value;
+    };
+    for (size_t i = 0; i < kSVGPropertyCount; ++i) out[i] = svgPropertyInherits(SVGProperty(i)) ? parent[i] : "";
+    const SVGNode& n = node(index);
+    uint32_t order = 0;
+    for (const auto& [name, value] : n.attributes)
+      if (const SVGProperty p = svgPropertyForName(name); p != P::Count) offer(p, trim(value), uint64_t(1) << 56 | order++);
+    const auto& rules = sheet.rules();
+    for (size_t r = 0; r < rules.size(); ++r)
+      if (sheet.matches(rules[r], tree, index))
+        for (const SVGDeclaration& d : rules[r].declarations)
+          offer(d.property, d.value, uint64_t(d.important ? 4 : 2) << 56 | uint64_t(rules[r].specificity) << 32 | r);
+    if (const std::string* style = n.attribute("style")) {
+      std::vector<SVGDeclaration> declarations;
+      parseSVGDeclarations(*style, declarations);
+      for (const SVGDeclaration& d : declarations) offer(d.property, d.value, uint64_t(d.important ? 5 : 3) << 56 | order++);
+    }
+    for (size_t i = 0; i < kSVGPropertyCount; ++i)
+      if (rank[i] && out[i] == "inherit") out[i] = parent[i];
+  }
+
+  void push(int32_t index, size_t parentFrame, bool viaUse, const AffineTransform* extra) {
+    Frame f;
+    f.node = index;
+    const Frame& parent = stack[parentFrame];
+    f.ctm = parent.ctm;
+    if (extra) f.ctm.prependTransform(*extra);
+    f.lengths = parent.lengths;
+    f.useDepth = parent.useDepth + (viaUse ? 1 : 0);
+    f.viaUse = viaUse;
+    computeStyle(index, parent.style, f.style);
+    // Font sizes relative to the parent's, for em lengths below this element.
+    if (!f.style[size_t(P::FontSize)].empty() && f.style[size_t(P::FontSize)] != parent.style[size_t(P::FontSize)]) {
+      SVGLengthContext relative = parent.lengths;
+      relative.width = relative.height = parent.lengths.fontSize;  // percentages of the parent's size
+      if (auto size = parseSVGLength(f.style[size_t(P::FontSize)], relative, SVGAxis::X); size && *size >= 0)
+        f.lengths.fontSize = *size;
+    }
+    f.opacity = parent.opacity * opacityOf(f.style[size_t(P::Opacity)]);
+    f.clip = parent.clip;
+    ++onStack[size_t(index)];
+    stack.push_back(std::move(f));
+  }
+
+  void pop() {
+    --onStack[size_t(stack.back().node)];
+    stack.pop_back();
+  }
+
+  std::optional<AffineTransform> ownTransform(const SVGNode& n) {
+    const std::string* text = n.attribute("transform");
+    if (!text) return std::nullopt;
+    auto t = parseSVGTransform(*text);
+    if (!t) patch.warn("transform \"" + text->substr(0, 80) + "\" cannot be read; the element is drawn without it");
+    return t;
+  }
+
+  // The viewport of an "svg" (or a "symbol" through "use"): moves the frame's transform into the
+  // viewBox's coordinates. False when the viewBox is unusable and the content is not drawn.
+  bool enterViewport(Frame& f, const SVGNode& n, std::optional<Size> useSize, bool outermost) {
+    const SVGLengthContext& c = f.lengths;
+    auto length = [&](const char* key, SVGAxis axis, double fallback) {
+      const std::string* text = n.attribute(key);
+      const auto v = text ? parseSVGLength(*text, c, axis) : std::nullopt;
+      return v.value_or(fallback);
+    };
+    double box[4] = {};
+    bool hasBox = false;
+    if (const std::string* text = n.attribute("viewBox")) {
+      const std::vector<double> v = parseSVGNumberList(*text);
+      if (v.size() == 4) {
+        if (!(v[2] > 0) || !(v[3] > 0)) {
+          patch.warn("viewBox \"" + *text + "\" has no positive size; the element draws nothing");
+          return false;
+        }
+        std::copy(v.begin(), v.end(), box);
+        hasBox = std::isfinite(box[0] + box[1] + box[2] + box[3]);
+      }
+    }
+    Size size;
+    if (outermost) {
+      // Without a width (or with a percentage), the viewBox gives the size.
+      auto side = [&](const char* key, SVGAxis axis, double boxSide) {
+        const std::string* text = n.attribute(key);
+        const bool relative = !text || text->find('%') != std::string::npos;
+        if (relative) return hasBox ? boxSide : 0.0;
+        return length(key, axis, hasBox ? boxSide : 0.0);
+      };
+      size = {side("width", SVGAxis::X, box[2]), side("height", SVGAxis::Y, box[3])};
+      patch.documentSize = size;
+    } else {
+      const double x = length("x", SVGAxis::X, 0), y = length("y", SVGAxis::Y, 0);
+      size = useSize.value_or(Size{length("width", SVGAxis::X, c.width), length("height", SVGAxis::Y, c.height)});
+      AffineTransform at;
+      at.translateXBy(x, y);
+      f.ctm.prependTransform(at);
+    }
+    if (hasBox) {
+      if (size.width > 0 && size.height > 0) f.ctm.prependTransform(viewBoxTransform(box, size, n.attribute("preserveAspectRatio") ? *n.attribute("preserveAspectRatio") : ""));
+      f.lengths.width = box[2];
+      f.lengths.height = box[3];
+    } else if (size.width > 0 && size.height > 0) {
+      f.lengths.width = size.width;
+      f.lengths.height = size.height;
+    }
+    return true;
+  }
+
+  // The colour of a gradient's first stop, following "href" to the gradient that has stops.
+  std::optional<Color> firstStopColor(int32_t gradient) {
+    for (int hops = 0; gradient >= 0 && hops < 16; ++hops) {
+      const SVGNode& g = node(gradient);
+      for (int32_t c = g.firstChild; c >= 0; c = node(c).nextSibling) {
+        if (node(c).name != "stop") continue;
+        Style st{};
+        const Style none{};
+        computeStyle(c, none, st);
+        std::string_view text = trim(st[size_t(P::StopColor)]);
+        std::optional<Color> color = text.empty() ? Color::colorWithRed(0, 0, 0, 1) : parseSVGColor(text);
+        if (!color) color = Color::colorWithRed(0, 0, 0, 1);
+        color->alpha *= opacityOf(st[size_t(P::StopOpacity)]);
+        return color;
+      }
+      const std::string* href = g.attribute("href");
+      if (!href) href = g.attribute("xlink:href");
+      const auto it = href ? ids.find(referencedId(*href)) : ids.end();
+      gradient = it == ids.end() ? -1 : it->second;
+    }
+    return std::nullopt;
+  }
+
+  // A paint: nothing for "none" (and for what cannot be read or found without a fallback).
+  std::optional<Color> paint(std::string_view text, const Style& st, bool isFill, int32_t* gradient = nullptr) {
+    text = trim(text);
+    if (text.empty()) return isFill ? std::optional<Color>(Color::colorWithRed(0, 0, 0, 1)) : std::nullopt;
+    if (text == "none") return std::nullopt;
+    if (equalsIgnoringCase(text, "currentColor")) {
+      const std::string_view color = trim(st[size_t(P::Color)]);
+      if (color.empty() || equalsIgnoringCase(color, "currentColor")) return Color::colorWithRed(0, 0, 0, 1);
+      return parseSVGColor(color);
+    }
+    if (text.starts_with("url(")) {
+      const auto it = ids.find(referencedId(text));
+      if (it != ids.end()) {
+        const std::string& name = node(it->second).name;
+        if (name == "linearGradient" || name == "radialGradient") {
+          if (gradient) *gradient = it->second;
+          return firstStopColor(it->second);
+        }
+      }
+      const size_t close = text.find(')');
+      const std::string_view fallback = trim(text.substr(close == std::string_view::npos ? text.size() : close + 1));
+      if (fallback.empty()) return std::nullopt;
+      return paint(fallback, st, false);
+    }
+    const std::optional<Color> color = parseSVGColor(text);
+    if (!color && isFill) return Color::colorWithRed(0, 0, 0, 1);
+    return color;
+  }
+
+  // The first node along the "href" chain from `start` for which `found` answers true.
+  template <class F>
+  int32_t alongHref(int32_t start, F&& found) {
+    for (int hops = 0; start >= 0 && hops < 16; ++hops) {
+      if (found(node(start))) return start;
+      const std::string* href = node(start).attribute("href");
+      if (!href) href = node(start).attribute("xlink:href");
+      const auto it = href ? ids.find(referencedId(*href)) : ids.end();
+      start = it == ids.end() ? -1 : it->second;
+    }
+    return -1;
+  }
+
+  // The gradient `index` paints an element of user-space bounds `box` with: its attributes and
+  // stops found along "href", its stops' alphas times `alpha`. Nothing when it has no stops or
+  // is relative to an empty box.
+  std::optional<Entry::Gradient> gradient(int32_t index, const Rect& box, const Frame& f, double alpha) {
+    auto attribute = [&](const char* key) -> std::string_view {
+      const int32_t n = alongHref(index, [&](const SVGNode& g) { return g.attribute(key) != nullptr; });
+      return n >= 0 ? std::string_view(*node(n).attribute(key)) : std::string_view();
+    };
+    const int32_t withStops = alongHref(index, [&](const SVGNode& g) {
+      for (int32_t c = g.firstChild; c >= 0; c = node(c).nextSibling)
+        if (node(c).name == "stop") return true;
+      return false;
     });
-  groupStack.push_back(std::move(record));
-}
-
-void V2DBezierPathStructureWithSVGPatch::popGroup() {
-  if (groupStack.empty()) return;
-  const size_t mark = groupStack.back().valueMark;
-  groupStack.pop_back();
-  while (groupValues.size() > mark) groupValues.pop_back();
-}
-
-void V2DBezierPathStructureWithSVGPatch::addBezierPath(std::shared_ptr<BezierPath> path,
-                                                       const SVGAttributes& attributes) {
-  const GroupRecord* group = groupStack.empty() ? nullptr : &groupStack.back();
-  // The element's own transform acts first, then its groups' from the innermost outward.
-  std::optional<AffineTransform> own;
-  if (auto text = attributes.attribute("transform")) own = parseSVGTransform(*text);
-  if (own || (group && group->transformed)) {
-    AffineTransform m = group ? group->transform : AffineTransform();
-    if (own) m.prependTransform(*own);
-    if (!(m == AffineTransform())) path->transformUsingAffineTransform(m);
+    if (withStops < 0) return std::nullopt;
+    Entry::Gradient g;
+    g.radial = node(index).name == "radialGradient";
+    const bool userSpace = trim(attribute("gradientUnits")) == "userSpaceOnUse";
+    if (!userSpace && !(box.size.width > 0 && box.size.height > 0)) return std::nullopt;
+    auto coordinate = [&](const char* key, const char* fallback, SVGAxis axis) {
+      std::string_view text = trim(attribute(key));
+      if (text.empty()) text = fallback;
+      if (userSpace) return parseSVGLength(text, f.lengths, axis).value_or(0);
+      size_t p = 0;
+      double n = 0;
+      if (!parseSVGNumber(text, p, n)) return 0.0;
+      return p < text.size() && text[p] == '%' ? n / 100 : n;
+    };
+    if (g.radial) {
+      const double cx = coordinate("cx", "50%", SVGAxis::X), cy = coordinate("cy", "50%", SVGAxis::Y);
+      const double r = coordinate("r", "50%", SVGAxis::Other);
+      const bool fx = !trim(attribute("fx")).empty(), fy = !trim(attribute("fy")).empty();
+      g.coordinates[0] = cx, g.coordinates[1] = cy, g.coordinates[2] = r;
+      g.coordinates[3] = fx ? coordinate("fx", "0", SVGAxis::X) : cx;
+      g.coordinates[4] = fy ? coordinate("fy", "0", SVGAxis::Y) : cy;
+      g.coordinates[5] = coordinate("fr", "0", SVGAxis::Other);
+    } else {
+      g.coordinates[0] = coordinate("x1", "0%", SVGAxis::X), g.coordinates[1] = coordinate("y1", "0%", SVGAxis::Y);
+      g.coordinates[2] = coordinate("x2", "100%", SVGAxis::X), g.coordinates[3] = coordinate("y2", "0%", SVGAxis::Y);
+    }
+    g.matrix = f.ctm;
+    if (!userSpace) {
+      AffineTransform unit;
+      unit.setTransformStruct(box.size.width, 0, 0, box.size.height, box.origin.x, box.origin.y);
+      g.matrix.prependTransform(unit);
+    }
+    if (const std::string_view t = attribute("gradientTransform"); !t.empty())
+      if (auto m = parseSVGTransform(t)) g.matrix.prependTransform(*m);
+    const std::string_view spread = trim(attribute("spreadMethod"));
+    g.spread = spread == "reflect" || spread == "repeat" ? std::string(spread) : "pad";
+    double last = 0;
+    for (int32_t c = node(withStops).firstChild; c >= 0; c = node(c).nextSibling) {
+      if (node(c).name != "stop") continue;
+      if (g.stops.size() >= kMaxStops) {
+        patch.warn("a gradient has more than 1024 stops; the rest are ignored");
+        break;
+      }
+      Style st{};
+      computeStyle(c, f.style, st);
+      const std::string_view colorText = trim(st[size_t(P::StopColor)]);
+      std::optional<Color> color = colorText.empty() ? Color::colorWithRed(0, 0, 0, 1)
+                                   : equalsIgnoringCase(colorText, "currentColor")
+                                       ? parseSVGColor(trim(st[size_t(P::Color)]))
+                                       : parseSVGColor(colorText);
+      if (!color) color = Color::colorWithRed(0, 0, 0, 1);
+      color->alpha *= opacityOf(st[size_t(P::StopOpacity)]) * alpha;
+      const std::string* offsetText = node(c).attribute("offset");
+      double offset = offsetText ? opacityOf(*offsetText) : 0;  // a number or percentage in 0..1
+      if (offsetText && trim(*offsetText).empty()) offset = 0;
+      last = std::max(last, offset);
+      g.stops.emplace_back(last, *color);
+    }
+    return g;
   }
-  // The element's own attributes win over the inherited ones.
-  SVGStyleAttributes style = group ? group->inherited : SVGStyleAttributes{};
-  attributes.forEach([&](std::string_view n, std::string_view v) { style.set(n, v); });
-  const SVGPaint paint = applySVGStyle(*path, style);
-  Value entry(std::make_shared<const Structure>(Structure::withMembersAndKeys({
-      {"path", Value(ObjectRef(path))},
-      {"stroke", paint.stroke},
-      {"fill", paint.fill},
-      {"strokefill", paint.strokefill},
-  })));
-  allBezierPaths.push_back({std::move(path), std::move(entry)});
+
+  // The union of a clipPath's shapes in document coordinates, for an element whose user space
+  // the frame's transform maps and whose user-space bounds are `box`.
+  std::shared_ptr<BezierPath> clipPath(std::string_view reference, const Frame& f, const Rect& box) {
+    const auto it = ids.find(referencedId(reference));
+    if (it == ids.end() || node(it->second).name != "clipPath") return nullptr;
+    const SVGNode& c = node(it->second);
+    AffineTransform m = f.ctm;
+    if (const std::string* t = c.attribute("transform"))
+      if (auto own = parseSVGTransform(*t)) m.prependTransform(*own);
+    if (const std::string* units = c.attribute("clipPathUnits"); units && trim(*units) == "objectBoundingBox") {
+      AffineTransform unit;
+      unit.setTransformStruct(box.size.width, 0, 0, box.size.height, box.origin.x, box.origin.y);
+      m.prependTransform(unit);
+    }
+    auto clip = BezierPath::bezierPath();
+    for (int32_t child = c.firstChild; child >= 0; child = node(child).nextSibling) {
+      int32_t shape = child;
+      AffineTransform own = m;
+      if (const std::string* t = node(child).attribute("transform"))
+        if (auto ct = parseSVGTransform(*t)) own.prependTransform(*ct);
+      if (node(child).name == "use") {  // one level: a clip made of reused shapes
+        const std::string* href = node(child).attribute("href");
+        if (!href) href = node(child).attribute("xlink:href");
+        const auto target = href ? ids.find(referencedId(*href)) : ids.end();
+        if (target == ids.end()) continue;
+        shape = target->second;
+        if (const std::string* t = node(shape).attribute("transform"))
+          if (auto ct = parseSVGTransform(*t)) own.prependTransform(*ct);
+      }
+      const SVGNode& s = node(shape);
+      if (const std::string* d = s.attribute("display"); d && trim(*d) == "none") continue;
+      auto path = isShapeElement(s.name) ? svgShapePath(s.name, NodeAttributes(s), f.lengths) : nullptr;
+      if (!path) continue;
+      path->transformUsingAffineTransform(own);
+      if (const std::string* rule = s.attribute("clip-rule"); rule && trim(*rule) == "evenodd")
+        clip->setWindingRule(EvenOddWindingRule);
+      clip->appendBezierPath(*path);
+    }
+    return clip;
+  }
+
+  // Markers waiting to be drawn after the shape that places them: the marker and its content's
+  // transform to the document.
+  std::vector<std::pair<int32_t, AffineTransform>> pendingMarkers;
+
+  // Places the shape's markers ("marker-start", "-mid", "-end") at the vertices of its
+  // user-space `path`, turned along the path where "orient" is auto.
+  void placeMarkers(const BezierPath& path, const Frame& f, double strokeWidth) {
+    const Style& st = f.style;
+    int32_t markers[3] = {-1, -1, -1};
+    bool any = false;
+    for (int i = 0; i < 3; ++i) {
+      const std::string_view reference = st[size_t(P::MarkerStart) + size_t(i)];
+      const auto it = reference.empty() ? ids.end() : ids.find(referencedId(reference));
+      if (it != ids.end() && node(it->second).name == "marker") markers[i] = it->second, any = true;
+    }
+    if (!any) return;
+    // Vertices with the directions the path arrives and leaves in; the initial move to the
+    // origin that every path data starts with is no vertex.
+    struct Vertex {
+      Point at;
+      double in, out;
+    };
+    std::vector<Vertex> vertices;
+    const auto& d = path.data();
+    Point last{}, start{};
+    auto direction = [](Point from, Point to) { return std::atan2(to.y - from.y, to.x - from.x); };
+    for (size_t i = 0; i < d.size(); ++i) {
+      const Point* q = d.points.data() + d.offsets[i];
+      if (i == 0 && d.size() > 1 && d.kinds[1] == detail::kMove && q[0] == Point{0, 0}) continue;
+      switch (d.kinds[i]) {
+        case detail::kMove: vertices.push_back({q[0], NAN, NAN}); last = start = q[0]; break;
+        case detail::kLine: {
+          const double a = direction(last, q[0]);
+          if (!vertices.empty() && std::isnan(vertices.back().out)) vertices.back().out = a;
+          vertices.push_back({q[0], a, NAN});
+          last = q[0];
+          break;
+        }
+        case detail::kCurve: {
+          const Point c1 = q[0] == last ? q[1] : q[0], c2 = q[1] == q[2] ? q[0] : q[1];
+          if (!vertices.empty() && std::isnan(vertices.back().out)) vertices.back().out = direction(last, c1);
+          vertices.push_back({q[2], direction(c2, q[2]), NAN});
+          last = q[2];
+          break;
+        }
+        default: {
+          const double a = direction(last, start);
+          if (!vertices.empty() && std::isnan(vertices.back().out)) vertices.back().out = a;
+          vertices.push_back({start, a, NAN});
+          last = start;
+          break;
+        }
+      }
+    }
+    for (size_t i = 0; i < vertices.size(); ++i) {
+      const int which = i == 0 ? 0 : i + 1 == vertices.size() ? 2 : 1;
+      const int32_t m = markers[which];
+      if (m < 0) continue;
+      const SVGNode& mk = node(m);
+      const Vertex& v = vertices[i];
+      double angle = 0;
+      const std::string_view orient = mk.attribute("orient") ? trim(*mk.attribute("orient")) : std::string_view();
+      if (orient == "auto" || orient == "auto-start-reverse") {
+        const double in = std::isnan(v.in) ? v.out : v.in, out = std::isnan(v.out) ? v.in : v.out;
+        angle = std::isnan(in) ? 0 : std::atan2(std::sin(in) + std::sin(out), std::cos(in) + std::cos(out));
+        if (orient == "auto-start-reverse" && which == 0) angle += std::numbers::pi;
+      } else if (!orient.empty()) {
+        angle = leadingDouble(orient) * std::numbers::pi / 180;
+      }
+      auto length = [&](const char* key, double fallback) {
+        const std::string* t = mk.attribute(key);
+        return (t ? parseSVGLength(*t, f.lengths, SVGAxis::Other) : std::nullopt).value_or(fallback);
+      };
+      AffineTransform t = f.ctm, step;
+      step.setTransformStruct(std::cos(angle), std::sin(angle), -std::sin(angle), std::cos(angle), v.at.x, v.at.y);
+      t.prependTransform(step);
+      const std::string* units = mk.attribute("markerUnits");
+      if (!units || trim(*units) != "userSpaceOnUse") {
+        AffineTransform scale;
+        scale.scaleXBy(strokeWidth, strokeWidth);
+        t.prependTransform(scale);
+      }
+      AffineTransform box;
+      if (const std::string* vb = mk.attribute("viewBox")) {
+        const std::vector<double> b = parseSVGNumberList(*vb);
+        if (b.size() == 4 && b[2] > 0 && b[3] > 0) {
+          const std::string* aspect = mk.attribute("preserveAspectRatio");
+          box = viewBoxTransform(b.data(), {length("markerWidth", 3), length("markerHeight", 3)}, aspect ? *aspect : "");
+        }
+      }
+      const Point ref = box.transformPoint({length("refX", 0), length("refY", 0)});
+      AffineTransform back;
+      back.translateXBy(-ref.x, -ref.y);
+      t.prependTransform(back);
+      t.prependTransform(box);
+      pendingMarkers.emplace_back(m, t);
+    }
+  }
+
+  void emit(std::shared_ptr<BezierPath> path, const Frame& f) {
+    const Style& st = f.style;
+    const std::string_view visibility = trim(st[size_t(P::Visibility)]);
+    if (visibility == "hidden" || visibility == "collapse") return;
+    const Rect box = drawnBounds(*path);
+    const std::shared_ptr<const BezierPath> userPath = path->copy();
+    if (!(f.ctm == AffineTransform())) path->transformUsingAffineTransform(f.ctm);
+    // Stroke widths scale with the transform: by the geometric mean of its two scales when
+    // they differ.
+    const auto& m = f.ctm.transformStruct();
+    const double scale = std::sqrt(std::fabs(m.m11 * m.m22 - m.m12 * m.m21));
+    const std::string_view widthText = st[size_t(P::StrokeWidth)];
+    double width = widthText.empty() ? 1 : parseSVGLength(widthText, f.lengths, SVGAxis::Other).value_or(1);
+    if (!(width >= 0)) width = 1;
+    path->setLineWidth(width * scale);
+    const std::string_view cap = trim(st[size_t(P::StrokeLinecap)]);
+    path->setLineCapStyle(cap == "round" ? RoundLineCapStyle : cap == "square" ? SquareLineCapStyle : ButtLineCapStyle);
+    const std::string_view join = trim(st[size_t(P::StrokeLinejoin)]);
+    path->setLineJoinStyle(join == "round"   ? RoundLineJoinStyle
+                           : join == "bevel" ? BevelLineJoinStyle
+                                             : MiterLineJoinStyle);
+    const std::string_view miter = st[size_t(P::StrokeMiterlimit)];
+    path->setMiterLimit(miter.empty() ? 4.0 : leadingDouble(miter));
+    if (const std::string_view dashText = trim(st[size_t(P::StrokeDasharray)]); !dashText.empty() && dashText != "none") {
+      std::vector<double> dash;
+      bool valid = true;
+      size_t p = 0;
+      while (p < dashText.size()) {
+        skipSVGSeparators(dashText, p);
+        const size_t start = p;
+        while (p < dashText.size() && !isSVGSeparator(dashText[p])) ++p;
+        if (p == start) break;
+        const auto v = parseSVGLength(dashText.substr(start, p - start), f.lengths, SVGAxis::Other);
+        if (!v || !(*v >= 0)) valid = false;
+        dash.push_back(v.value_or(0) * scale);
+      }
+      if (valid && !dash.empty()) {
+        const std::string_view offset = st[size_t(P::StrokeDashoffset)];
+        path->setLineDash(std::move(dash),
+                          offset.empty() ? 0.0 : parseSVGLength(offset, f.lengths, SVGAxis::Other).value_or(0) * scale);
+      }
+    }
+    path->setWindingRule(trim(st[size_t(P::FillRule)]) == "evenodd" ? EvenOddWindingRule : NonZeroWindingRule);
+
+    int32_t fillGradient = -1, strokeGradient = -1;
+    std::optional<Color> fill = paint(st[size_t(P::Fill)], st, true, &fillGradient);
+    std::optional<Color> stroke = width > 0 ? paint(st[size_t(P::Stroke)], st, false, &strokeGradient) : std::nullopt;
+    const double fillAlpha = opacityOf(st[size_t(P::FillOpacity)]) * f.opacity;
+    const double strokeAlpha = opacityOf(st[size_t(P::StrokeOpacity)]) * f.opacity;
+    if (fill) fill->alpha *= fillAlpha;
+    if (stroke) stroke->alpha *= strokeAlpha;
+    Entry finished;
+    if (fill && fillGradient >= 0) {
+      finished.fillGradient = gradient(fillGradient, box, f, fillAlpha);
+      if (!finished.fillGradient) fill.reset();
+    }
+    if (stroke && strokeGradient >= 0) {
+      finished.strokeGradient = gradient(strokeGradient, box, f, strokeAlpha);
+      if (!finished.strokeGradient) stroke.reset();
+    }
+    finished.clip = f.clip;
+    if (const std::string_view reference = trim(st[size_t(P::ClipPath)]); !reference.empty() && reference != "none")
+      if (auto own = clipPath(reference, f, box)) finished.clip = own;
+    const int strokefill = fill && stroke ? 2 : fill ? 1 : 0;
+    if (!fill && !stroke) path->setLineWidth(0);  // nothing painted: an entry that draws nothing
+    Value entry(std::make_shared<const Structure>(Structure::withMembersAndKeys({
+        {"path", Value(ObjectRef(path))},
+        {"stroke", stroke.value_or(Color::colorWithRed(0, 0, 0, fill || stroke ? 1 : 0))},
+        {"fill", fill.value_or(Color::colorWithRed(0, 0, 0, 1))},
+        {"strokefill", strokefill},
+    })));
+    finished.path = std::move(path);
+    finished.entry = std::move(entry);
+    patch.allBezierPaths.push_back(std::move(finished));
+    placeMarkers(*userPath, f, width);
+  }
+
+  void text(const Frame& f, const SVGNode& n) {
+    const Style& st = f.style;
+    auto first = [&](const char* key, SVGAxis axis) {
+      const std::string* t = n.attribute(key);
+      if (!t) return 0.0;
+      size_t p = 0;
+      skipSVGSeparators(*t, p);
+      size_t e = p;
+      while (e < t->size() && !isSVGSeparator((*t)[e])) ++e;
+      return parseSVGLength(std::string_view(*t).substr(p, e - p), f.lengths, axis).value_or(0);
+    };
+    auto font = svgFont(st[size_t(P::FontFamily)], trim(st[size_t(P::FontWeight)]), trim(st[size_t(P::FontStyle)]),
+                        f.lengths.fontSize);
+    emit(svgTextPath(n.text, {first("x", SVGAxis::X), first("y", SVGAxis::Y)}, font.get(),
+                     trim(st[size_t(P::TextAnchor)])),
+         f);
+    pendingMarkers.clear();  // markers belong to shapes only
+  }
+
+  // Visits the element of the top frame: draws it, or prepares the visit of its children.
+  void enter() {
+    const size_t top = stack.size() - 1;
+    const int32_t index = stack[top].node;
+    const SVGNode& n = node(index);
+    stack[top].next = -1;
+    if (trim(stack[top].style[size_t(P::Display)]) == "none") return;
+    const std::string& name = n.name;
+    if (isNonRendering(name) && !((name == "symbol" || name == "marker") && stack[top].viaUse)) return;
+    if (name != "svg" && name != "symbol")
+      if (auto t = ownTransform(n)) stack[top].ctm.prependTransform(*t);
+    if (isShapeElement(name)) {
+      std::shared_ptr<BezierPath> path;
+      if (name == "path") {
+        const std::string* d = n.attribute("d");
+        size_t errorAt = 0;
+        path = parseSVGPathData(d ? std::string_view(*d) : std::string_view(), &errorAt);
+        if (d && errorAt < d->size() && !pathErrorLogged) {
+          pathErrorLogged = true;
+          patch.warn("path data has an error at byte " + std::to_string(errorAt) + " of \"" + d->substr(0, 60) +
+                     (d->size() > 60 ? "..." : "") + "\"; such paths end where their error is");
+        }
+      } else {
+        path = svgShapePath(name, NodeAttributes(n), stack[top].lengths);
+      }
+      if (path) emit(std::move(path), stack[top]);
+      // The markers, first vertex on top of the stack so they are drawn in order; their content
+      // inherits from the document, not from the shape.
+      const int depth = stack[top].useDepth;
+      std::vector<std::pair<int32_t, AffineTransform>> markers;
+      markers.swap(pendingMarkers);
+      // A marker whose content places the same marker again is not drawn there.
+      std::erase_if(markers, [&](const auto& m) { return onStack[size_t(m.first)] > 0; });
+      for (auto it = markers.rbegin(); it != markers.rend(); ++it) {
+        if (depth >= kMaxUseDepth || useVisits >= kMaxUseVisits) break;
+        push(it->first, 0, true, nullptr);
+        stack.back().ctm = it->second;
+        stack.back().useDepth = depth + 1;
+        stack.back().next = -3;  // entered as a marker: its children, no viewport of its own
+      }
+      return;
+    }
+    if (name == "text") {
+      if (n.parent >= 0 && node(n.parent).name == "text") return;  // its characters are the outer text's
+      text(stack[top], n);
+      return;
+    }
+    // A clip path on a container limits everything drawn inside it (shapes take their own in
+    // emit, relative to their own bounds).
+    if (!isShapeElement(name) && name != "text")
+      if (const std::string_view reference = trim(stack[top].style[size_t(P::ClipPath)]);
+          !reference.empty() && reference != "none")
+        if (auto clip = clipPath(reference, stack[top], Rect{{0, 0}, {1, 1}})) stack[top].clip = clip;
+    if (name == "use") {
+      use(top, n);
+      return;
+    }
+    if (name == "svg" || name == "symbol") {
+      std::optional<Size> useSize;
+      if (name == "symbol" || (stack[top].viaUse && top > 0)) {
+        const SVGNode& u = node(stack[top - 1].node);
+        const SVGLengthContext& c = stack[top - 1].lengths;
+        auto side = [&](const char* key, SVGAxis axis, double whole) {
+          const std::string* t = u.attribute(key);
+          return (t ? parseSVGLength(*t, c, axis) : std::nullopt).value_or(whole);
+        };
+        if (stack[top].viaUse) useSize = Size{side("width", SVGAxis::X, c.width), side("height", SVGAxis::Y, c.height)};
+      }
+      const bool outermost = name == "svg" && top == 1;
+      if (!enterViewport(stack[top], n, useSize, outermost)) return;
+    }
+    stack[top].next = n.firstChild;
+  }
+
+  void use(size_t top, const SVGNode& n) {
+    const std::string* href = n.attribute("href");
+    if (!href) href = n.attribute("xlink:href");
+    if (!href) return;
+    const auto it = ids.find(referencedId(*href));
+    if (it == ids.end()) return;
+    const int32_t target = it->second;
+    if (onStack[size_t(target)] > 0) {
+      patch.warn("\"use\" of \"" + *href + "\" refers to itself; the reference is not drawn");
+      return;
+    }
+    if (stack[top].useDepth >= kMaxUseDepth || useVisits >= kMaxUseVisits) {
+      patch.warn("\"use\" references nest deeper than 32 or instantiate more than 131 072 elements; the rest are not drawn");
+      return;
+    }
+    const SVGLengthContext& c = stack[top].lengths;
+    auto at = [&](const char* key, SVGAxis axis) {
+      const std::string* t = n.attribute(key);
+      return (t ? parseSVGLength(*t, c, axis) : std::nullopt).value_or(0);
+    };
+    AffineTransform offset;
+    offset.translateXBy(at("x", SVGAxis::X), at("y", SVGAxis::Y));
+    push(target, top, true, &offset);
+  }
+
+  // Attributes of a tree node for the shape reader.
+  struct NodeAttributes : SVGAttributes {
+    const SVGNode& n;
+    explicit NodeAttributes(const SVGNode& node) : n(node) {}
+    std::optional<std::string_view> attribute(std::string_view name) const override {
+      const std::string* v = n.attribute(name);
+      return v ? std::optional<std::string_view>(*v) : std::nullopt;
+    }
+    void forEach(const std::function<void(std::string_view, std::string_view)>& f) const override {
+      for (const auto& [k, v] : n.attributes) f(k, v);
+    }
+  };
+
+  void run() {
+    if (tree.nodes.empty()) return;
+    onStack.assign(tree.nodes.size(), 0);
+    for (size_t i = 0; i < tree.nodes.size(); ++i) {
+      const SVGNode& n = tree.nodes[i];
+      if (const std::string* id = n.attribute("id")) ids.emplace(*id, int32_t(i));  // the first wins
+      if (n.name == "style") {
+        const std::string* type = n.attribute("type");
+        if ((!type || trim(*type).empty() || trim(*type) == "text/css") && !sheet.add(n.text))
+          patch.warn("more than 4096 style rules; the rest are ignored");
+      }
+    }
+    Frame root;
+    root.node = -1;
+    stack.push_back(root);  // a frame above the document: initial values everywhere
+    push(0, 0, false, nullptr);
+    while (stack.size() > 1) {
+      Frame& f = stack.back();
+      if (f.next == -2) {
+        if (f.useDepth > 0) ++useVisits;
+        enter();
+      } else if (f.next == -3) {
+        ++useVisits;
+        f.next = trim(f.style[size_t(P::Display)]) == "none" ? -1 : node(f.node).firstChild;
+      } else if (f.next >= 0) {
+        const int32_t child = f.next;
+        f.next = node(child).nextSibling;
+        if (f.useDepth == 0 || useVisits < kMaxUseVisits) push(child, stack.size() - 1, false, nullptr);
+      } else {
+        pop();
+      }
+    }
+  }
+};
+
+void V2DBezierPathStructureWithSVGPatch::walkTree() {
+  Walk walk{*this, tree_};
+  walk.run();
 }
 
 }  // namespace vellum

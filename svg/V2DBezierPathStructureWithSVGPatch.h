@@ -1,15 +1,13 @@
 // "Vellum Vector With SVG": reads an SVG file into a bezier path structure, one path entry per
-// drawable element in document order, transformed by its own and its groups' transforms,
-// painted by its own and its groups' attributes, and flipped to y up.
+// drawn element in document order (shapes, text, and what "use" references instantiate),
+// transformed into the document's pixels, painted as CSS and the presentation attributes
+// resolve, and flipped to y up.
 //
-// Reading is one pass over the parser's events. Rather than keeping every entry in its group
-// until the group closes, each group record carries what closing it would apply: the product of
-// the transforms of the open groups and the style attributes inherited through them. An entry is
-// therefore finished as soon as it is read, which keeps the work per element independent of how
-// deeply it is nested (100 000 nested groups cost no more per level than one).
+// The file becomes a tree first ("use" may point forward, and selectors look at ancestors);
+// the tree is then walked with an explicit stack, so nesting depth costs memory per level but
+// never native stack.
 #pragma once
 
-#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +17,7 @@
 #include "host/Patch.h"
 #include "path/AffineTransform.h"
 #include "path/BezierPath.h"
+#include "svg/SVGCSS.h"
 #include "svg/SVGPathData.h"
 #include "svg/SVGStyle.h"
 
@@ -49,9 +48,11 @@ class V2DBezierPathStructureWithSVGPatch : public Patch {
   // Logs "[V2DBezierPathStructureWithSVGPatch parser:parseErrorOccurred:]  parseError = '...'".
   void parseErrorOccurred(const std::string& description);
 
-  void pushGroup(const std::optional<AffineTransform>& transform, const SVGAttributes* attributes);
-  void popGroup();
-  void addBezierPath(std::shared_ptr<BezierPath> path, const SVGAttributes& attributes);
+  // The size of the outermost "svg" element's viewport in pixels and the height the last read
+  // flipped within (document y becomes flipHeight - y); for drawing the result in the frame
+  // other SVG renderers use.
+  Size documentSize;
+  double flipHeight = 0;
 
   StringPort inputFile{this, "inputFile"};
   StructurePort outputBezierPaths{this, "outputBezierPaths"};
@@ -61,22 +62,29 @@ class V2DBezierPathStructureWithSVGPatch : public Patch {
   struct Entry {
     std::shared_ptr<BezierPath> path;
     Value entry;
+    // A gradient or clip path; document coordinates until the flip, then "fill-gradient",
+    // "stroke-gradient" and "clip" members.
+    struct Gradient {
+      bool radial = false;
+      double coordinates[6] = {};  // x1 y1 x2 y2, or cx cy r fx fy fr
+      AffineTransform matrix;      // gradient space to the document
+      std::string spread;
+      std::vector<std::pair<double, Color>> stops;
+    };
+    std::optional<Gradient> fillGradient, strokeGradient;
+    std::shared_ptr<BezierPath> clip;
   };
   std::vector<Entry> allBezierPaths;
 
  private:
-  // An open "svg" or "g": what closing it applies to the entries read inside it.
-  struct GroupRecord {
-    AffineTransform transform;  // product of the open groups' transforms, innermost acting first
-    bool transformed = false;   // whether `transform` is other than the identity
-    SVGStyleAttributes inherited;  // the open "g" elements' style attributes, innermost winning
-    size_t valueMark = 0;       // groupValues' size before this group's own values
-  };
-  std::deque<GroupRecord> groupStack;
-  // The inherited values point here; a deque keeps them in place as groups come and go.
-  std::deque<std::string> groupValues;
-  std::optional<SVGAttributeList> currTextAttributes;
-  std::optional<std::string> currText;
+  struct Walk;
+  void walkTree();
+  void warn(const std::string& message);
+
+  SVGTree tree_;
+  std::vector<int32_t> open_;  // the elements being read, outermost first
+  int32_t textNode_ = -1;      // the innermost open "text" or "style"
+  std::vector<std::string> warnings_;
 };
 
 }  // namespace vellum

@@ -44,8 +44,8 @@ bool isFinite(const Rect& r) {
 // The path of an entry the renderer draws and measures, or null: a path with elements, every
 // coordinate finite. A NaN or infinite coordinate has no place in a bitmap; such an entry is a
 // bad member and is skipped like one.
-std::shared_ptr<const BezierPath> drawablePath(const Structure& entry) {
-  auto path = entry.memberForKey("path").objectAs<BezierPath>();
+std::shared_ptr<const BezierPath> drawablePath(const Structure& entry, std::string_view key = "path") {
+  auto path = entry.memberForKey(key).objectAs<BezierPath>();
   if (!path || path->isEmpty()) return nullptr;
   for (const Point& p : path->data().points)
     if (!std::isfinite(p.x) || !std::isfinite(p.y)) return nullptr;
@@ -93,7 +93,45 @@ struct EntryPaint {
   cairo_line_cap_t cap = CAIRO_LINE_CAP_BUTT;
   cairo_line_join_t join = CAIRO_LINE_JOIN_MITER;
   std::vector<double> dash;  // empty: solid
+  std::shared_ptr<cairo_pattern_t> fillPattern, strokePattern;  // gradients, drawn instead of the colours
 };
+
+// A "fill-gradient" or "stroke-gradient" member as a Cairo gradient, or null when the member is
+// absent or unusable (then the colour is drawn). See the header for the members.
+std::shared_ptr<cairo_pattern_t> gradientPattern(const Value& value) {
+  const StructureRef g = value.structure();
+  if (!g) return nullptr;
+  const StructureRef stops = g->memberForKey("stops").structure();
+  const StructureRef m = g->memberForKey("matrix").structure();
+  if (!stops || stops->count() == 0 || !m || m->count() != 6) return nullptr;
+  auto number = [&](const char* key) { return g->memberForKey(key).doubleValue(); };
+  cairo_matrix_t toDrawing;
+  cairo_matrix_init(&toDrawing, m->memberAtIndex(0).doubleValue(), m->memberAtIndex(1).doubleValue(),
+                    m->memberAtIndex(2).doubleValue(), m->memberAtIndex(3).doubleValue(),
+                    m->memberAtIndex(4).doubleValue(), m->memberAtIndex(5).doubleValue());
+  if (cairo_matrix_invert(&toDrawing) != CAIRO_STATUS_SUCCESS) return nullptr;
+  const std::string* kind = g->memberForKey("kind").string();
+  cairo_pattern_t* p = kind && *kind == "radial"
+                           ? cairo_pattern_create_radial(number("fx"), number("fy"), std::max(0.0, number("fr")),
+                                                         number("cx"), number("cy"), std::max(0.0, number("r")))
+                           : cairo_pattern_create_linear(number("x1"), number("y1"), number("x2"), number("y2"));
+  std::shared_ptr<cairo_pattern_t> pattern(p, cairo_pattern_destroy);
+  if (cairo_pattern_status(p) != CAIRO_STATUS_SUCCESS) return nullptr;
+  cairo_pattern_set_matrix(p, &toDrawing);
+  const std::string* spread = g->memberForKey("spread").string();
+  cairo_pattern_set_extend(p, spread && *spread == "reflect"  ? CAIRO_EXTEND_REFLECT
+                              : spread && *spread == "repeat" ? CAIRO_EXTEND_REPEAT
+                                                              : CAIRO_EXTEND_PAD);
+  for (const Structure::Member& member : stops->list()) {
+    const StructureRef stop = member.value.structure();
+    const std::optional<Color> c = stop ? createCGColorFromColor(stop->memberForKey("color")) : std::nullopt;
+    if (!c) continue;
+    const double offset = stop->memberForKey("offset").doubleValue();
+    cairo_pattern_add_color_stop_rgba(p, std::isfinite(offset) ? std::clamp(offset, 0.0, 1.0) : 0, c->red, c->green,
+                                      c->blue, c->alpha);
+  }
+  return cairo_pattern_status(p) == CAIRO_STATUS_SUCCESS ? pattern : nullptr;
+}
 
 EntryPaint entryPaint(const Structure& entry, const BezierPath& path) {
   EntryPaint p;
@@ -102,6 +140,8 @@ EntryPaint entryPaint(const Structure& entry, const BezierPath& path) {
   p.evenOdd = path.windingRule() == EvenOddWindingRule;
   p.fillColor = createCGColorFromColor(entry.memberForKey("fill"));
   p.strokeColor = createCGColorFromColor(entry.memberForKey("stroke"));
+  if (entry.hasKey("fill-gradient")) p.fillPattern = gradientPattern(entry.memberForKey("fill-gradient"));
+  if (entry.hasKey("stroke-gradient")) p.strokePattern = gradientPattern(entry.memberForKey("stroke-gradient"));
   p.lineWidth = drawnLineWidth(path);
   p.stroke = mode != 1 && p.lineWidth > 0;
   switch (path.lineCapStyle()) {
@@ -185,12 +225,14 @@ void strokeCropped(cairo_t* cr, const QuartzPath& path, const render_detail::Cro
   cairo_new_path(cr);
   if (p.dash.empty() || std::all_of(pieces.starts.begin(), pieces.starts.end(), [](double s) { return s == 0; })) {
     QuartzPath(std::move(pieces.path)).appendTo(cr);
-    cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
+    if (p.strokePattern) cairo_set_source(cr, p.strokePattern.get());
+    else cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
     cairo_stroke(cr);
     return;
   }
   cairo_push_group(cr);
-  cairo_set_source_rgba(cr, c.red, c.green, c.blue, 1);
+  if (p.strokePattern) cairo_set_source(cr, p.strokePattern.get());
+  else cairo_set_source_rgba(cr, c.red, c.green, c.blue, 1);
   for (size_t k = 0; k < pieces.starts.size(); ++k) {
     QuartzPath(pieces.piece(k)).appendTo(cr);
     cairo_set_dash(cr, p.dash.data(), int(p.dash.size()), p.dashPhase + pieces.starts[k]);
@@ -209,7 +251,8 @@ void paintEntry(cairo_t* cr, const QuartzPath& path, const EntryPaint& p) {
   cairo_set_fill_rule(cr, p.evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
   if (p.fill && p.fillColor) {
     const Color& c = *p.fillColor;
-    cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
+    if (p.fillPattern) cairo_set_source(cr, p.fillPattern.get());
+    else cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
     cairo_fill_preserve(cr);
   }
   if (p.stroke && p.strokeColor) {
@@ -222,7 +265,8 @@ void paintEntry(cairo_t* cr, const QuartzPath& path, const EntryPaint& p) {
     if (crop) {
       strokeCropped(cr, path, *crop, p);
     } else {
-      cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
+      if (p.strokePattern) cairo_set_source(cr, p.strokePattern.get());
+      else cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
       cairo_stroke_preserve(cr);
     }
   }
@@ -420,6 +464,19 @@ std::shared_ptr<Image> V2DImageWithBezierPathStructurePatch::_newImageWithBezier
       const QuartzPath qpath = path->quartzPath();
       if (std::optional<Shadow> shadow = entryShadow(*entry))
         paintShadow(cr, int(w), int(h), tolerance, *path, qpath, paint, *shadow);
+      // A clip path (finite, with elements) limits the entry; an unusable one clips everything away.
+      if (entry->hasKey("clip")) {
+        const std::shared_ptr<const BezierPath> usable = drawablePath(*entry, "clip");
+        if (!usable) continue;
+        cairo_save(cr);
+        usable->quartzPath().appendTo(cr);
+        cairo_set_fill_rule(cr, usable->windingRule() == EvenOddWindingRule ? CAIRO_FILL_RULE_EVEN_ODD
+                                                                            : CAIRO_FILL_RULE_WINDING);
+        cairo_clip(cr);
+        paintEntry(cr, qpath, paint);
+        cairo_restore(cr);
+        continue;
+      }
       paintEntry(cr, qpath, paint);
     }
     if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) return answerNothing();

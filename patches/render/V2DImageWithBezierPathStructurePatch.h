@@ -5,7 +5,12 @@
 // Path entry keys: "path" (vector; its own width, cap, join, miter limit, dash and winding rule
 // are used), "strokefill" (1 fill, 2 fill then stroke, anything else stroke), "stroke", "fill"
 // (colours), "shadow" (present: draw a shadow), "shadow-offset" (size, pixels, y up),
-// "shadow-blur" (number), "shadow-color" (colour).
+// "shadow-blur" (number), "shadow-color" (colour). Optional, from SVG files: "fill-gradient" and
+// "stroke-gradient" (drawn instead of the colours, which hold the first stop's colour for other
+// consumers): structures with "kind" ("linear" or "radial"), "x1" "y1" "x2" "y2" or "cx" "cy" "r"
+// "fx" "fy" "fr" in gradient space, "matrix" (six numbers a b c d tx ty: gradient space to the
+// drawing), "spread" ("pad", "reflect", "repeat") and "stops" (structures of "offset" 0..1 and
+// "color"); "clip" (vector: the entry is drawn only inside it, by its winding rule).
 #pragma once
 
 #include <cstdint>

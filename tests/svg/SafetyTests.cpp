@@ -88,15 +88,25 @@ TEST(SVGBadInput, OverflowingNumbersAreReadAndNotDrawnAsGarbage) {
   auto s = readSVG(folder, "<svg><rect width=\"1e999\" height=\"99999999999999999999\"/>"
                            "<path d=\"M 1e999 5 L 99999999999999999999 3\"/><rect width=\"4\" height=\"2\"/></svg>");
   ASSERT_EQ(s->count(), 3u);
-  // The rectangle reaching infinity is no part of the bounds: H = 3 comes from the path.
+  // Infinite coordinates keep their entries but no part of the bounds: H = 2 from the last.
   EXPECT_EQ(pathAt(s, 0)->associatedPoints(1)[0].x, INFINITY);
-  // "1e999" in path data is 1 then the letter e, so M's first point does not read and counts
-  // as (0, 0); "e999 5" is skipped like a command; L reads 1e20.
   ASSERT_EQ(pathAt(s, 1)->elementCount(), 3u);
-  EXPECT_EQ(pathAt(s, 1)->associatedPoints(1)[0], (Point{0, 3}));
-  EXPECT_EQ(pathAt(s, 1)->associatedPoints(2)[0], (Point{1e20, 0}));
-  EXPECT_EQ(pathAt(s, 2)->bounds(), (Rect{{0, 1}, {4, 2}}));
+  EXPECT_EQ(pathAt(s, 1)->associatedPoints(1)[0].x, INFINITY);
+  EXPECT_EQ(pathAt(s, 1)->associatedPoints(2)[0], (Point{1e20, -1}));
+  EXPECT_EQ(pathAt(s, 2)->bounds(), (Rect{{0, 0}, {4, 2}}));
   EXPECT_TRUE(log.lines.empty());
+}
+
+// Path data in error keeps what came before the error, with one log line for the file.
+TEST(SVGBadInput, PathDataInErrorIsLoggedOnce) {
+  ScratchFolder folder;
+  CapturedLog log;
+  auto s = readSVG(folder, "<svg><path d='M0 0 L 5 5 L 7'/><path d='M 1 1 x'/><path d='M0 0 h 3'/></svg>");
+  ASSERT_EQ(s->count(), 3u);
+  EXPECT_EQ(pathAt(s, 0)->elementCount(), 3u);
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_NE(log.lines[0].find(": path data has an error at byte 12 of \"M0 0 L 5 5 L 7\""), std::string::npos)
+      << log.lines[0];
 }
 
 TEST(SVGBadInput, TenMegabytesOfPathData) {
@@ -170,7 +180,7 @@ TEST(SVGSafety, HundredThousandNestedGroupsDoNotOverflowTheStack) {
   EXPECT_EQ(entryAt(s, 0).memberForKey("strokefill"), Value(1));
   expectColor(colorOf(entryAt(s, 0), "fill"), 1, 0, 0, 1);
   EXPECT_EQ(pathAt(s, 1)->bounds(), (Rect{{0, 0}, {1, 1}}));
-  EXPECT_EQ(entryAt(s, 1).memberForKey("strokefill"), Value(0));
+  EXPECT_EQ(entryAt(s, 1).memberForKey("strokefill"), Value(1));
   EXPECT_TRUE(log.lines.empty());
 }
 
