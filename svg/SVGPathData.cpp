@@ -294,12 +294,15 @@ std::shared_ptr<BezierPath> svgShapePath(std::string_view name, const SVGAttribu
     const auto w = length("width", SVGAxis::X), h = length("height", SVGAxis::Y);
     if (!w || !h || !(*w > 0) || !(*h > 0)) return nullptr;
     // One radius given stands for both; each is at most half the side.
-    std::optional<double> rx = a.attribute("rx") ? parseSVGLength(a.text("rx"), c, SVGAxis::X) : std::nullopt;
-    std::optional<double> ry = a.attribute("ry") ? parseSVGLength(a.text("ry"), c, SVGAxis::Y) : std::nullopt;
-    if (rx && !(*rx >= 0)) rx.reset();
-    if (ry && !(*ry >= 0)) ry.reset();
+    // A radius that is absent or negative is NaN here (no optional: GCC warns falsely on it).
+    auto radius = [&](const char* key, SVGAxis axis) {
+      const std::optional<double> r = a.attribute(key) ? parseSVGLength(a.text(key), c, axis) : std::nullopt;
+      return r && *r >= 0 ? *r : NAN;
+    };
+    const double rx = radius("rx", SVGAxis::X), ry = radius("ry", SVGAxis::Y);
     const double x = at("x", SVGAxis::X), y = at("y", SVGAxis::Y);
-    const double rxv = std::min(rx.value_or(ry.value_or(0)), *w / 2), ryv = std::min(ry.value_or(rx.value_or(0)), *h / 2);
+    const double rxv = std::min(!std::isnan(rx) ? rx : !std::isnan(ry) ? ry : 0.0, *w / 2);
+    const double ryv = std::min(!std::isnan(ry) ? ry : !std::isnan(rx) ? rx : 0.0, *h / 2);
     if (rxv > 0 && ryv > 0) {
       // As SVG draws it, so dashes start where they should: from the top edge, clockwise.
       const double r = x + *w, b = y + *h;

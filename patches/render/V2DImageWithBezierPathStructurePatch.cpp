@@ -122,7 +122,7 @@ std::shared_ptr<cairo_pattern_t> gradientPattern(const Value& value) {
   cairo_pattern_set_extend(p, spread && *spread == "reflect"  ? CAIRO_EXTEND_REFLECT
                               : spread && *spread == "repeat" ? CAIRO_EXTEND_REPEAT
                                                               : CAIRO_EXTEND_PAD);
-  for (const Structure::Member& member : stops->list()) {
+  for (const Structure::Member member : *stops) {
     const StructureRef stop = member.value.structure();
     const std::optional<Color> c = stop ? createCGColorFromColor(stop->memberForKey("color")) : std::nullopt;
     if (!c) continue;
