@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/Log.h"
 #include "host/Patch.h"
 #include "path/AffineTransform.h"
 #include "path/BezierPath.h"
@@ -39,14 +40,16 @@ class V2DBezierPathStructureWithSVGPatch : public Patch {
   bool execute(ExecutionContext* context, double time, const Arguments& arguments) override;
 
   // Reads the file at `path` into allBezierPaths, flipped; answers false (and leaves no
-  // entries) when the file cannot be read or is not well-formed XML.
+  // entries) when the file cannot be read or is not well-formed XML, and logs why, once per
+  // file and reason.
   bool _parseSVG(const std::string& path);
 
   // The parser's events (the delegate operations of the event-driven reader).
   void didStartElement(std::string_view elementName, const SVGAttributes& attributes);
   void foundCharacters(std::string_view characters);
   void didEndElement(std::string_view elementName);
-  // Logs "[V2DBezierPathStructureWithSVGPatch parser:parseErrorOccurred:]  parseError = '...'".
+  // Logs "[V2DBezierPathStructureWithSVGPatch parser:parseErrorOccurred:]  parseError = '...'"
+  // once per distinct description.
   void parseErrorOccurred(const std::string& description);
 
   void pushGroup(const std::optional<AffineTransform>& transform, const SVGAttributes* attributes);
@@ -77,6 +80,9 @@ class V2DBezierPathStructureWithSVGPatch : public Patch {
   std::deque<std::string> groupValues;
   std::optional<SVGAttributeList> currTextAttributes;
   std::optional<std::string> currText;
+  // Logs that the file at `path` cannot be read, and why.
+  void unreadable(const std::string& path, const std::string& why);
+  LogOnce complain_;
 };
 
 }  // namespace vellum
