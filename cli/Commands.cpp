@@ -203,9 +203,11 @@ void runComposition(const RunOptions& options, const NodeManager& manager, std::
   Json document;
   std::vector<FrameReport> frames;
   std::set<std::string> saidEmpty;
+  const bool progress = options.frames && isatty(fileno(stderr));
   auto reportEmpty = [&](const FrameReport& frame) {
     for (const auto& [name, why] : frame.empty)
-      if (saidEmpty.insert(name).second) report << "vellum: output \"" << name << "\" is empty: " << why << "\n";
+      if (saidEmpty.insert(name).second)
+        report << (progress ? "\r\x1b[K" : "") << "vellum: output \"" << name << "\" is empty: " << why << "\n";
   };
   if (!options.frames) {
     composition->evaluate(options.time);
@@ -216,7 +218,6 @@ void runComposition(const RunOptions& options, const NodeManager& manager, std::
     long frameCount = *options.frames;
     // At least four digits, more when the run needs them, so names sort in frame order.
     int digits = std::max<int>(4, int(std::to_string(std::max(0L, frameCount - 1)).size()));
-    bool progress = isatty(fileno(stderr));
     document = {{"frames", Json::array()}};
     for (long i = 0; i < frameCount; ++i) {
       double time = options.time + double(i) / options.fps;
@@ -225,7 +226,6 @@ void runComposition(const RunOptions& options, const NodeManager& manager, std::
       std::string number = std::to_string(i);
       std::string suffix = "-" + std::string(size_t(std::max(0, digits - int(number.size()))), '0') + number;
       Json outputs = writeOutputs(*composition, options.out, suffix, options.json, options.writeFiles, &frames.emplace_back());
-      if (progress && !frames.back().empty.empty()) std::fprintf(stderr, "\n");
       reportEmpty(frames.back());
       if (options.json) document["frames"].push_back({{"time", time}, {"outputs", outputs}});
     }
