@@ -1,6 +1,7 @@
 #include "cli/Composition.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -10,6 +11,7 @@
 #include "host/Exception.h"
 #include "host/Log.h"
 #include "host/Patch.h"
+#include "cli/Suggest.h"
 
 namespace vellum::cli {
 
@@ -61,6 +63,26 @@ std::string portNames(const std::vector<Port*>& ports) {
   return s.empty() ? "none" : s;
 }
 
+std::vector<std::string> portKeys(const std::vector<Port*>& ports) {
+  std::vector<std::string> keys;
+  for (Port* p : ports) keys.push_back(p->key());
+  return keys;
+}
+
+// What a value of the wrong kind was probably meant to be, in the JSON form the port takes.
+std::string kindHint(const Port& port, const Json& json) {
+  const std::string kind = port.portClassName();
+  if (kind == "ColorPort")
+    return "; a colour is written {\"$color\": [r, g, b, a]}, components 0..1" +
+           (json.is_array() ? ": {\"$color\": " + json.dump() + "}" : std::string());
+  if (kind == "StringPort") return "; a string is written in double quotes";
+  if (kind == "NumberPort" || kind == "IndexPort") return "; a number is written without quotes";
+  if (kind == "BooleanPort") return "; write true or false";
+  if (kind == "V2DBezierPathPort")
+    return "; a path is written {\"$path\": [[\"moveto\", x, y], [\"lineto\", x, y], ...]}";
+  return {};
+}
+
 std::string lowerExtension(const std::string& name) {
   std::string ext = fs::path(name).extension().string();
   if (!ext.empty()) ext.erase(0, 1);
@@ -78,7 +100,7 @@ void setInput(Port* port, const Json& json, const fs::path& baseFolder, const Wh
   try {
     port->setValue(value);
   } catch (const vellum::Exception& e) {
-    where.fail(std::string("wrong kind of value: ") + e.what());
+    where.fail(std::string("wrong kind of value: ") + e.what() + kindHint(*port, json));
   }
 }
 
@@ -94,6 +116,9 @@ Composition::Node* Composition::node(std::string_view id) const {
 
 std::unique_ptr<Composition> Composition::load(const fs::path& file, const NodeManager& manager,
                                                const LoadOptions& options) {
+  std::error_code ec;
+  if (fs::is_directory(file, ec))
+    throw UsageError(file.string() + ": is a directory; give the composition's .json file inside it");
   std::ifstream in(file, std::ios::binary);
   if (!in) throw UsageError(file.string() + ": cannot read the composition file");
   std::stringstream text;
@@ -131,15 +156,23 @@ std::unique_ptr<Composition> Composition::fromJson(const Json& json, const fs::p
     if (!def.contains("class") || !def["class"].is_string()) where.fail("\"class\" must name a patch class");
     const std::string className = def["class"].get<std::string>();
     const PatchClass* patchClass = manager.classNamed(className);
-    if (!patchClass) where.fail("unknown class '" + className + "' (see `vellum patches`)");
+    if (!patchClass) {
+      std::vector<std::string> names;
+      for (const PatchClass* known : manager.classes()) {
+        names.push_back(known->name);
+        names.push_back(known->displayName);
+      }
+      where.fail("unknown class '" + className + "'" + didYouMean(className, names) +
+                 " (`vellum patches NAME` lists the classes whose name holds NAME)");
+    }
     if (options.safe && !patchClass->isSafe)
-      where.fail("class " + patchClass->name + " (\"" + patchClass->displayName +
-                 "\") is not safe, and --safe refuses it");
+      where.fail("class '" + className + "' is not safe, and --safe refuses it");
     auto node = std::make_unique<Node>();
     node->id = id;
+    node->classAsWritten = className;
     node->patchClass = patchClass;
     node->patch = patchClass->create ? patchClass->create(id) : nullptr;
-    if (!node->patch) where.fail("class " + patchClass->name + " made no patch");
+    if (!node->patch) where.fail("class '" + className + "' made no patch");
     node->patch->userInfo().setMember(optionsValue, ".options");
     if (def.contains("state")) {
       if (!def["state"].is_object()) where.fail("\"state\" must be an object");
@@ -155,23 +188,25 @@ std::unique_ptr<Composition> Composition::fromJson(const Json& json, const fs::p
     c->nodes_.push_back(std::move(node));
   }
 
-  auto inputPort = [&](const std::string& patchId, const std::string& key, const Where& where) -> Port* {
+  std::vector<std::string> patchIds;
+  for (const auto& n : c->nodes_) patchIds.push_back(n->id);
+  auto port = [&](const std::string& patchId, const std::string& key, const Where& where, bool input) -> Port* {
     Node* n = c->node(patchId);
-    if (!n) where.fail("no patch named '" + patchId + "'");
+    if (!n) where.fail("no patch named '" + patchId + "'" + didYouMean(patchId, patchIds));
     Port* p = n->patch->portForKey(key);
-    if (!p || !p->isInput())
-      where.fail("no input port '" + key + "' on " + n->patchClass->name + " (inputs: " +
-                 portNames(n->patch->inputPorts()) + ")");
-    return p;
+    if (p && p->isInput() == input) return p;
+    const char* direction = input ? "input" : "output";
+    const auto& ports = input ? n->patch->inputPorts() : n->patch->outputPorts();
+    std::string why = "no " + std::string(direction) + " port '" + key + "' on '" + n->classAsWritten + "'";
+    if (p) why += " ('" + key + "' is an " + (input ? "output" : "input") + ")";
+    else why += didYouMean(key, portKeys(ports));
+    where.fail(why + " (" + direction + "s: " + portNames(ports) + ")");
   };
-  auto outputPort = [&](const std::string& patchId, const std::string& key, const Where& where) -> Port* {
-    Node* n = c->node(patchId);
-    if (!n) where.fail("no patch named '" + patchId + "'");
-    Port* p = n->patch->portForKey(key);
-    if (!p || p->isInput())
-      where.fail("no output port '" + key + "' on " + n->patchClass->name + " (outputs: " +
-                 portNames(n->patch->outputPorts()) + ")");
-    return p;
+  auto inputPort = [&](const std::string& patchId, const std::string& key, const Where& where) {
+    return port(patchId, key, where, true);
+  };
+  auto outputPort = [&](const std::string& patchId, const std::string& key, const Where& where) {
+    return port(patchId, key, where, false);
   };
 
   for (const auto& [id, def] : patches.items()) {
@@ -194,7 +229,9 @@ std::unique_ptr<Composition> Composition::fromJson(const Json& json, const fs::p
     try {
       value = parseJson(set.substr(eq + 1), "--set " + set.substr(0, eq));
     } catch (const UsageError& e) {
-      where.fail(e.what());
+      // Text that is no JSON was most likely meant as a string.
+      where.fail(std::string(e.what()) + "; the value is JSON, so a string needs double quotes: --set '" +
+                 set.substr(0, eq + 1) + Json(set.substr(eq + 1)).dump() + "'");
     }
     setInput(port, value, folder, where);
   }
@@ -205,6 +242,15 @@ std::unique_ptr<Composition> Composition::fromJson(const Json& json, const fs::p
     auto [fromId, fromKey] = splitPortPath(pair[0].get<std::string>());
     auto [toId, toKey] = splitPortPath(pair[1].get<std::string>());
     Where fromWhere{file.string(), fromId, fromKey}, toWhere{file.string(), toId, toKey};
+    {
+      Node* from = c->node(fromId);
+      Node* to = c->node(toId);
+      Port* first = from ? from->patch->portForKey(fromKey) : nullptr;
+      Port* second = to ? to->patch->portForKey(toKey) : nullptr;
+      if (first && second && first->isInput() && !second->isInput())
+        top.fail("connection " + pair.dump() + " is written backwards: a connection goes from an output to an input, " +
+                 Json::array({pair[1], pair[0]}).dump());
+    }
     Port* output = outputPort(fromId, fromKey, fromWhere);
     Port* input = inputPort(toId, toKey, toWhere);
     Node* to = c->node(toId);
@@ -282,7 +328,7 @@ void guarded(const Composition::Node& node, const char* operation, F&& call) {
   try {
     call();
   } catch (const std::exception& e) {
-    vellum::log("vellum: patch '" + node.id + "' (" + node.patchClass->name + ") " + operation + ": " + e.what());
+    vellum::log("vellum: patch '" + node.id + "' (" + node.classAsWritten + ") " + operation + ": " + e.what());
   }
 }
 }  // namespace
@@ -342,7 +388,23 @@ void Composition::execute(Node& node, double time) {
     if (!changed) return;
   }
   ExecutionContext context;
-  guarded(node, "execute", [&] { patch.execute(&context, time, Arguments()); });
+  {
+    // What the patch logs is about this patch of the composition: say which.
+    struct Prefix {
+      LogSink previous;
+      explicit Prefix(const Node& n) {
+        const std::string prefix = "vellum: patch '" + n.id + "' (" + n.classAsWritten + "): ";
+        previous = setLogSink(nullptr);
+        setLogSink([prefix, next = previous](const std::string& line) {
+          const std::string text = line.starts_with("vellum: ") ? line : prefix + line;
+          if (next) next(text);
+          else std::fprintf(stderr, "%s\n", text.c_str());
+        });
+      }
+      ~Prefix() { setLogSink(std::move(previous)); }
+    } prefix(node);
+    guarded(node, "execute", [&] { patch.execute(&context, time, Arguments()); });
+  }
   ++node.executions;
   for (Port* p : patch.inputPorts()) p->setUpdated(false);
 }

@@ -30,6 +30,7 @@ class Composition {
   };
   struct Node {
     std::string id;
+    std::string classAsWritten;  // the class or display name the file gave, for messages
     const PatchClass* patchClass = nullptr;
     std::unique_ptr<Patch> patch;
     std::vector<Link> links;  // one per connected input

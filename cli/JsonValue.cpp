@@ -155,6 +155,36 @@ std::vector<double> jsonNumbers(const Json& j, const char* what, size_t minCount
   return out;
 }
 
+// Why a {"$path": ...} object made no path: its first element or attribute that the path
+// form refuses, named with its position. Empty when nothing looks wrong (the plug-in that
+// reads paths is then not loaded).
+std::string pathProblem(const Json& j) {
+  const Json& elements = j.begin().value();
+  const std::string forms = "[\"moveto\", x, y], [\"lineto\", x, y], [\"curveto\", x, y, x1, y1, x2, y2] or [\"close\"]";
+  if (!elements.is_array()) return "$path wants an array of elements, each " + forms + ", not " + elements.dump();
+  bool current = false;
+  size_t position = 0;
+  for (const Json& e : elements) {
+    const std::string where = "$path element " + std::to_string(++position) + ", " + e.dump() + ": ";
+    if (!e.is_array() || e.empty() || !e[0].is_string()) return where + "an element is " + forms;
+    const std::string op = e[0].get<std::string>();
+    const size_t wanted = op == "moveto" || op == "lineto" ? 2 : op == "curveto" ? 6 : op == "close" ? 0 : size_t(-1);
+    if (wanted == size_t(-1)) return where + "unknown element \"" + op + "\"; an element is " + forms;
+    if (e.size() - 1 != wanted)
+      return where + "\"" + op + "\" takes " + std::to_string(wanted) + " numbers, not " + std::to_string(e.size() - 1);
+    for (size_t i = 1; i < e.size(); ++i)
+      if (!e[i].is_number() && !(e[i].is_string() && (e[i] == "nan" || e[i] == "inf" || e[i] == "-inf")))
+        return where + "\"" + op + "\" takes numbers, not " + e[i].dump();
+    if (op != "moveto" && !current)
+      return where + "it comes before any \"moveto\": a path starts with [\"moveto\", x, y]";
+    current = true;
+  }
+  for (const char* key : {"windingRule", "lineWidth", "lineCapStyle", "lineJoinStyle", "miterLimit", "dashPhase"})
+    if (j.contains(key) && !j[key].is_number()) return std::string("$path's \"") + key + "\" wants a number, not " + j[key].dump();
+  if (j.contains("dash") && !j["dash"].is_array()) return "$path's \"dash\" wants an array of numbers, not " + j["dash"].dump();
+  return {};
+}
+
 // "#N" at position N marks an unkeyed member of a mixed structure.
 bool isPositionKey(const std::string& key, size_t position) {
   return key.starts_with('#') && key == "#" + std::to_string(position);
@@ -251,8 +281,11 @@ Value valueFromJson(const Json& j, const fs::path& baseFolder, Structure::Keys& 
       }
       // Other "$" forms belong to a plug-in's objects ({"$path": ...}): the loaded plug-ins
       // make them; one that none knows stays a plain keyed structure.
-      if (!j.empty() && j.begin().key().starts_with("$"))
+      if (!j.empty() && j.begin().key().starts_with("$")) {
         if (ObjectRef object = Bundle::objectFromRepresentation(Value(StructureRef(s)))) return Value(object);
+        if (j.begin().key() == "$path")
+          if (std::string why = pathProblem(j); !why.empty()) throw UsageError(why);
+      }
       return Value(StructureRef(std::move(s)));
     }
     default: throw UsageError("a JSON " + std::string(j.type_name()) + " is no value");

@@ -23,6 +23,10 @@ struct PatchClass {
   std::optional<unsigned> timeMode;
   std::string inspectorClass;  // empty when the class has none
   std::function<std::unique_ptr<Inspector>()> createInspector;
+  // For people choosing a patch: what it does in one line, and what each value of an index
+  // input selects ("inputMode": "stroke", "fill", "fill and stroke"), by port key.
+  std::string description;
+  std::vector<std::pair<std::string, std::vector<std::string>>> indexChoices;
 
   // The answers with the host's defaults filled in (execution and time mode 0).
   unsigned effectiveExecutionMode() const { return executionMode.value_or(0); }

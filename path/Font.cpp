@@ -8,7 +8,6 @@
 #include <hb.h>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <mutex>
 #include <optional>
@@ -53,6 +52,9 @@ class FontFace {
   }
 
   hb_font_t* hbFont() const { return hbFont_; }
+  // HarfBuzz maps characters only in sfnt files (TrueType, OpenType); in a Type 1 file every
+  // character would become glyph 0 and the text would have no outlines.
+  bool shapeable() const { return hb_face_get_glyph_count(hbFace_) > 0; }
   unsigned unitsPerEm() const { return ft_->units_per_EM ? ft_->units_per_EM : 1000; }
   size_t numberOfGlyphs() const { return glyphs_.size(); }
 
@@ -189,7 +191,12 @@ struct FaceLocation {
   std::string file;
   int index = 0;
   std::string postscriptName, family, style;
-  bool operator<(const FaceLocation& o) const { return std::tie(file, index) < std::tie(o.file, o.index); }
+  bool sfnt = false;  // a TrueType or OpenType file, which the shaper can read
+  // Files the text stack can shape first, then a stable order.
+  bool operator<(const FaceLocation& o) const {
+    if (sfnt != o.sfnt) return sfnt;
+    return std::tie(file, index) < std::tie(o.file, o.index);
+  }
 };
 
 FaceLocation locationOf(FcPattern* p) {
@@ -199,6 +206,8 @@ FaceLocation locationOf(FcPattern* p) {
   l.postscriptName = fcString(p, FC_POSTSCRIPT_NAME);
   l.family = fcString(p, FC_FAMILY);
   l.style = fcString(p, FC_STYLE);
+  const std::string format = fcString(p, FC_FONTFORMAT);
+  l.sfnt = format == "TrueType" || format == "CFF";
   return l;
 }
 
@@ -215,10 +224,35 @@ class Registry {
     std::lock_guard lock(mutex_);
     if (auto it = byName_.find(key); it != byName_.end()) return it->second;
     std::shared_ptr<FontFace> face;
-    if (auto location = find(std::string(name), key)) face = open(*location);
+    // Several files may carry the name (an OpenType file and Type 1 copies of one face): the
+    // first that the shaper can read is the font.
+    for (const FaceLocation& location : find(std::string(name), key))
+      if ((face = open(location)) && face->shapeable()) break;
+    if (face && !face->shapeable()) face = nullptr;
     if (byName_.size() >= kMaxRememberedNames) byName_.clear();
     byName_.emplace(std::move(key), face);
     return face;
+  }
+
+  std::string lookAlikeName(const std::string& name) {
+    const size_t dash = name.rfind('-');
+    std::string query = name;
+    if (dash != std::string::npos && dash > 0 && dash + 1 < name.size())
+      query = name.substr(0, dash) + ":style=" + name.substr(dash + 1);
+    std::lock_guard lock(mutex_);
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(query.c_str()));
+    if (!pattern) return {};
+    FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    std::string found;
+    if (FcPattern* match = FcFontMatch(nullptr, pattern, &result)) {
+      found = fcString(match, FC_POSTSCRIPT_NAME);
+      FcPatternDestroy(match);
+    }
+    FcPatternDestroy(pattern);
+    return found;
   }
 
   std::shared_ptr<FontFace> systemFace() {
@@ -248,7 +282,7 @@ class Registry {
     FcPattern* pattern = FcPatternCreate();
     for (auto [object, value] : where) FcPatternAddString(pattern, object, reinterpret_cast<const FcChar8*>(value));
     FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
-    FcObjectSet* objects = FcObjectSetBuild(FC_FILE, FC_INDEX, FC_POSTSCRIPT_NAME, FC_FAMILY, FC_STYLE, nullptr);
+    FcObjectSet* objects = FcObjectSetBuild(FC_FILE, FC_INDEX, FC_POSTSCRIPT_NAME, FC_FAMILY, FC_STYLE, FC_FONTFORMAT, nullptr);
     set = FcFontList(nullptr, pattern, objects);
     FcObjectSetDestroy(objects);
     FcPatternDestroy(pattern);
@@ -257,37 +291,37 @@ class Registry {
     return out;
   }
 
-  std::optional<FaceLocation> find(const std::string& name, const std::string& key) {
+  // The faces that carry the name, best first.
+  std::vector<FaceLocation> find(const std::string& name, const std::string& key) {
     // 1. The PostScript name.
     FcFontSet* set = nullptr;
-    std::optional<FaceLocation> best;
-    for (FcPattern* p : list(set, {{FC_POSTSCRIPT_NAME, name.c_str()}})) {
-      if (valuePosition(p, FC_POSTSCRIPT_NAME, key) < 0) continue;
-      FaceLocation l = locationOf(p);
-      if (!best || l < *best) best = std::move(l);
-    }
+    std::vector<FaceLocation> found;
+    for (FcPattern* p : list(set, {{FC_POSTSCRIPT_NAME, name.c_str()}}))
+      if (valuePosition(p, FC_POSTSCRIPT_NAME, key) >= 0) found.push_back(locationOf(p));
     if (set) FcFontSetDestroy(set);
-    if (best) return best;
+    if (!found.empty()) {
+      std::sort(found.begin(), found.end());
+      return found;
+    }
 
     // 2. Family and style around the last "-"; the face for which both are its first (own)
     //    names wins over one that lists them as alternatives.
     const size_t dash = name.rfind('-');
-    if (dash == std::string::npos || dash == 0 || dash + 1 == name.size()) return std::nullopt;
+    if (dash == std::string::npos || dash == 0 || dash + 1 == name.size()) return found;
     const std::string family = name.substr(0, dash), style = name.substr(dash + 1);
     const std::string familyKey = normalized(family), styleKey = normalized(style);
-    int bestScore = INT_MAX;
+    std::vector<std::pair<int, FaceLocation>> scored;
     set = nullptr;
     for (FcPattern* p : list(set, {{FC_FAMILY, family.c_str()}, {FC_STYLE, style.c_str()}})) {
       const int f = valuePosition(p, FC_FAMILY, familyKey), s = valuePosition(p, FC_STYLE, styleKey);
-      if (f < 0 || s < 0) continue;
-      FaceLocation l = locationOf(p);
-      if (f + s < bestScore || (f + s == bestScore && l < *best)) {
-        bestScore = f + s;
-        best = std::move(l);
-      }
+      if (f >= 0 && s >= 0) scored.emplace_back(f + s, locationOf(p));
     }
     if (set) FcFontSetDestroy(set);
-    return best;
+    std::sort(scored.begin(), scored.end(), [](const auto& x, const auto& y) {
+      return x.first != y.first ? x.first < y.first : x.second < y.second;
+    });
+    for (auto& entry : scored) found.push_back(std::move(entry.second));
+    return found;
   }
 
   std::shared_ptr<FontFace> open(const FaceLocation& l) {
@@ -411,6 +445,11 @@ std::shared_ptr<const Font> Font::fontWithName(std::string_view name, double siz
   auto face = Registry::shared().faceNamed(name);
   if (!face) return nullptr;
   return std::make_shared<const Font>(std::move(face), size);
+}
+
+std::string Font::lookAlikeName(std::string_view name) {
+  if (name.empty() || name.size() > kMaxNameLength || name.find('\0') != std::string_view::npos) return {};
+  return Registry::shared().lookAlikeName(std::string(name));
 }
 
 std::shared_ptr<const Font> Font::systemFontOfSize(double size) {

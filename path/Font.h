@@ -37,6 +37,9 @@ class Font {
   // whose family and style are the parts of `name` around its last "-". Nothing when no installed
   // face has that name: a look-alike substitute is never answered.
   static std::shared_ptr<const Font> fontWithName(std::string_view name, double size);
+  // The PostScript name of the installed face fontconfig would substitute for `name` (family and
+  // style around its last "-"): a hint for someone whose font is missing, never used in its place.
+  static std::string lookAlikeName(std::string_view name);
   // The system's default sans-serif face.
   static std::shared_ptr<const Font> systemFontOfSize(double size);
 

@@ -1,6 +1,7 @@
 #include "path/PathGeometry.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 
 namespace vellum::detail {
@@ -46,11 +47,18 @@ void cubicExtremes(double a, double b, double c, double d, double& lo, double& h
       if (q != 0) roots[n++] = qc / q;
     }
   }
+  // The value at a root is only known to within a few ulps of the largest coefficient (the
+  // root's own error barely matters where the derivative is zero). Rounding it to a power of
+  // two above that error keeps an extremum that is exact on paper (a circle's lowest point at 0)
+  // from growing a box, and an image, by rounding noise.
+  const double scale = std::max(std::max(std::fabs(a), std::fabs(b)), std::max(std::fabs(c), std::fabs(d)));
+  const double quantum = scale > 0 ? std::exp2(std::ceil(std::log2(16 * DBL_EPSILON * scale))) : 0;
   for (int i = 0; i < n; ++i) {
     const double t = roots[i];
     if (t > 0 && t < 1) {
       const double u = 1 - t;
-      const double v = u * u * u * a + 3 * u * u * t * b + 3 * u * t * t * c + t * t * t * d;
+      double v = u * u * u * a + 3 * u * u * t * b + 3 * u * t * t * c + t * t * t * d;
+      if (quantum > 0 && std::isfinite(quantum)) v = std::nearbyint(v / quantum) * quantum;
       if (v < lo) lo = v;
       if (v > hi) hi = v;
     }

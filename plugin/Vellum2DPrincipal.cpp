@@ -1,5 +1,7 @@
 #include "plugin/Vellum2DPrincipal.h"
 
+#include <unordered_map>
+
 #include "host/Bundle.h"
 #include "host/Log.h"
 #include "patches/geometry/V2DExtrusionTriangleStructurePatch.h"
@@ -81,6 +83,70 @@ const std::vector<CatalogueRow>& catalogueRows() {
   return rows;
 }
 
+namespace {
+
+struct Guide {
+  const char* description;
+  std::vector<std::pair<std::string, std::vector<std::string>>> indexChoices;
+};
+
+// What each class does, and the meaning of its index inputs, as `vellum patches` shows them.
+const std::unordered_map<std::string, Guide>& guides() {
+  static const std::vector<std::string> kMode = {"stroke", "fill", "fill and stroke"},
+                                        kCap = {"butt", "round", "square"}, kJoin = {"miter", "round", "bevel"},
+                                        kRule = {"non-zero winding", "even-odd"}, kSmooth = {"flat", "smooth"};
+  static const std::unordered_map<std::string, Guide> table = {
+      {"V2DImageWithBezierPathPatch",
+       {"Draws one path into an image: stroked, filled or both, with colours, line style and a drop shadow",
+        {{"inputMode", kMode}, {"inputStrokeCapStyle", kCap}, {"inputStrokeJoinStyle", kJoin}, {"inputFillRule", kRule}}}},
+      {"V2DBezierPathWithStringPatch",
+       {"The outlines of a line of text in an installed font (PostScript name, as `fc-list : postscriptname` lists; "
+        "the default, Georgia-Bold, is seldom installed on Linux), baseline starting at (inputX, inputY)", {}}},
+      {"V2DLineStructurePatch", {"A line list: the flattened path as 3D points in z = 0, two per segment", {}}},
+      {"V2DBezierPathContainsPointPatch",
+       {"Whether the point (inputX, inputY) is inside the path", {{"inputFillRule", kRule}}}},
+      {"V2DBezierPathWithStructurePatch",
+       {"A path from a structure of drawing commands (moveto, lineto, curveto, rect, oval, arc, text, close, ...)", {}}},
+      {"V2DBezierPathWithOvalPatch", {"An ellipse inscribed in the rectangle whose lower-left corner is (inputX, inputY)", {}}},
+      {"V2DBezierPathWithRectanglePatch", {"A rectangle whose lower-left corner is (inputX, inputY)", {}}},
+      {"V2DBezierPathWithRoundedRectanglePatch", {"A rectangle with rounded corners", {}}},
+      {"V2DBezierPathCombinePatch",
+       {"Joins several paths into one; the number of inputs is its state {\"bezierPathsCount\": N}", {}}},
+      {"V2DBezierPathWithArcPatch", {"A circular arc around (inputX, inputY) from one angle to another (degrees, counter-clockwise unless inputClockwise)", {}}},
+      {"V2DBezierPathWithCurvePatch", {"One cubic curve from a start point through two control points to an end point", {}}},
+      {"V2DBezierPathWithLinePatch", {"A straight line between two points", {}}},
+      {"V2DBezierPathReversePatch", {"The path with every subpath running the other way", {}}},
+      {"V2DBezierPathTransformPatch", {"The path moved, rotated (degrees) and scaled", {}}},
+      {"V2DBezierPathBoundsPatch", {"The path's bounding box: x, y, width and height", {}}},
+      {"V2DTriangleStructurePatch", {"A flat mesh: the inside of the path filled with triangles, facing +z", {}}},
+      {"V2DBezierPathClosePatch", {"The path with its last subpath closed", {}}},
+      {"V2DBezierPathNoisePatch", {"The path with every point moved by a seeded random offset, scaled in x and y", {}}},
+      {"V2DBezierPathFlattenPatch", {"The path with its curves replaced by straight lines, within a flatness", {}}},
+      {"V2DBezierPathMorphPatch",
+       {"Blends one path into another by a fraction, pairing their flattened points",
+        {{"inputPairingAlgorithm", {"nearest", "sequential", "resampled then sequential"}}}}},
+      {"V2DExtrusionTriangleStructurePatch",
+       {"A solid mesh: the filled path swept along z from 0 to a depth, with walls and caps", {{"inputSmooth", kSmooth}}}},
+      {"V2DLatheTriangleStructurePatch",
+       {"A mesh of revolution: the path as a profile turned about the y axis from one angle to another in steps "
+        "(steps and angles default to 0: set them)", {{"inputSmooth", kSmooth}}}},
+      {"V2DBezierPathWithLineStructurePatch",
+       {"A path joining a structure of points with straight lines", {{"inputType", {"one polyline", "separate segments"}}}}},
+      {"V2DBezierPathPointPatch", {"The point at a fraction of the way along the path", {}}},
+      {"V2DBezierPathResamplePatch", {"The path redrawn through evenly spaced points along it", {}}},
+      {"V2DGridPatch", {"A grid of vertices: each path of a structure resampled into one row", {}}},
+      {"V2DBezierPathStructureWithSVGPatch",
+       {"Reads an SVG file into a structure of path entries (path, stroke, fill), y up; a relative name is found in "
+        "the composition's folder", {}}},
+      {"V2DImageWithBezierPathStructurePatch", {"Draws a structure of path entries (as the SVG patch makes) into one image", {}}},
+      {"V2DBezierPathWithCurveStructurePatch", {"A path joining a structure of points with cubic curves", {}}},
+      {"V2DBezierPathCommandsPatch", {"The path as a structure of drawing commands, the form Vector With Commands reads", {}}},
+  };
+  return table;
+}
+
+}  // namespace
+
 const std::vector<const PatchClass*>& patchClasses() {
   static const std::vector<const PatchClass*> classes = [] {
     static std::vector<PatchClass> storage;
@@ -96,6 +162,10 @@ const std::vector<const PatchClass*>& patchClasses() {
                                    .timeMode = row.timeMode,
                                    .inspectorClass = row.inspectorClass,
                                    .createInspector = row.createInspector});
+      if (auto guide = guides().find(row.name); guide != guides().end()) {
+        storage.back().description = guide->second.description;
+        storage.back().indexChoices = guide->second.indexChoices;
+      }
     }
     std::vector<const PatchClass*> pointers;
     for (const PatchClass& c : storage) pointers.push_back(&c);

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <unordered_map>
+#include <cstring>
 
 #include "host/Log.h"
 #include "patches/render/V2DImageWithBezierPathStructurePatch.h"
@@ -186,7 +187,9 @@ bool V2DBezierPathStructureWithSVGPatch::_parseSVG(const std::string& path) {
   bool ok = false;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   struct stat st {};
-  if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+  const bool opened = fd >= 0;
+  const int openError = errno;
+  if (opened && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
     // Plain expat: no namespace processing, no external entity or DTD is fetched (there is no
     // handler for them), and entity expansion is bounded by expat's amplification limit.
     XML_Parser parser = XML_ParserCreate(nullptr);
@@ -202,13 +205,16 @@ bool V2DBezierPathStructureWithSVGPatch::_parseSVG(const std::string& path) {
         ssize_t n;
         do n = ::read(fd, buffer, kReadChunk);
         while (n < 0 && errno == EINTR);
-        if (n < 0) break;
+        if (n < 0) {
+          unreadable(path, std::strerror(errno));
+          break;
+        }
         if (XML_ParseBuffer(parser, int(n), n == 0) != XML_STATUS_OK) {
           if (!context.failed) {
             const XML_Error code = XML_GetErrorCode(parser);
             parseErrorOccurred(std::string(XML_ErrorString(code)) + " at line " +
                                std::to_string(XML_GetCurrentLineNumber(parser)) + ", column " +
-                               std::to_string(XML_GetCurrentColumnNumber(parser) + 1));
+                               std::to_string(XML_GetCurrentColumnNumber(parser) + 1) + " of " + path);
           }
           break;
         }
@@ -220,6 +226,12 @@ bool V2DBezierPathStructureWithSVGPatch::_parseSVG(const std::string& path) {
       XML_ParserFree(parser);
     }
   }
+  if (!opened)
+    unreadable(path, std::strerror(openError));
+  else if (S_ISDIR(st.st_mode))
+    unreadable(path, "it is a directory");
+  else if (!S_ISREG(st.st_mode))
+    unreadable(path, "it is not a regular file (a pipe or a device is never read)");
   if (fd >= 0) ::close(fd);
 
   tree_ = {};
@@ -307,7 +319,15 @@ void V2DBezierPathStructureWithSVGPatch::didEndElement(std::string_view) {
 }
 
 void V2DBezierPathStructureWithSVGPatch::parseErrorOccurred(const std::string& description) {
-  log("[V2DBezierPathStructureWithSVGPatch parser:parseErrorOccurred:]  parseError = '" + description + "'");
+  complain_(description,
+            [&] { return "[V2DBezierPathStructureWithSVGPatch parser:parseErrorOccurred:]  parseError = '" + description + "'"; });
+}
+
+void V2DBezierPathStructureWithSVGPatch::unreadable(const std::string& path, const std::string& why) {
+  complain_(path + '\n' + why, [&] {
+    return "[V2DBezierPathStructureWithSVGPatch execute:time:arguments:]  inputFile: cannot read \"" + path + "\": " + why +
+           "; the output is an empty structure. A relative name is found in the composition's folder.";
+  });
 }
 
 void V2DBezierPathStructureWithSVGPatch::warn(const std::string& message) {

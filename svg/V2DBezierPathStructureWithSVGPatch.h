@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/Log.h"
 #include "host/Patch.h"
 #include "path/AffineTransform.h"
 #include "path/BezierPath.h"
@@ -38,14 +39,16 @@ class V2DBezierPathStructureWithSVGPatch : public Patch {
   bool execute(ExecutionContext* context, double time, const Arguments& arguments) override;
 
   // Reads the file at `path` into allBezierPaths, flipped; answers false (and leaves no
-  // entries) when the file cannot be read or is not well-formed XML.
+  // entries) when the file cannot be read or is not well-formed XML, and logs why, once per
+  // file and reason.
   bool _parseSVG(const std::string& path);
 
   // The parser's events (the delegate operations of the event-driven reader).
   void didStartElement(std::string_view elementName, const SVGAttributes& attributes);
   void foundCharacters(std::string_view characters);
   void didEndElement(std::string_view elementName);
-  // Logs "[V2DBezierPathStructureWithSVGPatch parser:parseErrorOccurred:]  parseError = '...'".
+  // Logs "[V2DBezierPathStructureWithSVGPatch parser:parseErrorOccurred:]  parseError = '...'"
+  // once per distinct description.
   void parseErrorOccurred(const std::string& description);
 
   // The size of the outermost "svg" element's viewport in pixels and the height the last read
@@ -85,6 +88,9 @@ class V2DBezierPathStructureWithSVGPatch : public Patch {
   std::vector<int32_t> open_;  // the elements being read, outermost first
   int32_t textNode_ = -1;      // the innermost open "text" or "style"
   std::vector<std::string> warnings_;
+  // Logs that the file at `path` cannot be read, and why.
+  void unreadable(const std::string& path, const std::string& why);
+  LogOnce complain_;
 };
 
 }  // namespace vellum

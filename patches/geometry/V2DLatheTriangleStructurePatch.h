@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "host/Log.h"
 #include "host/Patch.h"
 #include "patches/geometry/V2DMeshStructure.h"
 #include "plugin/V2DBezierPathPort.h"
@@ -40,6 +41,9 @@ class V2DLatheTriangleStructurePatch : public Patch {
   BooleanPort inputBottomCap{this, "inputBottomCap"};
   IndexPort inputSmooth{this, "inputSmooth"};
   StructurePort outputTriangles{this, "outputTriangles"};
+
+ private:
+  LogOnce complain_;
 };
 
 }  // namespace vellum

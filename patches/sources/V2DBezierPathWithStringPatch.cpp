@@ -17,6 +17,14 @@ V2DBezierPathWithStringPatch::V2DBezierPathWithStringPatch(const std::string& id
 bool V2DBezierPathWithStringPatch::execute(ExecutionContext*, double, const Arguments&) {
   const FontRef font = Font::fontWithName(inputFontName.stringValue(), inputFontSize.doubleValue());
   if (!font) {
+    const std::string name = inputFontName.stringValue();
+    complain_(name, [&] {
+      std::string line = "[V2DBezierPathWithStringPatch execute:time:arguments:]  inputFontName: no installed font is named \"" +
+                         (name.size() > 80 ? name.substr(0, 80) + "..." : name) + "\", so the output is nothing.";
+      if (const std::string alike = Font::lookAlikeName(name); !alike.empty())
+        line += " The closest installed face is \"" + alike + "\";";
+      return line + " `fc-list : postscriptname` lists every installed name.";
+    });
     outputBezierPath.setBezierPathValue(nullptr);
     return true;
   }

@@ -2,6 +2,7 @@
 // at (inputX, inputY), each contour running against the font's own direction.
 #pragma once
 
+#include "host/Log.h"
 #include "host/Patch.h"
 #include "plugin/V2DBezierPathPort.h"
 
@@ -18,6 +19,9 @@ class V2DBezierPathWithStringPatch : public Patch {
   StringPort inputFontName{this, "inputFontName"};
   NumberPort inputFontSize{this, "inputFontSize"};
   V2DBezierPathPort outputBezierPath{this, "outputBezierPath"};
+
+ private:
+  LogOnce complain_;
 };
 
 }  // namespace vellum

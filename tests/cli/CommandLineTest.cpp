@@ -10,6 +10,7 @@ using namespace vellum::cli;
 namespace fs = std::filesystem;
 using vellum::test::readFile;
 using vellum::test::runVellum;
+using vellum::test::runVellumWith;
 using vellum::test::writeFile;
 
 namespace {
@@ -71,7 +72,7 @@ TEST_F(CommandLine, RunWritesEveryOutputAndPrintsJson) {
 
 TEST_F(CommandLine, FramesNumberTheFilesAndListEachTime) {
   writeFile(folder / "shapes.json", kShapes);
-  auto r = runVellum(folder.path(), {"run", "shapes.json", "--frames", "3", "--fps", "4", "--json"});
+  auto r = runVellum(folder.path(), {"run", "shapes.json", "--frames", "3", "--fps", "4", "--json", "--out", "."});
   ASSERT_EQ(r.status, 0) << r.err;
   Json printed = Json::parse(r.out);
   ASSERT_EQ(printed["frames"].size(), 3u);
@@ -253,4 +254,130 @@ TEST_F(CommandLine, PathsInsideStructuresAndImageNamesThatDoNotCollide) {
   Image blue = Image::readPNG((folder / "out/pic-2.png").string());
   EXPECT_EQ(blue.width(), 2);
   EXPECT_EQ(blue.pixel(1, 1)[2], 255);  // inside the triangle, clear of its edge
+}
+
+// Each mistake a newcomer makes gets a message naming the thing, as written, and the fix.
+TEST_F(CommandLine, MistakesAreNamedWithTheirFix) {
+  struct Row {
+    std::string composition;
+    std::vector<std::string> arguments;
+    std::string message;
+  };
+  const std::string probe = R"({"patches": {"probe": {"class": "VTProbePatch"}}, "outputs": {"n": "probe.outputNumber"}})";
+  const std::vector<Row> rows = {
+      {R"({"patches": {"t": {"class": "Vellum Vector With Strng"}}})", {},
+       "c.json: patch 't': unknown class 'Vellum Vector With Strng'; did you mean 'Vellum Vector With String'?"},
+      {R"({"patches": {"o": {"class": "V2DBezierPathWithOvalPach"}}})", {},
+       "unknown class 'V2DBezierPathWithOvalPach'; did you mean 'V2DBezierPathWithOvalPatch'?"},
+      {R"({"patches": {"t": {"class": "Vellum Vector With String", "inputs": {"inputStrin": "x"}}}})", {},
+       "patch 't', port 'inputStrin': no input port 'inputStrin' on 'Vellum Vector With String'; did you mean "
+       "'inputString'?"},
+      {R"({"patches": {"p": {"class": "VTProbePatch", "inputs": {"inputColor": [1, 0, 0, 1]}}}})", {},
+       R"(a colour is written {"$color": [r, g, b, a]}, components 0..1: {"$color": [1,0,0,1]})"},
+      {R"({"patches": {"a": {"class": "VTProbePatch"}, "b": {"class": "VTProbePatch"}},
+           "connections": [["b.inputNumber", "a.outputNumber"]]})", {},
+       R"(connection ["b.inputNumber","a.outputNumber"] is written backwards: a connection goes from an output to an )"
+       R"(input, ["a.outputNumber","b.inputNumber"])"},
+      {R"({"patches": {"c": {"class": "Vellum Vector Close", "inputs": {"inputBezierPath": {"$path": [["close"]]}}}}})", {},
+       R"(patch 'c', port 'inputBezierPath': $path element 1, ["close"]: it comes before any "moveto": a path starts )"
+       R"(with ["moveto", x, y])"},
+      {R"({"patches": {"probe": {"class": "VTProbePatch"}}, "outputs": {"n": "prob.outputNumber"}})", {},
+       "no patch named 'prob'; did you mean 'probe'?"},
+      {probe, {"--set", "probe.inputString=Hello"},
+       R"(the value is JSON, so a string needs double quotes: --set 'probe.inputString="Hello"')"},
+      {probe, {"--frames", "0"}, "--frames: must be a whole number, at least 1, not 0"},
+      {probe, {"--fps", "0", "--frames", "2"}, "--fps: must be a number greater than 0, not 0"},
+  };
+  for (const Row& row : rows) {
+    writeFile(folder / "c.json", row.composition);
+    std::vector<std::string> arguments = {"run", "c.json"};
+    arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
+    const auto r = runVellumWith(folder.path(), arguments);
+    EXPECT_EQ(r.status, 2) << row.message;
+    EXPECT_NE(r.err.find(row.message), std::string::npos) << r.err;
+  }
+
+  const std::vector<std::pair<std::vector<std::string>, std::string>> commands = {
+      {{"render", "c.json"}, "vellum: unknown command 'render'; did you mean `vellum run c.json`? (commands: run, patches)\n"},
+      {{"patchs"}, "vellum: unknown command 'patchs'; did you mean 'patches'? (commands: run, patches)\n"},
+      {{"c.json"}, "vellum: unknown command 'c.json'; did you mean `vellum run c.json`? (commands: run, patches)\n"},
+      {{"run", "."}, "vellum: .: is a directory; give the composition's .json file inside it\n"},
+      {{"patches", "xyzzy"}, "vellum: no patch class or display name holds 'xyzzy'\n"},
+  };
+  for (const auto& [arguments, message] : commands) {
+    const auto r = runVellumWith(folder.path(), arguments);
+    EXPECT_EQ(r.status, 2) << message;
+    EXPECT_EQ(r.err, message);
+  }
+}
+
+// A run lists what it wrote; an output its patch left empty is named with the patch, after the
+// patch's own line saying which input it could not use; --json without --out writes nothing.
+TEST_F(CommandLine, RunsListWhatTheyWroteAndNameEmptyOutputs) {
+  writeFile(folder / "c.json", R"({
+    "patches": {
+      "title": {"class": "Vellum Vector With String", "inputs": {"inputFontName": "NoSuchFace-Bold"}},
+      "box": {"class": "Vellum Vector With Rectangle", "inputs": {"inputWidth": 2, "inputHeight": 3}},
+      "vase": {"class": "Vellum Lathe With Vector"},
+      "probe": {"class": "VTProbePatch"}
+    },
+    "connections": [["box.outputBezierPath", "vase.inputBezierPath"]],
+    "outputs": {"title.svg": "title.outputBezierPath", "vase.obj": "vase.outputTriangles", "box.svg": "box.outputBezierPath",
+                "n.json": "probe.outputNumber"}
+  })");
+  auto r = runVellum(folder.path(), {"run", "c.json", "--out", "out", "--frames", "2"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const std::string& line :
+       {std::string("vellum: patch 'title' (Vellum Vector With String): [V2DBezierPathWithStringPatch execute:time:arguments:]"
+                    "  inputFontName: no installed font is named \"NoSuchFace-Bold\", so the output is nothing."),
+        std::string("vellum: patch 'vase' (Vellum Lathe With Vector): [V2DLatheTriangleStructurePatch execute:time:arguments:]"
+                    "  inputAngleSteps is 0, so the lathe makes no triangles; give it 1 or more steps.\n"),
+        std::string("vellum: output \"title.svg\" is empty: patch 'title' (Vellum Vector With String) made no path\n"),
+        std::string("vellum: output \"vase.obj\" is empty: patch 'vase' (Vellum Lathe With Vector) made a mesh of 0 "
+                    "triangles\n")}) {
+    const size_t at = r.err.find(line);
+    EXPECT_NE(at, std::string::npos) << line << "\nin\n" << r.err;
+    EXPECT_EQ(r.err.find(line, at + 1), std::string::npos) << "said twice: " << line;
+  }
+  // The listing, its columns' padding folded to one blank.
+  const size_t listing = r.err.find("vellum: wrote\n");
+  ASSERT_NE(listing, std::string::npos) << r.err;
+  std::string folded;
+  for (char c : r.err.substr(listing))
+    if (c != ' ' || folded.empty() || folded.back() != ' ') folded += c;
+  const auto bytes = [&](const char* a, const char* b) {
+    return std::to_string(fs::file_size(folder / "out" / a) + fs::file_size(folder / "out" / b)) + " bytes\n";
+  };
+  EXPECT_EQ(folded, "vellum: wrote\n"
+                    " out/title-0000.svg .. title-0001.svg 2 files, SVG (the last) " +
+                        bytes("title-0000.svg", "title-0001.svg") +
+                        " out/vase-0000.obj .. vase-0001.obj 2 files, mesh, 0 triangles (the last) " +
+                        bytes("vase-0000.obj", "vase-0001.obj") +
+                        " out/box-0000.svg .. box-0001.svg 2 files, SVG (the last) " + bytes("box-0000.svg", "box-0001.svg") +
+                        " out/n-0000.json .. n-0001.json 2 files, JSON (the last) " + bytes("n-0000.json", "n-0001.json"));
+
+  fs::create_directory(folder / "quiet");
+  writeFile(folder / "quiet/c.json", readFile(folder / "c.json"));
+  r = runVellum(folder / "quiet", {"run", "c.json", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Json::parse(r.out)["outputs"]["n.json"], Json(1.0));
+  EXPECT_EQ(r.err.find("vellum: wrote"), std::string::npos) << r.err;
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(folder / "quiet")) files.push_back(entry.path().filename().string());
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{".stderr", ".stdout", "c.json"}));
+}
+
+TEST_F(CommandLine, PatchesFiltersByAnyPartOfAClassOrDisplayNameAndNamesIndexChoices) {
+  auto r = runVellum(folder.path(), {"patches", "lathe"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("V2DLatheTriangleStructurePatch  \"Vellum Lathe With Vector\"\n  A mesh of revolution", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.find("V2DGridPatch"), std::string::npos);
+  EXPECT_NE(r.out.find("IndexPort             default 0, max 1, 0 = flat, 1 = smooth\n"), std::string::npos) << r.out;
+  r = runVellum(folder.path(), {"patches", "imagewithbezierpathpatch", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Json only = Json::parse(r.out)["patches"];
+  ASSERT_EQ(only.size(), 1u);
+  EXPECT_EQ(only[0]["ports"][1]["key"], "inputMode");
+  EXPECT_EQ(only[0]["ports"][1]["choices"].dump(), R"(["stroke","fill","fill and stroke"])");
 }

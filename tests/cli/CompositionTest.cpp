@@ -178,18 +178,19 @@ TEST_F(CompositionTest, ObjectPortsTakeTheirRepresentation) {
 TEST_F(CompositionTest, ErrorsNameTheFilePatchAndPort) {
   std::string file = (folder / "comp.json").string();
   EXPECT_EQ(loadError(R"({"patches": {"p": {"class": "NoSuchPatch"}}})"),
-            file + ": patch 'p': unknown class 'NoSuchPatch' (see `vellum patches`)");
+            file + ": patch 'p': unknown class 'NoSuchPatch' (`vellum patches NAME` lists the classes whose name holds NAME)");
   EXPECT_EQ(loadError(R"({"patches": {"p": {"class": "VTUnsafePatch", "inputs": {"inputNope": 1}}}})"),
-            file + ": patch 'p', port 'inputNope': no input port 'inputNope' on VTUnsafePatch (inputs: inputThrow)");
+            file + ": patch 'p', port 'inputNope': no input port 'inputNope' on 'VTUnsafePatch' (inputs: inputThrow)");
   // Without its state the patch has made no inputs yet.
   EXPECT_EQ(loadError(R"({"patches": {"s": {"class": "VTStatePatch", "inputs": {"input0": 1}}}})"),
-            file + ": patch 's', port 'input0': no input port 'input0' on VTStatePatch (inputs: none)");
+            file + ": patch 's', port 'input0': no input port 'input0' on 'VTStatePatch' (inputs: none)");
   EXPECT_EQ(loadError(R"({"patches": {"p": {"class": "VTProbePatch", "inputs": {"inputNumber": "ten"}}}})"),
-            file + ": patch 'p', port 'inputNumber': wrong kind of value: a string cannot be set on NumberPort 'inputNumber'");
+            file + ": patch 'p', port 'inputNumber': wrong kind of value: a string cannot be set on NumberPort 'inputNumber'; "
+                   "a number is written without quotes");
   EXPECT_EQ(loadError(R"({"patches": {"p": {"class": "VTProbePatch", "inputs": {"inputColor": {"$color": [1, 2]}}}}})"),
             file + ": patch 'p', port 'inputColor': $color wants an array of 3 or 4 numbers, not [1,2]");
   EXPECT_EQ(loadError(R"({"patches": {"p": {"class": "VTProbePatch"}}, "outputs": {"x": "p.outputNope"}})"),
-            file + ": patch 'p', port 'outputNope': no output port 'outputNope' on VTProbePatch (outputs: outputNumber, "
+            file + ": patch 'p', port 'outputNope': no output port 'outputNope' on 'VTProbePatch' (outputs: outputNumber, "
                    "outputExecutions, outputStamp, outputUpdated, outputURL, outputString, outputStructure, outputLifecycle)");
   EXPECT_EQ(loadError(R"({"patches": {}, "outputs": {"x": "q.outputNumber"}})"),
             file + ": patch 'q', port 'outputNumber': no patch named 'q'");
@@ -217,7 +218,7 @@ TEST_F(CompositionTest, ConnectionErrors) {
                    "connected");
   EXPECT_EQ(loadError(R"({"patches": {"a": {"class": "VTProbePatch"}},
                           "connections": [["a.inputNumber", "a.inputNumber"]]})"),
-            file + ": patch 'a', port 'inputNumber': no output port 'inputNumber' on VTProbePatch (outputs: "
+            file + ": patch 'a', port 'inputNumber': no output port 'inputNumber' on 'VTProbePatch' ('inputNumber' is an input) (outputs: "
                    "outputNumber, outputExecutions, outputStamp, outputUpdated, outputURL, outputString, "
                    "outputStructure, outputLifecycle)");
   EXPECT_EQ(loadError(R"({"patches": {"a": {"class": "VTProbePatch"}}, "connections": [["a.outputNumber"]]})"),
@@ -242,8 +243,7 @@ TEST_F(CompositionTest, SafeRefusesUnsafeClasses) {
   LoadOptions safe;
   safe.safe = true;
   EXPECT_EQ(loadError(text, safe), (folder / "comp.json").string() +
-                                       ": patch 'u': class VTUnsafePatch (\"Vellum Test Unsafe\") is not safe, and "
-                                       "--safe refuses it");
+                                       ": patch 'u': class 'Vellum Test Unsafe' is not safe, and --safe refuses it");
 }
 
 TEST_F(CompositionTest, MalformedJsonNamesLineAndColumn) {

@@ -8,17 +8,14 @@
 #include "host/Exception.h"
 #include "host/Log.h"
 #include "plugin/Vellum2DPrincipal.h"
+#include "tests/support/CapturedLog.h"
 
 using namespace vellum;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct CapturedLog {
-  std::vector<std::string> lines;
-  LogSink previous = setLogSink([this](const std::string& l) { lines.push_back(l); });
-  ~CapturedLog() { setLogSink(std::move(previous)); }
-};
+using vellum::testing::CapturedLog;
 
 // A second copy of the module at another path, as a user with two installs would have.
 std::string copyOfModule() {
@@ -124,6 +121,19 @@ TEST(Registration, AFreshHostGetsEveryClassInOrderAndNothingLogged) {
     auto patch = c->create("id");
     ASSERT_TRUE(patch);
     EXPECT_EQ(patch->userInfo().memberForKey("name").stringValue(), c->displayName);
+    // `vellum patches` describes every class and names each value of every bounded index input.
+    EXPECT_FALSE(c->description.empty()) << c->name;
+    size_t named = 0;
+    for (Port* p : patch->inputPorts()) {
+      const auto* index = dynamic_cast<const IndexPort*>(p);
+      if (!index || !index->maxIndexValue()) continue;
+      const auto choices = std::find_if(c->indexChoices.begin(), c->indexChoices.end(),
+                                        [&](const auto& entry) { return entry.first == p->key(); });
+      ASSERT_NE(choices, c->indexChoices.end()) << c->name << " " << p->key();
+      EXPECT_EQ(choices->second.size(), *index->maxIndexValue() + 1) << c->name << " " << p->key();
+      ++named;
+    }
+    EXPECT_EQ(named, c->indexChoices.size()) << c->name << ": a choice names no bounded index input";
   }
   // Loading the same file again answers the same bundle.
   EXPECT_EQ(&Bundle::load(VELLUM_PLUGIN_FILE), &bundle);

@@ -4,6 +4,7 @@
 
 #include "patches/geometry/V2DLatheTriangleStructurePatch.h"
 #include "tests/solids/SolidsTestSupport.h"
+#include "tests/support/CapturedLog.h"
 
 namespace vellum {
 namespace {
@@ -126,6 +127,27 @@ TEST(Lathe, StepCountsAndAnglesThatCannotWork) {
   EXPECT_EQ(lathe(wall(), {.begin = -1e308, .end = 1e308}).count(), 0u);  // the step overflows
   EXPECT_EQ(lathe(wall(), {.begin = 30, .end = 30}).count(), 0u);          // no area
   EXPECT_EQ(lathe(nullptr).count(), 0u);
+}
+
+// With its initial inputs (no steps, no angle) the lathe of a profile is empty: the log says
+// which input, once however many frames run; with no profile, or a usable one, it says nothing.
+TEST(Lathe, ZeroStepsOrZeroAngleAreNamedOnceInTheLog) {
+  const std::string prefix = "[V2DLatheTriangleStructurePatch execute:time:arguments:]  ";
+  const std::vector<std::pair<Lathe, std::string>> rows = {
+      {{.end = 0, .steps = 0}, "inputAngleSteps is 0, so the lathe makes no triangles; give it 1 or more steps."},
+      {{.begin = 30, .end = 30}, "inputAngleBegin and inputAngleEnd are both 30, so the lathe sweeps no angle; set "
+                                 "inputAngleEnd to 360 for a full turn."},
+      {{}, ""},
+  };
+  for (const auto& [inputs, line] : rows) {
+    for (auto path : {std::shared_ptr<BezierPath>(), wall()}) {
+      testing::CapturedLog log;
+      V2DLatheTriangleStructurePatch patch("id");
+      setUp(patch, path, inputs);
+      for (int frame = 0; frame < 3; ++frame) EXPECT_TRUE(patch.execute(nullptr, frame, {}));
+      EXPECT_EQ(log.lines, line.empty() || !path ? std::vector<std::string>{} : std::vector<std::string>{prefix + line});
+    }
+  }
 }
 
 TEST(Lathe, HugeStepCountsAreLoweredToCoverTheRange) {

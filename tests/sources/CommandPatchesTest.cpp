@@ -5,6 +5,7 @@
 
 #include "host/Log.h"
 #include "patches/sources/V2DBezierPathCommandPatches.h"
+#include "tests/support/CapturedLog.h"
 #include "tests/support/PathElements.h"
 
 using namespace vellum;
@@ -13,16 +14,6 @@ using namespace vellum::testing;
 namespace {
 
 using V = std::vector<Value>;  // a command or point as a list of members
-
-// Collects log lines for the life of the object.
-struct LogCapture {
-  std::vector<std::string> lines;
-  LogSink previous;
-  LogCapture() {
-    previous = setLogSink([this](const std::string& line) { lines.push_back(line); });
-  }
-  ~LogCapture() { setLogSink(std::move(previous)); }
-};
 
 BezierPathRef runWith(V2DBezierPathWithStructurePatch& patch, const Members& commands) {
   patch.inputStructure.setStructureValue(Structure(commands.values));
@@ -49,7 +40,7 @@ TEST(VectorWithCommands, NameAndPorts) {
 }
 
 TEST(VectorWithCommands, NothingConnectedOutputsAnEmptyPath) {
-  LogCapture log;
+  CapturedLog log;
   V2DBezierPathWithStructurePatch patch("w");
   EXPECT_TRUE(patch.execute(nullptr, 0, {}));
   BezierPathRef out = patch.outputBezierPath.bezierPathValue();
@@ -67,7 +58,7 @@ TEST(VectorWithCommands, ClosedTriangle) {
 }
 
 TEST(VectorWithCommands, ErrorIsLoggedAndOutputsNothing) {
-  LogCapture log;
+  CapturedLog log;
   V2DBezierPathWithStructurePatch patch("w");
   ASSERT_TRUE(runWith(patch, {V{"moveto", 0, 0}}));
   EXPECT_FALSE(runWith(patch, {V{"lineto", 5, 5}}));
@@ -76,7 +67,7 @@ TEST(VectorWithCommands, ErrorIsLoggedAndOutputsNothing) {
 }
 
 TEST(VectorWithCommands, PartlyBuiltPathIsDropped) {
-  LogCapture log;
+  CapturedLog log;
   V2DBezierPathWithStructurePatch patch("w");
   EXPECT_FALSE(runWith(patch, {V{"moveto", 0, 0}, V{"lineto", 1, 1}, V{"lineto", 2, V{}}}));
   ASSERT_EQ(log.lines.size(), 1u);
@@ -86,7 +77,7 @@ TEST(VectorWithCommands, PartlyBuiltPathIsDropped) {
 }
 
 TEST(VectorWithCommands, SkippedCommandsLeaveNoTrace) {
-  LogCapture log;
+  CapturedLog log;
   V2DBezierPathWithStructurePatch patch("w");
   BezierPathRef out = runWith(patch, {Value(1), V{"moveto", 0, 0, 5}, V{"moveto", 2, 3}, V{"wiggle", 1},
                                       V{"text", "x", 12, "NotAFont-Regular"}, V{"lineto", 4, 5}});
@@ -96,7 +87,7 @@ TEST(VectorWithCommands, SkippedCommandsLeaveNoTrace) {
 }
 
 TEST(VectorWithCommands, AStructureOfTheWrongShapeIsHarmless) {
-  LogCapture log;
+  CapturedLog log;
   V2DBezierPathWithStructurePatch patch("w");
   // A keyed structure of numbers, as a different patch might output.
   patch.inputStructure.setStructureValue(Structure::withMembersAndKeys({{"x", 1}, {"y", 2}}));
@@ -170,7 +161,7 @@ TEST(VectorCommands, RoundTripThroughVectorWithCommands) {
   path->appendBezierPathWithRoundedRect({{0, 0}, {20, 10}}, 3, 2);
   path->appendBezierPathWithArcWithCenter({5, 5}, 4, 10, 300);
 
-  LogCapture log;
+  CapturedLog log;
   V2DBezierPathWithStructurePatch reader("w");
   reader.inputStructure.setStructureValue(commandsOf(path));
   ASSERT_TRUE(reader.execute(nullptr, 0, {}));

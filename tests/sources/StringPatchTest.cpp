@@ -6,6 +6,7 @@
 #include "patches/sources/V2DBezierPathWithStringPatch.h"
 #include "path/Font.h"
 #include "path/TextOutlines.h"
+#include "tests/support/CapturedLog.h"
 #include "tests/support/Fontconfig.h"
 #include "tests/support/PathElements.h"
 
@@ -54,10 +55,27 @@ TEST(VectorWithString, NameAndDefaults) {
   EXPECT_EQ(patch.outputPorts()[0]->key(), "outputBezierPath");
 }
 
-TEST(VectorWithString, DefaultFontMissingOutputsNothing) {
+// The default font is missing here: the output is nothing, and the log says so once per name,
+// naming an installed look-alike that the patch would find.
+TEST(VectorWithString, MissingFontOutputsNothingAndIsLoggedOncePerName) {
   if (fontconfigLists(FC_POSTSCRIPT_NAME, "Georgia-Bold")) GTEST_SKIP() << "Georgia-Bold is installed here";
+  CapturedLog log;
   V2DBezierPathWithStringPatch patch("s");
   EXPECT_FALSE(run(patch));
+  for (const char* name : {"Georgia-Bold", "Arial", "DejaVuSans", "Arial", "Georgia-Bold"}) {
+    patch.inputFontName.setStringValue(name);
+    EXPECT_EQ(bool(run(patch)), name == std::string("DejaVuSans")) << name;
+  }
+  ASSERT_EQ(log.lines.size(), 2u);
+  for (auto [line, name] : {std::pair{log.lines[0], "Georgia-Bold"}, std::pair{log.lines[1], "Arial"}}) {
+    const std::string head = std::string("[V2DBezierPathWithStringPatch execute:time:arguments:]  inputFontName: no installed "
+                                         "font is named \"") + name + "\", so the output is nothing. The closest installed face is \"";
+    ASSERT_EQ(line.rfind(head, 0), 0u) << line;
+    const std::string tail = "\"; `fc-list : postscriptname` lists every installed name.";
+    ASSERT_TRUE(line.ends_with(tail)) << line;
+    const std::string alike = line.substr(head.size(), line.size() - head.size() - tail.size());
+    EXPECT_TRUE(Font::fontWithName(alike, 12)) << alike;
+  }
 }
 
 TEST(VectorWithString, UnknownFontOutputsNothingAfterAnEarlierPath) {

@@ -14,6 +14,7 @@
 #include "path/Font.h"
 #include "path/TextOutlines.h"
 #include "svg/V2DBezierPathStructureWithSVGPatch.h"
+#include "tests/support/CapturedLog.h"
 #include "tests/support/PathElements.h"
 
 namespace vellum::svgtest {
@@ -47,12 +48,7 @@ class ScratchFolder {
   fs::path path_;
 };
 
-struct CapturedLog {
-  std::vector<std::string> lines;
-  LogSink previous;
-  CapturedLog() { previous = setLogSink([this](const std::string& l) { lines.push_back(l); }); }
-  ~CapturedLog() { setLogSink(std::move(previous)); }
-};
+using vellum::testing::CapturedLog;
 
 inline StructureRef readFile(const std::string& file) {
   V2DBezierPathStructureWithSVGPatch patch;

@@ -45,6 +45,20 @@ TEST(FontLookup, OtherInstalledFamilies) {
   EXPECT_EQ(baseName(regular->filePath()), "LiberationSans-Regular.ttf");
 }
 
+// fonts-urw-base35 installs NimbusRoman-Regular as an OpenType file and as Type 1 files, whose
+// characters the shaper cannot map (each would be glyph 0): the OpenType file is the font.
+TEST(FontLookup, OfFilesSharingANameTheOneTheShaperReadsWins) {
+  FontRef f = Font::fontWithName("NimbusRoman-Regular", 12);
+  ASSERT_TRUE(f) << "scripts/install-deps installs fonts-urw-base35";
+  EXPECT_EQ(baseName(f->filePath()), "NimbusRoman-Regular.otf");
+  const std::vector<Glyph> glyphs = f->glyphsForString("Ag");
+  ASSERT_EQ(glyphs.size(), 2u);
+  for (Glyph g : glyphs) {
+    EXPECT_NE(g, 0u);
+    EXPECT_FALSE(f->outlineForGlyph(g).kinds.empty());
+  }
+}
+
 TEST(FontLookup, FamilyAndStyleAroundTheLastDash) {
   // No face has the PostScript name "LiberationSans-Regular"; family "LiberationSans" (blanks
   // ignored) with style "Regular" does.
