@@ -67,6 +67,43 @@ class StripWinding {
   double y0_ = 0, y1_ = 0, h_ = 0;
 };
 
+// Position along a Hilbert curve through the grid (16 levels): consecutive points are close.
+uint64_t hilbertKey(GridPoint p) {
+  constexpr int64_t kHalf = int64_t{1} << 30;
+  uint32_t x = uint32_t(std::clamp<int64_t>(p.x + kHalf, 0, 2 * kHalf - 1) >> 15);
+  uint32_t y = uint32_t(std::clamp<int64_t>(p.y + kHalf, 0, 2 * kHalf - 1) >> 15);
+  constexpr uint32_t n = 1u << 16;
+  uint64_t d = 0;
+  for (uint32_t s = n / 2; s > 0; s /= 2) {
+    const uint32_t rx = (x & s) ? 1 : 0, ry = (y & s) ? 1 : 0;
+    d += uint64_t(s) * s * ((3 * rx) ^ ry);
+    if (ry == 0) {
+      if (rx == 1) x = n - 1 - x, y = n - 1 - y;
+      std::swap(x, y);
+    }
+  }
+  return d;
+}
+
+// The median constraint length over the spacing of as many points spread evenly over their
+// bounding box.
+double constraintsOverSpacing(std::span<const GridPoint> points, std::span<const Constraint> constraints) {
+  if (points.empty() || constraints.empty()) return 0;
+  int64_t minX = INT64_MAX, minY = INT64_MAX, maxX = INT64_MIN, maxY = INT64_MIN;
+  for (const GridPoint& p : points) minX = std::min(minX, p.x), maxX = std::max(maxX, p.x), minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+  std::vector<double> lengths;
+  lengths.reserve(constraints.size());
+  for (const Constraint& c : constraints) {
+    if (c.a >= points.size() || c.b >= points.size()) continue;
+    const double dx = double(points[c.a].x - points[c.b].x), dy = double(points[c.a].y - points[c.b].y);
+    lengths.push_back(dx * dx + dy * dy);
+  }
+  if (lengths.empty()) return 0;
+  std::nth_element(lengths.begin(), lengths.begin() + lengths.size() / 2, lengths.end());
+  const double area = std::max(1.0, double(maxX - minX)) * std::max(1.0, double(maxY - minY));
+  return std::sqrt(lengths[lengths.size() / 2] / (area / double(points.size())));
+}
+
 bool inside(int64_t winding, FillRule rule) { return rule == FillRule::EvenOdd ? (winding & 1) != 0 : winding != 0; }
 
 }  // namespace
@@ -131,14 +168,20 @@ void ConstrainedDelaunay::markConstraint(uint32_t h, int32_t runs) {
 }
 
 // A walk from the last triangle towards p, crossing any edge that has p strictly on its
-// right; the edge just crossed is not tested again. In a Delaunay triangulation this always
-// ends; the start edge of each test round varies so that no cycle can repeat anyway.
+// right; the edge just crossed is not tested again. In a Delaunay triangulation this ends with
+// the edges tried in a fixed order; once constraints are in, the first edge tried varies at
+// random so that no cycle can repeat.
 ConstrainedDelaunay::Where ConstrainedDelaunay::locate(GridPoint p, uint32_t& halfedge) {
   uint32_t t = last_, from = kNone;
   for (bool moved = true; moved;) {
     moved = false;
-    walkSeed_ = walkSeed_ * 1103515245u + 12345u;
-    const uint32_t r = (walkSeed_ >> 16) % 3;
+    uint32_t r = 0;
+    if (!delaunay_) {
+      walkSeed_ = walkSeed_ * 1103515245u + 12345u;
+      r = (walkSeed_ >> 16) % 3;
+    } else if (from != kNone) {
+      r = from % 3 + 1;
+    }
     for (uint32_t k = 0; k < 3; ++k) {
       const uint32_t e = 3 * t + (r + k) % 3;
       if (e == from || twin_[e] == kNone) continue;
@@ -366,10 +409,27 @@ bool ConstrainedDelaunay::build(std::span<const GridPoint> points, std::span<con
   last_ = 0;
   for (size_t i = 0; i < points.size(); ++i)
     addVertex({points[i].x * (int64_t{1} << kShift), points[i].y * (int64_t{1} << kShift)}, origins[i]);
-  // Points go in as the constraints reach them: an outline's next point is close to the one
-  // before (a short search), and each segment goes in while the mesh around it is still
-  // sparse, crossing few edges.
   std::vector<uint32_t> vertexOf(points.size(), kNone);
+  // Short segments (flattened curves) are mostly Delaunay edges of their points already, so
+  // the points go in first, in biased randomised rounds each sorted along a Hilbert curve:
+  // few flips per point whatever the input, and short searches. Long segments (a star, a
+  // coarse polygon) would each cross many edges of the finished mesh; their points go in as
+  // the segments reach them instead, each segment while the mesh around it is still sparse.
+  if (constraintsOverSpacing(points, constraints) < 1) {
+    std::vector<std::pair<uint64_t, uint32_t>> order(points.size());
+    for (uint32_t i = 0; i < points.size(); ++i) order[i] = {hilbertKey(points[i]), i};
+    uint64_t seed = 0x9E3779B97F4A7C15ull;  // fixed: the same input gives the same mesh
+    for (size_t i = order.size(); i > 1; --i) {
+      seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17;
+      std::swap(order[i - 1], order[seed % i]);
+    }
+    for (size_t begin = 0, end = std::min<size_t>(order.size(), 64); begin < order.size();
+         begin = end, end = std::min(order.size(), 2 * end))
+      std::sort(order.begin() + begin, order.begin() + end);
+    delaunay_ = true;
+    for (const auto& [key, i] : order) vertexOf[i] = insertPoint(kCorners + i);
+    delaunay_ = false;
+  }
   bool complete = true;
   for (const Constraint& c : constraints) {
     if (c.a >= points.size() || c.b >= points.size()) continue;

@@ -28,10 +28,17 @@ struct PointKey {
     return h ^ (h >> 29);
   }
 };
+// A segment between two table vertices, as their indices: exact point equality already made
+// each point one index.
 struct SegmentKey {
-  PointKey a, b;
+  uint64_t ends = 0;
+  SegmentKey() = default;
+  SegmentKey(uint32_t a, uint32_t b) : ends(uint64_t(a) << 32 | b) {}
   friend bool operator==(const SegmentKey&, const SegmentKey&) = default;
-  uint64_t hash() const { return a.hash() * 31 + b.hash(); }
+  uint64_t hash() const {
+    uint64_t h = ends * 0x9E3779B97F4A7C15ull;
+    return h ^ (h >> 32);
+  }
 };
 
 // Keys to indices, in one flat table with linear probing: no allocation per entry, and
@@ -88,8 +95,17 @@ V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path) {
   const size_t elements = path.data().size();
   FlatIndex<PointKey> vertexTable(elements);
   FlatIndex<SegmentKey> segmentTable(elements);
-  std::vector<Point> pendingPoints;
-  std::vector<std::pair<Point, Point>> pendingSegments;
+  constexpr uint32_t kMissing = FlatIndex<PointKey>::kMissing;
+  // Consecutive look-ups mostly ask for the point asked for last.
+  Point lastPoint{NAN, NAN};
+  uint32_t lastIndex = kMissing;
+  auto indexOf = [&](Point p) {
+    if (!(p == lastPoint)) lastPoint = p, lastIndex = vertexTable.find(PointKey(p));
+    return lastIndex;
+  };
+  std::vector<Point> pendingPoints;  // each segment's two ends, segments in order
+  std::vector<uint32_t> pendingIndices;
+  size_t pendingSegments = 0;
   Point previous{0, 0};
   in.vertices.reserve(elements);
   in.constraints.reserve(elements);
@@ -100,32 +116,42 @@ V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path) {
     if (element->type == uint64_t(BezierPathElement::LineTo) || element->type == uint64_t(BezierPathElement::ClosePath)) {
       pendingPoints.push_back(previous);
       pendingPoints.push_back(q);
-      if (!(previous == q)) pendingSegments.emplace_back(previous, q);
+      pendingSegments += !(previous == q);
       if (element->type == uint64_t(BezierPathElement::ClosePath)) {
-        if (pendingSegments.size() >= 3) {
+        if (pendingSegments >= 3) {
+          pendingIndices.clear();
           for (const Point& p : pendingPoints) {
             // NaN equals nothing, so every such point would be a new key in one hash bucket:
             // quadratic time for a long run of them. Kept as a vertex, which phase 2 refuses.
             if (std::isnan(p.x) || std::isnan(p.y)) {
               in.vertices.push_back(p);
+              pendingIndices.push_back(kMissing);
               continue;
             }
-            if (vertexTable.tryEmplace(PointKey(p), uint32_t(in.vertices.size())).second) in.vertices.push_back(p);
+            if (!pendingIndices.empty() && p == pendingPoints[pendingIndices.size() - 1]) {
+              pendingIndices.push_back(pendingIndices.back());
+              continue;
+            }
+            const auto [index, added] = vertexTable.tryEmplace(PointKey(p), uint32_t(in.vertices.size()));
+            if (added) in.vertices.push_back(p);
+            pendingIndices.push_back(index);
           }
-          for (const auto& [a, b] : pendingSegments) {
-            // A point that is not a number equals no table entry; such a path gives no
-            // triangles anyway (phase 2 refuses it).
-            const uint32_t va = vertexTable.find(PointKey(a)), vb = vertexTable.find(PointKey(b));
-            if (va == FlatIndex<PointKey>::kMissing || vb == FlatIndex<PointKey>::kMissing) {
-              in.vertices.push_back(va == FlatIndex<PointKey>::kMissing ? a : b);
+          for (size_t k = 0; k < pendingPoints.size(); k += 2) {
+            const Point a = pendingPoints[k], b = pendingPoints[k + 1];
+            if (a == b) continue;
+            const uint32_t va = pendingIndices[k], vb = pendingIndices[k + 1];
+            // A point that is not a number has no index; such a path gives no triangles
+            // anyway (phase 2 refuses it).
+            if (va == kMissing || vb == kMissing) {
+              in.vertices.push_back(va == kMissing ? a : b);
               continue;
             }
-            if (segmentTable.tryEmplace(SegmentKey{PointKey(a), PointKey(b)}, uint32_t(in.constraints.size())).second)
+            if (segmentTable.tryEmplace(SegmentKey(va, vb), uint32_t(in.constraints.size())).second)
               in.constraints.push_back({va, vb, 0});
           }
         }
         pendingPoints.clear();
-        pendingSegments.clear();
+        pendingSegments = 0;
       }
     }
     previous = q;
@@ -139,9 +165,14 @@ V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path) {
   auto segment = [&](Point a, Point b) {
     if (a == b) return;
     in.segments.insert(in.segments.end(), {a.x, a.y, b.x, b.y});
-    if (const uint32_t forward = segmentTable.find(SegmentKey{PointKey(a), PointKey(b)}); forward != FlatIndex<SegmentKey>::kMissing)
+    const uint32_t va = indexOf(a), vb = indexOf(b);
+    if (va == kMissing || vb == kMissing) {
+      in.covered = false;
+      return;
+    }
+    if (const uint32_t forward = segmentTable.find(SegmentKey(va, vb)); forward != kMissing)
       ++in.constraints[forward].multiplicity;
-    else if (const uint32_t back = segmentTable.find(SegmentKey{PointKey(b), PointKey(a)}); back != FlatIndex<SegmentKey>::kMissing)
+    else if (const uint32_t back = segmentTable.find(SegmentKey(vb, va)); back != kMissing)
       --in.constraints[back].multiplicity;
     else
       in.covered = false;
