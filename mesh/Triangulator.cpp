@@ -400,7 +400,7 @@ bool ConstrainedDelaunay::insertConstraint(uint32_t a, uint32_t b, int32_t runs)
 }
 
 bool ConstrainedDelaunay::build(std::span<const GridPoint> points, std::span<const uint32_t> origins,
-                                std::span<const Constraint> constraints, bool stopAtCrossing) {
+                                std::span<const Constraint> constraints, InsertionOrder order, bool stopAtCrossing) {
   reset(points.size() + kCorners);
   addVertex({-kCornerReach, -kCornerReach}, kNone);
   addVertex({kCornerReach, -kCornerReach}, kNone);
@@ -415,7 +415,9 @@ bool ConstrainedDelaunay::build(std::span<const GridPoint> points, std::span<con
   // few flips per point whatever the input, and short searches. Long segments (a star, a
   // coarse polygon) would each cross many edges of the finished mesh; their points go in as
   // the segments reach them instead, each segment while the mesh around it is still sparse.
-  if (constraintsOverSpacing(points, constraints) < 1) {
+  if (order == InsertionOrder::Automatic)
+    order = constraintsOverSpacing(points, constraints) < 1 ? InsertionOrder::PointsFirst : InsertionOrder::AlongSegments;
+  if (order == InsertionOrder::PointsFirst) {
     std::vector<std::pair<uint64_t, uint32_t>> order(points.size());
     for (uint32_t i = 0; i < points.size(); ++i) order[i] = {hilbertKey(points[i]), i};
     uint64_t seed = 0x9E3779B97F4A7C15ull;  // fixed: the same input gives the same mesh
@@ -448,26 +450,27 @@ bool ConstrainedDelaunay::build(std::span<const GridPoint> points, std::span<con
   return complete;
 }
 
-ConstrainedDelaunay::ConstrainedDelaunay(std::span<const double> xy, std::span<const Constraint> constraints) {
+ConstrainedDelaunay::ConstrainedDelaunay(std::span<const double> xy, std::span<const Constraint> constraints,
+                                         InsertionOrder order) {
   const size_t n = xy.size() / 2;
   map_ = gridMapFor(xy.data(), n);
   {
     std::vector<GridPoint> points(n);
     std::vector<uint32_t> origins(n);
     for (size_t i = 0; i < n; ++i) points[i] = map_.toGrid(xy[2 * i], xy[2 * i + 1]), origins[i] = uint32_t(i);
-    if (build(points, origins, constraints, true)) return;
+    if (build(points, origins, constraints, order, true)) return;
   }
   // Some segments cross: they are split at their crossings first.
   const PlanarGraph g = makePlanarGraph(xy.data(), n, constraints.data(), constraints.size());
   if (g.overBudget) {
-    build({}, {}, {}, false);
+    build({}, {}, {}, order, false);
     complete_ = false;
     overBudget_ = true;
     return;
   }
   std::vector<uint32_t> origins(g.origin.size());
   for (size_t i = 0; i < origins.size(); ++i) origins[i] = g.origin[i] < 0 ? kNone : uint32_t(g.origin[i]);
-  complete_ = build(g.vertices, origins, g.edges, false);
+  complete_ = build(g.vertices, origins, g.edges, order, false);
 }
 
 double ConstrainedDelaunay::coordinate(uint32_t v, int axis, std::span<const double> xy) const {
@@ -599,7 +602,7 @@ Triangulation triangulate(std::span<const double> xy, std::span<const Constraint
   Triangulation out;
   const size_t n = xy.size() / 2;
   if (n == 0 || constraints.empty()) return out;
-  ConstrainedDelaunay cdt(xy, constraints);
+  ConstrainedDelaunay cdt(xy, constraints, options.order);
   if (cdt.overBudget_) return out;
   std::vector<uint8_t> kept = cdt.selectInside(options.rule, options.windingSegments, xy);
   if (options.conform) {

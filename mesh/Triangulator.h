@@ -24,8 +24,15 @@ namespace vellum::mesh {
 
 enum class FillRule { NonZero, EvenOdd };
 
+// How points go in. The mesh is a valid constrained Delaunay triangulation either way; the
+// choice only changes speed (and, among equally Delaunay diagonals, which one is taken).
+// Automatic takes PointsFirst when the median segment is shorter than the spacing of as many
+// points spread over their bounding box (flattened curves), else AlongSegments.
+enum class InsertionOrder { Automatic, AlongSegments, PointsFirst };
+
 struct TriangulationOptions {
   FillRule rule = FillRule::NonZero;
+  InsertionOrder order = InsertionOrder::Automatic;
   // Split constraint segments that a vertex of the kept region encroaches (lies strictly
   // inside the circle on the segment as diameter) until none is, adding at most
   // min(4 n + 1000, 2 000 000) points for n input points.
@@ -50,7 +57,8 @@ class ConstrainedDelaunay {
  public:
   static constexpr uint32_t kNone = UINT32_MAX;
 
-  ConstrainedDelaunay(std::span<const double> xy, std::span<const Constraint> constraints);
+  ConstrainedDelaunay(std::span<const double> xy, std::span<const Constraint> constraints,
+                      InsertionOrder order = InsertionOrder::Automatic);
 
   // Empty when every invariant holds, else the first one found broken: twins are mutual and
   // run the other way, every triangle turns counter-clockwise with non-zero area, the
@@ -101,7 +109,7 @@ class ConstrainedDelaunay {
   uint32_t flip(uint32_t h);
   uint32_t findEdge(uint32_t x, uint32_t y) const;
   bool build(std::span<const GridPoint> points, std::span<const uint32_t> origins,
-             std::span<const Constraint> constraints, bool stopAtCrossing);
+             std::span<const Constraint> constraints, InsertionOrder order, bool stopAtCrossing);
 
   double coordinate(uint32_t v, int axis, std::span<const double> xy) const;
 

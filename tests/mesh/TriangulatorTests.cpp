@@ -65,16 +65,20 @@ double triangleArea(const Outline& o, const Triangulation& t, double* least) {
 // area against the oracle, with and without refinement, under both rules.
 void verify(const Outline& o, const std::string& name) {
   SCOPED_TRACE(name);
-  ConstrainedDelaunay cdt(o.xy, o.constraints);
-  EXPECT_EQ(cdt.check(), "");
-  std::vector<uint8_t> kept = cdt.selectInside(FillRule::NonZero, {}, o.xy);
-  cdt.refine(kept, 4 * o.xy.size() + 1000);
-  EXPECT_EQ(cdt.check(), "") << "after refinement";
+  for (InsertionOrder order : {InsertionOrder::AlongSegments, InsertionOrder::PointsFirst}) {
+    ConstrainedDelaunay cdt(o.xy, o.constraints, order);
+    EXPECT_EQ(cdt.check(), "") << "order " << int(order);
+    std::vector<uint8_t> kept = cdt.selectInside(FillRule::NonZero, {}, o.xy);
+    cdt.refine(kept, 4 * o.xy.size() + 1000);
+    EXPECT_EQ(cdt.check(), "") << "order " << int(order) << " after refinement";
+  }
   for (bool evenOdd : {false, true})
     for (bool conform : {false, true}) {
       TriangulationOptions options;
       options.rule = evenOdd ? FillRule::EvenOdd : FillRule::NonZero;
       options.conform = conform;
+      // Each order on alternate cases, to keep the run short.
+      options.order = conform == evenOdd ? InsertionOrder::PointsFirst : InsertionOrder::AlongSegments;
       const Triangulation t = triangulate(o.xy, o.constraints, options);
       double least = 0;
       const double area = triangleArea(o, t, &least), expected = test::filledArea(o.segments, evenOdd);
