@@ -436,7 +436,10 @@ bool ConstrainedDelaunay::build(std::span<const GridPoint> points, std::span<con
   for (const Constraint& c : constraints) {
     if (c.a >= points.size() || c.b >= points.size()) continue;
     if (vertexOf[c.a] == kNone) vertexOf[c.a] = insertPoint(kCorners + c.a);
-    if (vertexOf[c.b] == kNone) vertexOf[c.b] = insertPoint(kCorners + c.b);
+    if (vertexOf[c.b] == kNone) {
+      last_ = vertexEdge_[vertexOf[c.a]] / 3;  // b is searched for from a's side
+      vertexOf[c.b] = insertPoint(kCorners + c.b);
+    }
     const uint32_t a = vertexOf[c.a], b = vertexOf[c.b];
     if (a == b) continue;
     inserted_.push_back({a, b, c.multiplicity});
