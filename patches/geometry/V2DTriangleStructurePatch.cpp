@@ -14,76 +14,53 @@ namespace {
 
 using mesh::Constraint;
 
-// Exact point equality with -0 folded to +0.
-struct PointKey {
-  double x = 0, y = 0;
-  PointKey() = default;
-  explicit PointKey(Point p) : x(p.x + 0.0), y(p.y + 0.0) {}
-  friend bool operator==(const PointKey&, const PointKey&) = default;
-  // The bits themselves (-0 is folded already, and NaN never becomes a key), mixed.
-  uint64_t hash() const {
-    uint64_t h = std::bit_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull ^ std::bit_cast<uint64_t>(y);
-    h ^= h >> 31;
-    h *= 0xBF58476D1CE4E5B9ull;
-    return h ^ (h >> 29);
-  }
-};
-// A segment between two table vertices, as their indices: exact point equality already made
-// each point one index.
-struct SegmentKey {
-  uint64_t ends = 0;
-  SegmentKey() = default;
-  SegmentKey(uint32_t a, uint32_t b) : ends(uint64_t(a) << 32 | b) {}
-  friend bool operator==(const SegmentKey&, const SegmentKey&) = default;
-  uint64_t hash() const {
-    uint64_t h = ends * 0x9E3779B97F4A7C15ull;
-    return h ^ (h >> 32);
-  }
-};
+// The bits of a point's coordinates (-0 folded to +0; NaN never goes in), mixed.
+uint64_t pointHash(Point p) {
+  uint64_t h = std::bit_cast<uint64_t>(p.x + 0.0) * 0x9E3779B97F4A7C15ull ^ std::bit_cast<uint64_t>(p.y + 0.0);
+  h ^= h >> 31;
+  h *= 0xBF58476D1CE4E5B9ull;
+  return h ^ (h >> 29);
+}
 
-// Keys to indices, in one flat table with linear probing: no allocation per entry, and
-// nothing is ever removed.
-template <class Key>
-class FlatIndex {
+uint64_t segmentHash(uint32_t a, uint32_t b) {
+  const uint64_t h = (uint64_t(a) << 32 | b) * 0x9E3779B97F4A7C15ull;
+  return h ^ (h >> 32);
+}
+
+// Indices into the caller's arrays, in one flat table with linear probing: four bytes a slot,
+// so that the table of a million-point path stays in cache, entries compared through the
+// arrays. Sized once for the most entries it will hold; nothing is ever removed.
+class IndexTable {
  public:
   static constexpr uint32_t kMissing = UINT32_MAX;
 
-  explicit FlatIndex(size_t expected) {
+  explicit IndexTable(size_t most) {
     size_t capacity = 16;
-    while (capacity < 2 * expected) capacity *= 2;
-    slots_.resize(capacity, {Key{}, kMissing});
+    while (capacity < 2 * most + 2) capacity *= 2;
+    slots_.assign(capacity, kMissing);
     mask_ = capacity - 1;
   }
-  // The index stored for `key`, storing `value` first if there was none.
-  std::pair<uint32_t, bool> tryEmplace(const Key& key, uint32_t value) {
-    if (2 * (size_ + 1) > slots_.size()) grow();
-    for (size_t i = key.hash() & mask_;; i = (i + 1) & mask_) {
-      auto& [k, v] = slots_[i];
-      if (v == kMissing) {
-        k = key, v = value, ++size_;
-        return {value, true};
-      }
-      if (k == key) return {v, false};
-    }
+  // The stored index `same` accepts, or kMissing.
+  template <class Same>
+  uint32_t find(uint64_t hash, Same same) const {
+    for (size_t i = hash & mask_;; i = (i + 1) & mask_)
+      if (slots_[i] == kMissing || same(slots_[i])) return slots_[i];
   }
-  uint32_t find(const Key& key) const {
-    for (size_t i = key.hash() & mask_;; i = (i + 1) & mask_) {
-      const auto& [k, v] = slots_[i];
-      if (v == kMissing || k == key) return v;
+  // Likewise, storing `index` first when there is none; says whether it was stored.
+  template <class Same>
+  std::pair<uint32_t, bool> insert(uint64_t hash, uint32_t index, Same same) {
+    for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
+      if (slots_[i] == kMissing) {
+        slots_[i] = index;
+        return {index, true};
+      }
+      if (same(slots_[i])) return {slots_[i], false};
     }
   }
 
  private:
-  void grow() {
-    std::vector<std::pair<Key, uint32_t>> old(2 * slots_.size(), {Key{}, kMissing});
-    old.swap(slots_);
-    mask_ = slots_.size() - 1;
-    size_ = 0;
-    for (const auto& [k, v] : old)
-      if (v != kMissing) tryEmplace(k, v);
-  }
-  std::vector<std::pair<Key, uint32_t>> slots_;
-  size_t mask_ = 0, size_ = 0;
+  std::vector<uint32_t> slots_;
+  size_t mask_ = 0;
 };
 
 bool finitePoint(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
@@ -93,15 +70,19 @@ bool finitePoint(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path) {
   V2DTriangulationInput in;
   const size_t elements = path.data().size();
-  FlatIndex<PointKey> vertexTable(elements);
-  FlatIndex<SegmentKey> segmentTable(elements);
-  constexpr uint32_t kMissing = FlatIndex<PointKey>::kMissing;
+  // Every vertex is some element's end point, or the origin a leading line starts from.
+  IndexTable vertexTable(elements + 1), segmentTable(elements);
+  constexpr uint32_t kMissing = IndexTable::kMissing;
+  auto vertexIs = [&](Point p) { return [&in, p](uint32_t v) { return in.vertices[v] == p; }; };
   // Consecutive look-ups mostly ask for the point asked for last.
   Point lastPoint{NAN, NAN};
   uint32_t lastIndex = kMissing;
   auto indexOf = [&](Point p) {
-    if (!(p == lastPoint)) lastPoint = p, lastIndex = vertexTable.find(PointKey(p));
+    if (!(p == lastPoint)) lastPoint = p, lastIndex = vertexTable.find(pointHash(p), vertexIs(p));
     return lastIndex;
+  };
+  auto constraintOf = [&](uint32_t a, uint32_t b) {
+    return segmentTable.find(segmentHash(a, b), [&](uint32_t k) { return in.constraints[k].a == a && in.constraints[k].b == b; });
   };
   std::vector<Point> pendingPoints;  // each segment's two ends, segments in order
   std::vector<uint32_t> pendingIndices;
@@ -132,7 +113,7 @@ V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path) {
               pendingIndices.push_back(pendingIndices.back());
               continue;
             }
-            const auto [index, added] = vertexTable.tryEmplace(PointKey(p), uint32_t(in.vertices.size()));
+            const auto [index, added] = vertexTable.insert(pointHash(p), uint32_t(in.vertices.size()), vertexIs(p));
             if (added) in.vertices.push_back(p);
             pendingIndices.push_back(index);
           }
@@ -146,7 +127,8 @@ V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path) {
               in.vertices.push_back(va == kMissing ? a : b);
               continue;
             }
-            if (segmentTable.tryEmplace(SegmentKey(va, vb), uint32_t(in.constraints.size())).second)
+            const auto same = [&](uint32_t k) { return in.constraints[k].a == va && in.constraints[k].b == vb; };
+            if (segmentTable.insert(segmentHash(va, vb), uint32_t(in.constraints.size()), same).second)
               in.constraints.push_back({va, vb, 0});
           }
         }
@@ -162,17 +144,25 @@ V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path) {
   const detail::PathData& d = path.data();
   Point cur{}, start{};
   bool open = false;
+  size_t expected = 0;  // the walk mostly meets the constraints in the order they were made
   auto segment = [&](Point a, Point b) {
     if (a == b) return;
     in.segments.insert(in.segments.end(), {a.x, a.y, b.x, b.y});
+    if (expected < in.constraints.size()) {
+      Constraint& c = in.constraints[expected];
+      if (in.vertices[c.a] == a && in.vertices[c.b] == b) {
+        ++c.multiplicity, ++expected;
+        return;
+      }
+    }
     const uint32_t va = indexOf(a), vb = indexOf(b);
     if (va == kMissing || vb == kMissing) {
       in.covered = false;
       return;
     }
-    if (const uint32_t forward = segmentTable.find(SegmentKey(va, vb)); forward != kMissing)
-      ++in.constraints[forward].multiplicity;
-    else if (const uint32_t back = segmentTable.find(SegmentKey(vb, va)); back != kMissing)
+    if (const uint32_t forward = constraintOf(va, vb); forward != kMissing)
+      ++in.constraints[forward].multiplicity, expected = forward + 1;
+    else if (const uint32_t back = constraintOf(vb, va); back != kMissing)
       --in.constraints[back].multiplicity;
     else
       in.covered = false;
