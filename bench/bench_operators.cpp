@@ -9,6 +9,7 @@
 
 #include "patches/operators/ResamplePatches.h"
 #include "patches/operators/V2DBezierPathMorphPatch.h"
+#include "render/Renderer.h"
 
 using namespace vellum;
 
@@ -119,7 +120,7 @@ void BM_CairoCopyPathFlat10kSegments(benchmark::State& state) {
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
   cairo_t* cr = cairo_create(surface);
   cairo_set_tolerance(cr, kFlatness);
-  path->quartzPath().appendTo(cr);
+  appendPath(cr, path->quartzPath());
   int elements = 0;
   for (auto _ : state) {
     cairo_path_t* flat = cairo_copy_path_flat(cr);

@@ -35,8 +35,11 @@ function(vellum_install_library target folder)
 endfunction()
 
 vellum_install_library(vellum_host host)
-vellum_install_library(vellum_path path REQUIRES vellum2d-host cairo freetype2 harfbuzz fontconfig)
-vellum_install_library(vellum_mesh mesh)
+vellum_install_library(vellum_path path REQUIRES vellum2d-host)
+vellum_install_library(vellum_text text REQUIRES vellum2d-path freetype2 harfbuzz fontconfig)
+vellum_install_library(vellum_mesh mesh REQUIRES vellum2d-path)
+vellum_install_library(vellum_render render REQUIRES vellum2d-path cairo)
+vellum_install_library(vellum_svg svg REQUIRES vellum2d-render vellum2d-text expat)
 
 # The plug-in and the program find the host library next to them once installed.
 set_target_properties(Vellum2D PROPERTIES INSTALL_RPATH "$ORIGIN/../..")

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "patches/geometry/SolidGeometry.h"
-#include "patches/geometry/V2DTriangleStructurePatch.h"
+#include "mesh/PathTriangulation.h"
+#include "mesh/SolidGeometry.h"
 
 namespace vellum {
 
@@ -51,11 +51,11 @@ V2DTriangleList V2DExtrusionTriangleStructurePatch::_capsForBezierPath(const Bez
   if (!path || (!front && !back)) return backCap;
   V2DTriangleIndexMap unused;
   if (!front) {
-    V2DTriangleStructurePatch::_triangleStructureForBezierPath(path, conform, 0.0f, true, backCap, unused);
+    _triangleStructureForBezierPath(path, conform, 0.0f, true, backCap, unused);
     return backCap;
   }
   const size_t first = triangles.size();
-  V2DTriangleStructurePatch::_triangleStructureForBezierPath(path, conform, depth, false, triangles, unused);
+  _triangleStructureForBezierPath(path, conform, depth, false, triangles, unused);
   if (!back) return backCap;
   backCap.reserve(triangles.size() - first);
   for (size_t i = triangles.size(); i-- > first;) {

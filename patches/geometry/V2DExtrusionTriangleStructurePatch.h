@@ -4,8 +4,8 @@
 #pragma once
 
 #include "host/Patch.h"
-#include "patches/geometry/V2DMeshStructure.h"
-#include "plugin/V2DBezierPathPort.h"
+#include "mesh/V2DMeshStructure.h"
+#include "path/V2DBezierPathPort.h"
 
 namespace vellum {
 

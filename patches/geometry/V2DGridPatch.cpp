@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "patches/operators/ResamplePatches.h"
+#include "path/Resample.h"
 
 namespace vellum {
 
@@ -19,8 +19,7 @@ std::vector<std::vector<Point>> V2DGridPatch::_gridRowsForBezierPaths(const std:
   std::vector<std::vector<Point>> rows;
   rows.reserve(paths.size());
   for (const BezierPathRef& path : paths) {
-    const auto resampled = V2DBezierPathResamplePatch::_resampleBezierPath(
-        path.get(), double(width), V2DBezierPathResamplePatch::kNoPointLimit, false, flatness, true);
+    const auto resampled = resampleBezierPath(path.get(), double(width), kNoPointLimit, false, flatness, true);
     std::vector<Point>& row = rows.emplace_back();
     V2DBezierPathEnumerator e = resampled->enumerator();
     while (auto element = e.next()) {

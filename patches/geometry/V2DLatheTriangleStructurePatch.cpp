@@ -4,7 +4,8 @@
 #include <cmath>
 #include <vector>
 
-#include "patches/geometry/SolidGeometry.h"
+#include "mesh/PathTriangulation.h"
+#include "mesh/SolidGeometry.h"
 
 namespace vellum {
 
@@ -27,8 +28,7 @@ void V2DLatheTriangleStructurePatch::_latheStructureForBezierPath(const BezierPa
   uint64_t steps = inputAngleSteps.indexValue();
   if (steps == 0 || !std::isfinite(begin) || !std::isfinite(end)) return;
 
-  uint64_t segments = 0;
-  for (uint8_t kind : path->data().kinds) segments += kind == detail::kLine || kind == detail::kClose;
+  const uint64_t segments = V2DLineSegmentCount(*path);
   if (segments == 0) return;
   const uint64_t perStep = 2 * segments + (topCap ? 1 : 0) + (bottomCap ? 1 : 0);
   steps = std::min(steps, kMaxTriangles / perStep);

@@ -8,8 +8,8 @@
 
 #include "host/Log.h"
 #include "host/Patch.h"
-#include "patches/geometry/V2DMeshStructure.h"
-#include "plugin/V2DBezierPathPort.h"
+#include "mesh/V2DMeshStructure.h"
+#include "path/V2DBezierPathPort.h"
 
 namespace vellum {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "patches/geometry/SolidGeometry.h"
+#include "mesh/SolidGeometry.h"
 
 namespace vellum {
 

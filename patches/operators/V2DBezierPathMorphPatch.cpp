@@ -5,8 +5,8 @@
 #include <limits>
 #include <unordered_set>
 
-#include "patches/operators/ElementWalk.h"
-#include "patches/operators/ResamplePatches.h"
+#include "path/ElementWalk.h"
+#include "path/Resample.h"
 
 namespace vellum {
 
@@ -16,9 +16,12 @@ constexpr double kLargest = std::numeric_limits<double>::max();
 
 double distance(Point a, Point b) { return std::sqrt((b.x - a.x) * (b.x - a.x) + (b.y - a.y) * (b.y - a.y)); }
 
+using E = BezierPathElement;
+
 bool hasClose(const BezierPath& path) {
-  for (uint8_t kind : path.data().kinds)
-    if (kind == detail::kClose) return true;
+  const ElementWalk walk(path);
+  for (size_t i = 0; i < walk.size(); ++i)
+    if (walk.kind(i) == E::ClosePath) return true;
   return false;
 }
 
@@ -43,12 +46,12 @@ V2DBezierPathMorphPatch::V2DBezierPathMorphPatch(const std::string& identifier) 
 std::vector<Point> V2DBezierPathMorphPatch::vertexList(const BezierPath& path) {
   std::vector<Point> list;
   std::unordered_set<Point, MorphPointKey, MorphPointKey> seen;
-  const detail::PathData& d = path.data();
-  list.reserve(d.size());
-  seen.reserve(d.size());
-  for (size_t i = 0; i < d.size(); ++i) {
-    if (d.kinds[i] != detail::kMove && d.kinds[i] != detail::kLine) continue;
-    const Point p = d.points[d.offsets[i]];
+  const ElementWalk walk(path);
+  list.reserve(walk.size());
+  seen.reserve(walk.size());
+  for (size_t i = 0; i < walk.size(); ++i) {
+    if (walk.kind(i) != E::MoveTo && walk.kind(i) != E::LineTo) continue;
+    const Point p = walk.points(i)[0];
     if (seen.insert(p).second) list.push_back(p);
   }
   return list;
@@ -152,17 +155,17 @@ namespace {
 template <class PartnerOf>
 std::shared_ptr<BezierPath> blend(const BezierPath& from, double s, PartnerOf&& partnerOf) {
   auto result = BezierPath::bezierPath();
-  const detail::PathData& d = from.data();
-  for (size_t i = 0; i < d.size(); ++i) {
-    const uint8_t kind = d.kinds[i];
-    if (kind == detail::kClose) {
+  const ElementWalk walk(from);
+  for (size_t i = 0; i < walk.size(); ++i) {
+    const E kind = walk.kind(i);
+    if (kind == E::ClosePath) {
       result->closePath();
       continue;
     }
-    if (kind != detail::kMove && kind != detail::kLine) continue;
-    const Point p = d.points[d.offsets[i]], q = partnerOf(i, p);
+    if (kind != E::MoveTo && kind != E::LineTo) continue;
+    const Point p = walk.points(i)[0], q = partnerOf(i, p);
     const Point blended{p.x + (q.x - p.x) * s, p.y + (q.y - p.y) * s};
-    if (kind == detail::kMove)
+    if (kind == E::MoveTo)
       result->moveToPoint(blended);
     else
       result->lineToPoint(blended);
@@ -193,18 +196,18 @@ void V2DBezierPathMorphPatch::rebuild(const BezierPath& from, const BezierPath& 
     case 0: pairedPoints_ = _pairNearestVerticesFrom(from, to); break;
     case 1: pairedPoints_ = _pairSequentialVerticesEquallySpacedFrom(from, to); break;
     default: {
-      const auto resampled = V2DBezierPathResamplePatch::_resampleBezierPath(
-          &to, double(from.elementCount()), V2DBezierPathResamplePatch::kNoPointLimit, false, flatness, false);
+      const auto resampled =
+          resampleBezierPath(&to, double(from.elementCount()), kNoPointLimit, false, flatness, false);
       pairedPoints_ = _pairSequentialVerticesEquallySpacedFrom(from, *resampled);
       break;
     }
   }
   // Partners by element position, for the frames that follow with the same inputs.
-  const detail::PathData& d = from.data();
-  cache_.partners.resize(d.size());
-  for (size_t i = 0; i < d.size(); ++i) {
-    if (d.kinds[i] != detail::kMove && d.kinds[i] != detail::kLine) continue;
-    const Point p = d.points[d.offsets[i]];
+  const ElementWalk walk(from);
+  cache_.partners.resize(walk.size());
+  for (size_t i = 0; i < walk.size(); ++i) {
+    if (walk.kind(i) != E::MoveTo && walk.kind(i) != E::LineTo) continue;
+    const Point p = walk.points(i)[0];
     const auto it = pairedPoints_->find(p);
     cache_.partners[i] = it != pairedPoints_->end() ? it->second : p;
   }

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "render/PaintEntry.h"
+
 namespace vellum {
 
 V2DImageWithBezierPathPatch::V2DImageWithBezierPathPatch(const std::string& identifier) : Patch(identifier) {
@@ -13,7 +15,7 @@ V2DImageWithBezierPathPatch::V2DImageWithBezierPathPatch(const std::string& iden
   inputStrokeMiterLimit.setMinDoubleValue(0);
   inputFillRule.setMaxIndexValue(1);
   inputShadowBlur.setMinDoubleValue(0);
-  inputFlatness.setMinDoubleValue(0.0001);
+  inputFlatness.setMinDoubleValue(kMinFlatness);
 }
 
 void V2DImageWithBezierPathPatch::disable(ExecutionContext*) { bmp.reset(); }
@@ -32,18 +34,18 @@ Structure V2DImageWithBezierPathPatch::pathEntryStructure() const {
     if (StructureRef pattern = inputStrokeDashPattern.structureValue())
       for (const Value& length : pattern->arrayRepresentation()) dash.push_back(length.doubleValue());
     path->setLineDash(std::move(dash), inputStrokeDashPhase.doubleValue());
-    entry.addMember(Value(ObjectRef(std::move(path))), "path");
+    entry.addMember(Value(ObjectRef(std::move(path))), paint::kPath);
   }
-  entry.addMember(Value(int64_t(inputMode.indexValue())), "strokefill");
-  entry.addMember(inputStrokeColor.value(), "stroke");
-  entry.addMember(inputFillColor.value(), "fill");
+  entry.addMember(Value(int64_t(inputMode.indexValue())), paint::kStrokeFill);
+  entry.addMember(inputStrokeColor.value(), paint::kStroke);
+  entry.addMember(inputFillColor.value(), paint::kFill);
   if (inputShadow.booleanValue()) {
     const double angle = inputShadowAngle.doubleValue() * 3.141592653589793 / 180;
     const double distance = inputShadowOffset.doubleValue();
-    entry.addMember(inputShadow.value(), "shadow");
-    entry.addMember(Size{distance * std::cos(angle), distance * std::sin(angle)}, "shadow-offset");
-    entry.addMember(inputShadowBlur.value(), "shadow-blur");
-    entry.addMember(inputShadowColor.value(), "shadow-color");
+    entry.addMember(inputShadow.value(), paint::kShadow);
+    entry.addMember(Size{distance * std::cos(angle), distance * std::sin(angle)}, paint::kShadowOffset);
+    entry.addMember(inputShadowBlur.value(), paint::kShadowBlur);
+    entry.addMember(inputShadowColor.value(), paint::kShadowColor);
   }
   Structure structure;
   structure.addMember(Value(std::make_shared<const Structure>(std::move(entry))));
@@ -52,7 +54,7 @@ Structure V2DImageWithBezierPathPatch::pathEntryStructure() const {
 
 bool V2DImageWithBezierPathPatch::execute(ExecutionContext*, double, const Arguments&) {
   const Structure structure = pathEntryStructure();
-  outputImage.setImageValue(V2DImageWithBezierPathStructurePatch::_newImageWithBezierPathStructure(
+  outputImage.setImageValue(renderBezierPathStructure(
       &structure, inputFlatness.doubleValue(), double(inputWidth.indexValue()), double(inputHeight.indexValue()),
       inputAntialias.booleanValue(), inputBackgroundColor.value(), bmp, bmpSize));
   return true;

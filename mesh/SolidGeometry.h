@@ -1,11 +1,12 @@
-// Small single-precision helpers shared by the extrusion and the lathe (internal).
+// Small single-precision helpers shared by the extrusion and the lathe.
 #pragma once
 
 #include <algorithm>
 #include <cmath>
 
-#include "patches/geometry/V2DMeshStructure.h"
+#include "mesh/V2DMeshStructure.h"
 #include "path/BezierPath.h"
+#include "path/ElementWalk.h"
 
 namespace vellum::solids {
 
@@ -40,48 +41,35 @@ inline bool faceNormal(V2DVector3 a, V2DVector3 b, V2DVector3 c, V2DVector3& n) 
 }
 
 // Calls f(P, C) for each line and close element of a flattened path, in order: P the previous
-// point (at first (0, 0)), C the element's point, a close's being the point of the subpath's own
-// move. (The element enumerator would hand a close the first point after the previous close,
-// which after consecutive moves, as every text outline begins, is the wrong subpath's start.)
+// point (at first (0, 0)), C the element's end point (a curve, not expected here, stands in by
+// its end point).
 template <class F>
 void forEachSegment(const BezierPath& path, F&& f) {
-  const detail::PathData& d = path.data();
-  Point previous{0, 0}, start{0, 0};
-  for (size_t i = 0; i < d.size(); ++i) {
-    const Point* q = d.points.data() + d.offsets[i];
-    switch (d.kinds[i]) {
-      case detail::kMove:
-        previous = start = q[0];
-        break;
-      case detail::kClose:
-        f(previous, start);
-        previous = start;
-        break;
-      default: {
-        // A curve is not expected here; its end point stands in for it.
-        const Point c = q[detail::kPointCount[d.kinds[i]] - 1];
-        f(previous, c);
-        previous = c;
-      }
-    }
+  ElementWalk walk(path);
+  Point previous{0, 0};
+  for (size_t i = 0; i < walk.size(); ++i) {
+    const BezierPathElement kind = walk.kind(i);
+    const Point c = walk.next(i);
+    if (kind != BezierPathElement::MoveTo) f(previous, c);
+    previous = c;
   }
 }
 
-// The path without the moves that another move follows at once: they draw nothing, but they
-// would make the element enumerator (and so the cap triangulation) close a subpath to the wrong
-// point. Attributes, the winding rule included, are kept.
+// The path without the moves that another move follows at once: they draw nothing, and the
+// caps are triangulated from the subpaths that are drawn. Attributes, the winding rule
+// included, are kept.
 inline std::shared_ptr<BezierPath> withoutStackedMoves(const BezierPath& path) {
   auto out = path.copy();
   out->removeAllPoints();
-  const detail::PathData& d = path.data();
-  for (size_t i = 0; i < d.size(); ++i) {
-    const Point* q = d.points.data() + d.offsets[i];
-    switch (d.kinds[i]) {
-      case detail::kMove:
-        if (i + 1 == d.size() || d.kinds[i + 1] != detail::kMove) out->moveToPoint(q[0]);
+  const ElementWalk walk(path);
+  for (size_t i = 0; i < walk.size(); ++i) {
+    const std::span<const Point> q = walk.points(i);
+    switch (walk.kind(i)) {
+      case BezierPathElement::MoveTo:
+        if (i + 1 == walk.size() || walk.kind(i + 1) != BezierPathElement::MoveTo) out->moveToPoint(q[0]);
         break;
-      case detail::kLine: out->lineToPoint(q[0]); break;
-      case detail::kCurve: out->curveToPoint(q[2], q[0], q[1]); break;
+      case BezierPathElement::LineTo: out->lineToPoint(q[0]); break;
+      case BezierPathElement::CurveTo: out->curveToPoint(q[2], q[0], q[1]); break;
       default: out->closePath(); break;
     }
   }

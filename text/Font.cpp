@@ -1,4 +1,4 @@
-#include "path/Font.h"
+#include "text/Font.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
