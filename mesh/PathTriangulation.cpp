@@ -1,13 +1,13 @@
 #include "mesh/PathTriangulation.h"
 
 #include <algorithm>
-#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <vector>
 
 #include "mesh/Triangulator.h"
 #include "path/ElementWalk.h"
+#include "path/PointKey.h"
 
 namespace vellum {
 
@@ -15,22 +15,16 @@ namespace {
 
 using mesh::Constraint;
 
-// Exact point equality with -0 folded to +0.
-struct PointKey {
-  double x = 0, y = 0;
-  PointKey() = default;
-  explicit PointKey(Point p) : x(p.x + 0.0), y(p.y + 0.0) {}
-  friend bool operator==(const PointKey&, const PointKey&) = default;
-  // The bits themselves (-0 is folded already, and NaN never becomes a key), mixed.
-  uint64_t hash() const {
-    uint64_t h = std::bit_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull ^ std::bit_cast<uint64_t>(y);
-    h ^= h >> 31;
-    h *= 0xBF58476D1CE4E5B9ull;
-    return h ^ (h >> 29);
-  }
+// A vertex in the flat index, keyed by the one point key.
+struct VertexKey {
+  Point p;
+  VertexKey() = default;
+  explicit VertexKey(Point q) : p(q) {}
+  friend bool operator==(const VertexKey& a, const VertexKey& b) { return PointKey{}(a.p, b.p); }
+  uint64_t hash() const { return PointKey{}(p); }
 };
 struct SegmentKey {
-  PointKey a, b;
+  VertexKey a, b;
   friend bool operator==(const SegmentKey&, const SegmentKey&) = default;
   uint64_t hash() const { return a.hash() * 31 + b.hash(); }
 };
@@ -87,7 +81,7 @@ bool finitePoint(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path) {
   V2DTriangulationInput in;
   const size_t elements = path.elementCount();
-  FlatIndex<PointKey> vertexTable(elements);
+  FlatIndex<VertexKey> vertexTable(elements);
   FlatIndex<SegmentKey> segmentTable(elements);
   std::vector<Point> pendingPoints;
   std::vector<std::pair<Point, Point>> pendingSegments;
@@ -111,17 +105,17 @@ V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path) {
               in.vertices.push_back(p);
               continue;
             }
-            if (vertexTable.tryEmplace(PointKey(p), uint32_t(in.vertices.size())).second) in.vertices.push_back(p);
+            if (vertexTable.tryEmplace(VertexKey(p), uint32_t(in.vertices.size())).second) in.vertices.push_back(p);
           }
           for (const auto& [a, b] : pendingSegments) {
             // A point that is not a number equals no table entry; such a path gives no
             // triangles anyway (phase 2 refuses it).
-            const uint32_t va = vertexTable.find(PointKey(a)), vb = vertexTable.find(PointKey(b));
-            if (va == FlatIndex<PointKey>::kMissing || vb == FlatIndex<PointKey>::kMissing) {
-              in.vertices.push_back(va == FlatIndex<PointKey>::kMissing ? a : b);
+            const uint32_t va = vertexTable.find(VertexKey(a)), vb = vertexTable.find(VertexKey(b));
+            if (va == FlatIndex<VertexKey>::kMissing || vb == FlatIndex<VertexKey>::kMissing) {
+              in.vertices.push_back(va == FlatIndex<VertexKey>::kMissing ? a : b);
               continue;
             }
-            if (segmentTable.tryEmplace(SegmentKey{PointKey(a), PointKey(b)}, uint32_t(in.constraints.size())).second)
+            if (segmentTable.tryEmplace(SegmentKey{VertexKey(a), VertexKey(b)}, uint32_t(in.constraints.size())).second)
               in.constraints.push_back({va, vb, 0});
           }
         }
@@ -139,9 +133,9 @@ V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path) {
   auto segment = [&](Point a, Point b) {
     if (a == b) return;
     in.segments.insert(in.segments.end(), {a.x, a.y, b.x, b.y});
-    if (const uint32_t forward = segmentTable.find(SegmentKey{PointKey(a), PointKey(b)}); forward != FlatIndex<SegmentKey>::kMissing)
+    if (const uint32_t forward = segmentTable.find(SegmentKey{VertexKey(a), VertexKey(b)}); forward != FlatIndex<SegmentKey>::kMissing)
       ++in.constraints[forward].multiplicity;
-    else if (const uint32_t back = segmentTable.find(SegmentKey{PointKey(b), PointKey(a)}); back != FlatIndex<SegmentKey>::kMissing)
+    else if (const uint32_t back = segmentTable.find(SegmentKey{VertexKey(b), VertexKey(a)}); back != FlatIndex<SegmentKey>::kMissing)
       --in.constraints[back].multiplicity;
     else
       in.covered = false;

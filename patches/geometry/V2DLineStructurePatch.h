@@ -12,8 +12,6 @@ namespace vellum {
 class V2DLineStructurePatch : public Patch {
  public:
   explicit V2DLineStructurePatch(const std::string& identifier);
-  void enable(ExecutionContext*) override {}
-  void disable(ExecutionContext*) override {}
   bool execute(ExecutionContext* context, double time, const Arguments& arguments) override;
 
   // For each line and close element of the (flattened) path, in order: (previous x, previous y,

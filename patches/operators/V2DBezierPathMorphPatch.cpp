@@ -1,6 +1,5 @@
 #include "patches/operators/V2DBezierPathMorphPatch.h"
 
-#include <bit>
 #include <cmath>
 #include <limits>
 #include <unordered_set>
@@ -28,13 +27,6 @@ bool hasClose(const BezierPath& path) {
 std::shared_ptr<BezierPath> emptyPath() { return BezierPath::bezierPath(); }
 
 }  // namespace
-
-uint64_t MorphPointKey::bits(double v) { return v == 0 ? 0 : std::bit_cast<uint64_t>(v); }
-
-size_t MorphPointKey::operator()(const Point& p) const {
-  const uint64_t h = bits(p.x) * 0x9E3779B97F4A7C15ull ^ (bits(p.y) + 0x632BE59BD9B4E019ull + (bits(p.x) << 6));
-  return static_cast<size_t>(h ^ (h >> 29));
-}
 
 V2DBezierPathMorphPatch::V2DBezierPathMorphPatch(const std::string& identifier) : Patch(identifier) {
   userInfo().setMember("Vellum Vector Morph", "name");

@@ -10,17 +10,12 @@
 #include <vector>
 
 #include "host/Patch.h"
+#include "path/PointKey.h"
 #include "path/V2DBezierPathPort.h"
 
 namespace vellum {
 
-// Point keys compare by value, with -0 the same as 0 and a NaN coordinate matching the same NaN,
-// so every vertex read from a path can be found again.
-struct MorphPointKey {
-  static uint64_t bits(double v);
-  size_t operator()(const Point& p) const;
-  bool operator()(const Point& a, const Point& b) const { return bits(a.x) == bits(b.x) && bits(a.y) == bits(b.y); }
-};
+using MorphPointKey = PointKey;
 
 // From-path vertex -> to-path vertex.
 using V2DPairingTable = std::unordered_map<Point, Point, MorphPointKey, MorphPointKey>;

@@ -15,10 +15,7 @@ namespace vellum {
 class V2DImageWithBezierPathStructurePatch : public Patch {
  public:
   explicit V2DImageWithBezierPathStructurePatch(const std::string& identifier = {});
-  bool setup(ExecutionContext*) override { return true; }
-  void enable(ExecutionContext*) override {}
   void disable(ExecutionContext*) override;
-  void cleanup(ExecutionContext*) override {}
   bool execute(ExecutionContext* context, double time, const Arguments& arguments) override;
 
   // renderBezierPathStructure, under the name both image patches know it by.

@@ -19,10 +19,6 @@ std::string svgFileLocation(std::string_view inputFile, std::optional<std::strin
 class V2DBezierPathStructureWithSVGPatch : public Patch {
  public:
   explicit V2DBezierPathStructureWithSVGPatch(const std::string& identifier = {});
-  bool setup(ExecutionContext*) override { return true; }
-  void enable(ExecutionContext*) override {}
-  void disable(ExecutionContext*) override {}
-  void cleanup(ExecutionContext*) override {}
   bool execute(ExecutionContext* context, double time, const Arguments& arguments) override;
 
   // Reads the file at `path` with the patch's reader (SVGReader::read).
