@@ -55,25 +55,4 @@ void forEachSegment(const BezierPath& path, F&& f) {
   }
 }
 
-// The path without the moves that another move follows at once: they draw nothing, and the
-// caps are triangulated from the subpaths that are drawn. Attributes, the winding rule
-// included, are kept.
-inline std::shared_ptr<BezierPath> withoutStackedMoves(const BezierPath& path) {
-  auto out = path.copy();
-  out->removeAllPoints();
-  const ElementWalk walk(path);
-  for (size_t i = 0; i < walk.size(); ++i) {
-    const std::span<const Point> q = walk.points(i);
-    switch (walk.kind(i)) {
-      case BezierPathElement::MoveTo:
-        if (i + 1 == walk.size() || walk.kind(i + 1) != BezierPathElement::MoveTo) out->moveToPoint(q[0]);
-        break;
-      case BezierPathElement::LineTo: out->lineToPoint(q[0]); break;
-      case BezierPathElement::CurveTo: out->curveToPoint(q[2], q[0], q[1]); break;
-      default: out->closePath(); break;
-    }
-  }
-  return out;
-}
-
 }  // namespace vellum::solids

@@ -15,6 +15,8 @@ class ElementWalk {
  public:
   explicit ElementWalk(const BezierPath& path) : d_(path.data()) {}
   explicit ElementWalk(const QuartzPath& path) : d_(path.data()) {}
+  // The path library's own algorithms walk its store directly.
+  explicit ElementWalk(const detail::PathData& store) : d_(store) {}
 
   size_t size() const { return d_.size(); }
   BezierPathElement kind(size_t i) const { return BezierPathElement(d_.kinds[i]); }

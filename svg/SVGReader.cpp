@@ -270,13 +270,6 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if ((a[i] | 0x20) != (b[i] | 0x20)) return false;
-  return true;
-}
-
 // A number or a percentage, clamped to 0..1; 1 when absent or unreadable.
 double opacityOf(std::string_view text) {
   text = trim(text);

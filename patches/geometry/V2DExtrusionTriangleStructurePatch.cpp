@@ -72,7 +72,7 @@ bool V2DExtrusionTriangleStructurePatch::execute(ExecutionContext*, double, cons
   V2DTriangleList triangles;
   V2DTriangleIndexMap triangleIndices;
   if (const auto path = inputBezierPath.bezierPathValue()) {
-    const auto flat = withoutStackedMoves(*path->bezierPathByFlatteningPathWithFlatness(inputFlatness.doubleValue()));
+    const auto flat = path->bezierPathByFlatteningPathWithFlatness(inputFlatness.doubleValue());
     // Beyond the triangulation's limit the caps would be empty; walls alone would not be the
     // solid asked for.
     const uint64_t segments = V2DLineSegmentCount(*flat);

@@ -13,10 +13,7 @@ class V2DTriangleStructurePatch : public Patch {
   explicit V2DTriangleStructurePatch(const std::string& identifier);
   bool execute(ExecutionContext* context, double time, const Arguments& arguments) override;
 
-  static void _triangleStructureForBezierPath(const BezierPath* path, bool conform, float zOffset, bool backfaces,
-                                              V2DTriangleList& triangles, V2DTriangleIndexMap& triangleIndices) {
-    vellum::_triangleStructureForBezierPath(path, conform, zOffset, backfaces, triangles, triangleIndices);
-  }
+  static constexpr auto& _triangleStructureForBezierPath = vellum::_triangleStructureForBezierPath;
 
   V2DBezierPathPort inputBezierPath{this, "inputBezierPath"};
   NumberPort inputFlatness{this, "inputFlatness"};

@@ -19,10 +19,7 @@ class V2DBezierPathResamplePatch : public Patch {
   static constexpr uint64_t kMaxSamples = vellum::kMaxSamples;
 
   // resampleBezierPath (path/Resample.h), under the name the patches know it by.
-  static std::shared_ptr<BezierPath> _resampleBezierPath(const BezierPath* path, double sampleRate, uint64_t maxPts,
-                                                         bool keepOrig, double flatness, bool isLineStrip) {
-    return resampleBezierPath(path, sampleRate, maxPts, keepOrig, flatness, isLineStrip);
-  }
+  static constexpr auto& _resampleBezierPath = resampleBezierPath;
 
   V2DBezierPathPort inputBezierPath{this, "inputBezierPath"};
   NumberPort inputSampleRate{this, "inputSampleRate"};
@@ -37,9 +34,7 @@ class V2DBezierPathPointPatch : public Patch {
   bool execute(ExecutionContext* context, double time, const Arguments& arguments) override;
 
   // pointOnBezierPath (path/Resample.h).
-  static Point _pointOnBezierPath(const BezierPath* path, double t, double flatness) {
-    return pointOnBezierPath(path, t, flatness);
-  }
+  static constexpr auto& _pointOnBezierPath = pointOnBezierPath;
 
   V2DBezierPathPort inputBezierPath{this, "inputBezierPath"};
   NumberPort inputT{this, "inputT"};

@@ -2,12 +2,7 @@
 // by the renderer into an 8-bit RGBA image.
 #pragma once
 
-#include <cstdint>
-#include <memory>
-
-#include "host/Image.h"
 #include "host/Patch.h"
-#include "host/Structure.h"
 #include "render/Renderer.h"
 
 namespace vellum {
@@ -19,13 +14,7 @@ class V2DImageWithBezierPathStructurePatch : public Patch {
   bool execute(ExecutionContext* context, double time, const Arguments& arguments) override;
 
   // renderBezierPathStructure, under the name both image patches know it by.
-  static std::shared_ptr<Image> _newImageWithBezierPathStructure(const Structure* structure, double flatness,
-                                                                 double width, double height, bool antialias,
-                                                                 const Value& backgroundColor, BitmapBuffer& bitmap,
-                                                                 uint64_t& bitmapSize) {
-    return renderBezierPathStructure(structure, flatness, width, height, antialias, backgroundColor, bitmap,
-                                     bitmapSize);
-  }
+  static constexpr auto& _newImageWithBezierPathStructure = renderBezierPathStructure;
 
   StructurePort inputBezierPaths{this, "inputBezierPaths"};
   ColorPort inputBackgroundColor{this, "inputBackgroundColor", Color::colorWithRed(0, 0, 0, 0)};
