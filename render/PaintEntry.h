@@ -13,6 +13,8 @@
 // "color"); "clip" (vector: the entry is drawn only inside it, by its winding rule).
 #pragma once
 
+#include "host/Structure.h"
+
 namespace vellum::paint {
 
 inline constexpr const char* kPath = "path";
@@ -43,5 +45,14 @@ inline constexpr const char* kStopColor = "color";
 inline constexpr int kStrokeOnly = 0;
 inline constexpr int kFillOnly = 1;
 inline constexpr int kFillThenStroke = 2;
+
+// An entry of the members every entry has, in this order: "path" (left out when there is
+// none), "stroke", "fill", "strokefill". Shadows and the optional members are added by key.
+inline Structure entry(ObjectRef path, Value stroke, Value fill, int strokefill) {
+  std::vector<std::pair<std::string, Value>> members;
+  if (path) members.emplace_back(kPath, Value(std::move(path)));
+  members.insert(members.end(), {{kStroke, std::move(stroke)}, {kFill, std::move(fill)}, {kStrokeFill, strokefill}});
+  return Structure::withMembersAndKeys(std::move(members));
+}
 
 }  // namespace vellum::paint

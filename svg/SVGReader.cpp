@@ -818,12 +818,9 @@ struct SVGReader::Walk {
       if (auto own = clipPath(reference, f, box)) finished.clip = own;
     const int strokefill = fill && stroke ? paint::kFillThenStroke : fill ? paint::kFillOnly : paint::kStrokeOnly;
     if (!fill && !stroke) path->setLineWidth(0);  // nothing painted: an entry that draws nothing
-    Value entry(std::make_shared<const Structure>(Structure::withMembersAndKeys({
-        {paint::kPath, Value(ObjectRef(path))},
-        {paint::kStroke, stroke.value_or(Color::colorWithRed(0, 0, 0, fill || stroke ? 1 : 0))},
-        {paint::kFill, fill.value_or(Color::colorWithRed(0, 0, 0, 1))},
-        {paint::kStrokeFill, strokefill},
-    })));
+    const Color unpainted = Color::colorWithRed(0, 0, 0, fill || stroke ? 1 : 0);
+    Value entry(std::make_shared<const Structure>(
+        paint::entry(path, stroke.value_or(unpainted), fill.value_or(Color::colorWithRed(0, 0, 0, 1)), strokefill)));
     finished.path = std::move(path);
     finished.entry = std::move(entry);
     reader.allBezierPaths.push_back(std::move(finished));

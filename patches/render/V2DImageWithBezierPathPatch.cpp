@@ -21,10 +21,10 @@ V2DImageWithBezierPathPatch::V2DImageWithBezierPathPatch(const std::string& iden
 void V2DImageWithBezierPathPatch::disable(ExecutionContext*) { bmp.reset(); }
 
 Structure V2DImageWithBezierPathPatch::pathEntryStructure() const {
-  Structure entry;
+  std::shared_ptr<BezierPath> path;
   // The input path is shared with other patches: the settings go on a copy.
   if (BezierPathRef input = inputBezierPath.bezierPathValue()) {
-    std::shared_ptr<BezierPath> path = input->copy();
+    path = input->copy();
     path->setLineCapStyle(int(inputStrokeCapStyle.indexValue()));
     path->setLineJoinStyle(int(inputStrokeJoinStyle.indexValue()));
     path->setLineWidth(inputStrokeWidth.doubleValue());
@@ -34,11 +34,9 @@ Structure V2DImageWithBezierPathPatch::pathEntryStructure() const {
     if (StructureRef pattern = inputStrokeDashPattern.structureValue())
       for (const Value& length : pattern->arrayRepresentation()) dash.push_back(length.doubleValue());
     path->setLineDash(std::move(dash), inputStrokeDashPhase.doubleValue());
-    entry.addMember(Value(ObjectRef(std::move(path))), paint::kPath);
   }
-  entry.addMember(Value(int64_t(inputMode.indexValue())), paint::kStrokeFill);
-  entry.addMember(inputStrokeColor.value(), paint::kStroke);
-  entry.addMember(inputFillColor.value(), paint::kFill);
+  Structure entry =
+      paint::entry(std::move(path), inputStrokeColor.value(), inputFillColor.value(), int(inputMode.indexValue()));
   if (inputShadow.booleanValue()) {
     const double angle = inputShadowAngle.doubleValue() * 3.141592653589793 / 180;
     const double distance = inputShadowOffset.doubleValue();
