@@ -107,7 +107,7 @@ void BM_Resample10kSegments(benchmark::State& state) {
   const auto path = wave(state.range(0) != 0);
   size_t elements = 0;
   for (auto _ : state) {
-    auto out = V2DBezierPathResamplePatch::_resampleBezierPath(path.get(), 10000, V2DBezierPathResamplePatch::kNoPointLimit,
+    auto out = V2DBezierPathResamplePatch::_resampleBezierPath(path.get(), 10000, kNoPointLimit,
                                                                false, kFlatness, false);
     elements = out->elementCount();
     benchmark::DoNotOptimize(out.get());

@@ -15,9 +15,6 @@ class V2DBezierPathResamplePatch : public Patch {
   explicit V2DBezierPathResamplePatch(const std::string& identifier);
   bool execute(ExecutionContext* context, double time, const Arguments& arguments) override;
 
-  static constexpr uint64_t kNoPointLimit = vellum::kNoPointLimit;
-  static constexpr uint64_t kMaxSamples = vellum::kMaxSamples;
-
   // resampleBezierPath (path/Resample.h), under the name the patches know it by.
   static constexpr auto& _resampleBezierPath = resampleBezierPath;
 

@@ -84,7 +84,7 @@ bool V2DBezierPathMorphPatch::execute(ExecutionContext*, double time, const Argu
     output = A;
   else if (s >= 1)
     output = B;
-  else if (cache_.valid && cache_.start == start && cache_.end == end && MorphPointKey::bits(cache_.flatness) == MorphPointKey::bits(f) &&
+  else if (cache_.valid && cache_.start == start && cache_.end == end && PointKey::bits(cache_.flatness) == PointKey::bits(f) &&
            cache_.partners.size() == from.elementCount())
     output = interpolate(from, s);
   else {

@@ -14,8 +14,6 @@
 
 namespace vellum {
 
-using MorphPointKey = PointKey;
-
 
 class V2DBezierPathMorphPatch : public Patch {
  public:
@@ -23,8 +21,6 @@ class V2DBezierPathMorphPatch : public Patch {
   bool execute(ExecutionContext* context, double time, const Arguments& arguments) override;
 
   // The morph's algorithms (path/Morph.h), under the names the patch gives them.
-  static constexpr uint64_t kMaxPairingDistances = vellum::kMaxPairingDistances;
-  static constexpr auto& vertexList = morphVertexList;
   static constexpr auto& _pairNearestVerticesFrom = pairNearestVertices;
   static constexpr auto& _pairSequentialVerticesEquallySpacedFrom = pairSequentialVerticesEquallySpaced;
   static std::shared_ptr<BezierPath> _interpolateFromBezierPath(const BezierPath& from, const V2DPairingTable& table,
