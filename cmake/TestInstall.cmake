@@ -1,6 +1,6 @@
 # The install test: installs the build into a scratch prefix, then builds and runs
 # examples/embed against it and checks the pkg-config files.
-# cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -P TestInstall.cmake
+# cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... [-DCOMPILER=...] [-DFLAGS=...] -P TestInstall.cmake
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT rc EQUAL 0)
@@ -12,8 +12,12 @@ endfunction()
 set(prefix ${WORK_DIR}/prefix)
 file(REMOVE_RECURSE ${WORK_DIR})
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+set(compiler "")
+if(COMPILER)
+  set(compiler -DCMAKE_CXX_COMPILER=${COMPILER})
+endif()
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples/embed -B ${WORK_DIR}/embed -DCMAKE_PREFIX_PATH=${prefix}
-    -DCMAKE_BUILD_TYPE=Release)
+    -DCMAKE_BUILD_TYPE=Release ${compiler} "-DCMAKE_CXX_FLAGS=${FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${FLAGS}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/embed)
 run(${WORK_DIR}/embed/embed ${WORK_DIR}/rectangle.png)
 file(READ ${WORK_DIR}/rectangle.png signature LIMIT 8 HEX)
