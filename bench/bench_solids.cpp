@@ -23,7 +23,7 @@
 #include "cli/JsonValue.h"
 #include "patches/geometry/V2DLineStructurePatch.h"
 
-#include "mesh/SolidGeometry.h"
+#include "mesh/Solids.h"
 #include "patches/geometry/V2DExtrusionTriangleStructurePatch.h"
 #include "patches/geometry/V2DLatheTriangleStructurePatch.h"
 #include "patches/sources/V2DBezierPathWithStringPatch.h"
