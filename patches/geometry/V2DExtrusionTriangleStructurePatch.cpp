@@ -10,8 +10,7 @@ namespace vellum {
 V2DExtrusionTriangleStructurePatch::V2DExtrusionTriangleStructurePatch(const std::string& identifier)
     : Patch(identifier) {
   userInfo().setMember("Vellum Extrusion With Vector", "name");
-  inputFlatness.setMinDoubleValue(0.0001);
-  inputFlatness.setDoubleValue(0.01);
+  setUpFlatnessPort(inputFlatness);
   inputFrontCap.setBooleanValue(true);
   inputBackCap.setBooleanValue(true);
   inputDepth.setMinDoubleValue(0);

@@ -9,8 +9,7 @@ namespace vellum {
 
 V2DGridPatch::V2DGridPatch(const std::string& identifier) : Patch(identifier) {
   userInfo().setMember("Vellum Grid With Vector", "name");
-  inputFlatness.setMinDoubleValue(0.0001);
-  inputFlatness.setDoubleValue(0.01);
+  setUpFlatnessPort(inputFlatness);
   inputWidth.setIndexValue(2);
 }
 

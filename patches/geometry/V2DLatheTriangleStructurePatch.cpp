@@ -4,8 +4,7 @@ namespace vellum {
 
 V2DLatheTriangleStructurePatch::V2DLatheTriangleStructurePatch(const std::string& identifier) : Patch(identifier) {
   userInfo().setMember("Vellum Lathe With Vector", "name");
-  inputFlatness.setMinDoubleValue(0.0001);
-  inputFlatness.setDoubleValue(0.01);
+  setUpFlatnessPort(inputFlatness);
   inputSmooth.setMaxIndexValue(1);
 }
 

@@ -4,8 +4,7 @@ namespace vellum {
 
 V2DLineStructurePatch::V2DLineStructurePatch(const std::string& identifier) : Patch(identifier) {
   userInfo().setMember("Vellum Line Structure With Vector", "name");
-  inputFlatness.setMinDoubleValue(0.0001);
-  inputFlatness.setDoubleValue(0.01);
+  setUpFlatnessPort(inputFlatness);
 }
 
 bool V2DLineStructurePatch::execute(ExecutionContext*, double, const Arguments&) {

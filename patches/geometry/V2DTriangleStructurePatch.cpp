@@ -4,8 +4,7 @@ namespace vellum {
 
 V2DTriangleStructurePatch::V2DTriangleStructurePatch(const std::string& identifier) : Patch(identifier) {
   userInfo().setMember("Vellum Triangle Structure With Vector", "name");
-  inputFlatness.setMinDoubleValue(0.0001);
-  inputFlatness.setDoubleValue(0.01);
+  setUpFlatnessPort(inputFlatness);
 }
 
 bool V2DTriangleStructurePatch::execute(ExecutionContext*, double, const Arguments&) {

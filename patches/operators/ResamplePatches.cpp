@@ -6,11 +6,6 @@ namespace {
 
 void setDisplayName(Patch& patch, const char* name) { patch.userInfo().setMember(name, "name"); }
 
-void setUpFlatness(NumberPort& port) {
-  port.setMinDoubleValue(0.0001);
-  port.setDoubleValue(0.01);
-}
-
 }  // namespace
 
 // --- resample ----------------------------------------------------------------------------
@@ -19,7 +14,7 @@ V2DBezierPathResamplePatch::V2DBezierPathResamplePatch(const std::string& identi
   setDisplayName(*this, "Vellum Vector Resample");
   inputSampleRate.setMinDoubleValue(1);
   inputSampleRate.setDoubleValue(10);
-  setUpFlatness(inputFlatness);
+  setUpFlatnessPort(inputFlatness);
 }
 
 bool V2DBezierPathResamplePatch::execute(ExecutionContext*, double, const Arguments&) {
@@ -34,7 +29,7 @@ bool V2DBezierPathResamplePatch::execute(ExecutionContext*, double, const Argume
 
 V2DBezierPathPointPatch::V2DBezierPathPointPatch(const std::string& identifier) : Patch(identifier) {
   setDisplayName(*this, "Vellum Vector Intermediate Point");
-  setUpFlatness(inputFlatness);
+  setUpFlatnessPort(inputFlatness);
 }
 
 bool V2DBezierPathPointPatch::execute(ExecutionContext*, double, const Arguments&) {

@@ -17,8 +17,7 @@ std::shared_ptr<BezierPath> emptyPath() { return BezierPath::bezierPath(); }
 
 V2DBezierPathMorphPatch::V2DBezierPathMorphPatch(const std::string& identifier) : Patch(identifier) {
   userInfo().setMember("Vellum Vector Morph", "name");
-  inputFlatness.setMinDoubleValue(0.0001);
-  inputFlatness.setDoubleValue(0.01);
+  setUpFlatnessPort(inputFlatness);
   inputPairingAlgorithm.setMaxIndexValue(2);
 }
 
