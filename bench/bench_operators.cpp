@@ -9,6 +9,7 @@
 
 #include "patches/operators/ResamplePatches.h"
 #include "patches/operators/V2DBezierPathMorphPatch.h"
+#include "render/Renderer.h"
 
 using namespace vellum;
 
@@ -106,7 +107,7 @@ void BM_Resample10kSegments(benchmark::State& state) {
   const auto path = wave(state.range(0) != 0);
   size_t elements = 0;
   for (auto _ : state) {
-    auto out = V2DBezierPathResamplePatch::_resampleBezierPath(path.get(), 10000, V2DBezierPathResamplePatch::kNoPointLimit,
+    auto out = V2DBezierPathResamplePatch::_resampleBezierPath(path.get(), 10000, kNoPointLimit,
                                                                false, kFlatness, false);
     elements = out->elementCount();
     benchmark::DoNotOptimize(out.get());
@@ -119,7 +120,7 @@ void BM_CairoCopyPathFlat10kSegments(benchmark::State& state) {
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
   cairo_t* cr = cairo_create(surface);
   cairo_set_tolerance(cr, kFlatness);
-  path->quartzPath().appendTo(cr);
+  appendPath(cr, path->quartzPath());
   int elements = 0;
   for (auto _ : state) {
     cairo_path_t* flat = cairo_copy_path_flat(cr);

@@ -23,7 +23,7 @@
 #include "cli/JsonValue.h"
 #include "patches/geometry/V2DLineStructurePatch.h"
 
-#include "patches/geometry/SolidGeometry.h"
+#include "mesh/Solids.h"
 #include "patches/geometry/V2DExtrusionTriangleStructurePatch.h"
 #include "patches/geometry/V2DLatheTriangleStructurePatch.h"
 #include "patches/sources/V2DBezierPathWithStringPatch.h"
@@ -42,7 +42,7 @@ std::shared_ptr<BezierPath> lettering(const char* font) {
   text.inputFontName.setStringValue(font);
   text.inputFontSize.setDoubleValue(200);
   text.execute(nullptr, 0, {});
-  return solids::withoutStackedMoves(*text.outputBezierPath.bezierPathValue()->bezierPathByFlatteningPathWithFlatness(0.01));
+  return text.outputBezierPath.bezierPathValue()->bezierPathByFlatteningPathWithFlatness(0.01);
 }
 
 // A vase-like open profile from the axis at the top down to the axis at the bottom.

@@ -19,7 +19,7 @@
 #include <string>
 
 #include "patches/render/V2DImageWithBezierPathStructurePatch.h"
-#include "svg/V2DBezierPathStructureWithSVGPatch.h"
+#include "patches/sources/V2DBezierPathStructureWithSVGPatch.h"
 
 using namespace vellum;
 namespace fs = std::filesystem;

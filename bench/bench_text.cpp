@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "path/Font.h"
-#include "path/TextOutlines.h"
+#include "text/Font.h"
+#include "text/TextOutlines.h"
 
 using vellum::BezierPath;
 using vellum::Font;

@@ -21,7 +21,7 @@
 
 #include "host/Log.h"
 #include "patches/render/V2DImageWithBezierPathStructurePatch.h"
-#include "svg/V2DBezierPathStructureWithSVGPatch.h"
+#include "patches/sources/V2DBezierPathStructureWithSVGPatch.h"
 
 using namespace vellum;
 namespace fs = std::filesystem;
@@ -97,7 +97,7 @@ Result compare(const std::string& file, const fs::path& out, size_t index) {
   reader.inputFile.setStringValue(file);
   reader.execute(nullptr, 0, {});
   StructureRef entries = reader.outputBezierPaths.structureValue();
-  const Size doc = reader.documentSize;
+  const Size doc = reader.reader.documentSize;
   if (!(doc.width > 0) || !(doc.height > 0)) {
     r.note = "no intrinsic size";
     return r;
@@ -109,7 +109,7 @@ Result compare(const std::string& file, const fs::path& out, size_t index) {
   // Back into the document's frame (the reader flipped within flipHeight), scaled by k, y up
   // from the image's lower edge.
   AffineTransform place;
-  place.setTransformStruct(k, 0, 0, k, 0, r.height - k * reader.flipHeight);
+  place.setTransformStruct(k, 0, 0, k, 0, r.height - k * reader.reader.flipHeight);
   auto placed = std::make_shared<Structure>();
   if (entries)
     for (const auto& m : *entries) {

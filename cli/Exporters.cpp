@@ -10,6 +10,8 @@
 
 #include <tiny_gltf.h>
 
+#include "render/PaintEntry.h"
+
 namespace vellum::cli {
 
 namespace fs = std::filesystem;
@@ -374,10 +376,10 @@ std::string svgDocument(const Json& value) {
     // A bezier path structure: each entry paints its path as its "strokefill" says.
     for (const auto& [key, entry] : value.items()) {
       SvgPath p;
-      if (!entry.is_object() || !readPath(entry.value("path", Json()), p) || p.data.empty()) continue;
-      int mode = int(num(entry.value("strokefill", Json(0)), 0));
-      auto [stroke, strokeAlpha] = svgColor(entry.value("stroke", Json()));
-      auto [fill, fillAlpha] = svgColor(entry.value("fill", Json()));
+      if (!entry.is_object() || !readPath(entry.value(paint::kPath, Json()), p) || p.data.empty()) continue;
+      int mode = int(num(entry.value(paint::kStrokeFill, Json(0)), 0));
+      auto [stroke, strokeAlpha] = svgColor(entry.value(paint::kStroke, Json()));
+      auto [fill, fillAlpha] = svgColor(entry.value(paint::kFill, Json()));
       std::string paint;
       if (mode == 1 || mode == 2) {
         paint += " fill=\"" + fill + "\"" + opacity("fill", fillAlpha);

@@ -12,7 +12,7 @@
 
 #include "host/Structure.h"
 #include "host/Value.h"
-#include "path/Font.h"
+#include "text/Font.h"
 
 namespace vellum::fuzz {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "fuzz/FuzzSupport.h"
-#include "path/CommandStructure.h"
+#include "text/CommandStructure.h"
 
 using namespace vellum;
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "svg/V2DBezierPathStructureWithSVGPatch.h"
+#include "patches/sources/V2DBezierPathStructureWithSVGPatch.h"
 
 #include "fuzz/FuzzSupport.h"
 

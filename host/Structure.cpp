@@ -1,7 +1,8 @@
 #include "host/Structure.h"
 
 #include <algorithm>
-#include <stdexcept>
+
+#include "host/Exception.h"
 
 namespace vellum {
 
@@ -116,7 +117,7 @@ Structure::Structure(std::vector<Value> members, const std::string& keyPrefix) :
 
 Structure::Structure(std::vector<Value> members, Keys keys) : values_(std::move(members)) {
   if (!keys) return;
-  if (keys->size() != values_.size()) throw std::invalid_argument("Structure: one key per member");
+  if (keys->size() != values_.size()) throw Exception("Structure: one key per member");
   keys_ = std::const_pointer_cast<KeyTable>(std::move(keys));
 }
 
@@ -148,7 +149,7 @@ Structure Structure::withNumberRows(size_t width, std::vector<double> numbers, K
                                     std::optional<std::string> keyPrefix) {
   Structure s;
   if (width == 0 || numbers.size() < width) return s;
-  if (rowKeys && rowKeys->size() != width) throw std::invalid_argument("Structure: one key per row member");
+  if (rowKeys && rowKeys->size() != width) throw Exception("Structure: one key per row member");
   numbers.resize(numbers.size() / width * width);
   const size_t n = numbers.size() / width;
   s.rows_ = std::make_shared<const NumberRows>(NumberRows{width, std::move(numbers), std::move(rowKeys)});

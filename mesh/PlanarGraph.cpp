@@ -5,16 +5,14 @@
 #include <set>
 #include <unordered_map>
 
+#include "path/PointKey.h"
+
 namespace vellum::mesh {
 
 namespace {
 
 struct GridHash {
-  size_t operator()(const GridPoint& p) const noexcept {
-    uint64_t h = uint64_t(p.x) * 0x9E3779B97F4A7C15ull ^ (uint64_t(p.y) + 0x632BE59BD9B4E019ull);
-    h ^= h >> 29;
-    return size_t(h * 0xBF58476D1CE4E5B9ull);
-  }
+  size_t operator()(const GridPoint& p) const noexcept { return size_t(PointKey::mix(uint64_t(p.x), uint64_t(p.y))); }
 };
 
 // Nearest integer to n / d, d > 0.

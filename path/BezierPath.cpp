@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "path/AffineTransform.h"
+#include "path/ElementWalk.h"
 
 namespace vellum {
 
@@ -32,13 +33,9 @@ std::optional<V2DBezierPathElement> V2DBezierPathEnumerator::next() {
   e.type = kind;
   const Point* q = d.points.data() + d.offsets[i];
   for (int k = 0; k < kPointCount[kind]; ++k) e.points[k] = q[k];
-  // A subpath begins at a move: every move, not only the first element after a close, sets the
-  // point a later close returns to. Consecutive moves are kept as elements (text and SVG path
-  // data begin with one), and an element after a close continues from the closed subpath's
-  // start, so neither may replace that point.
-  if (kind == kMove) subpathPoint = e.points[0];
+  const Point end = ElementWalk::endPoint(BezierPathElement(kind), q, subpathPoint);
   startSubpath = kind == kClose;
-  if (kind == kClose) e.points[0] = subpathPoint;
+  if (kind == kClose) e.points[0] = end;
   return e;
 }
 

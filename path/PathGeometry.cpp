@@ -4,6 +4,8 @@
 #include <cfloat>
 #include <cmath>
 
+#include "path/ElementWalk.h"
+
 namespace vellum::detail {
 
 namespace {
@@ -119,68 +121,42 @@ inline double controlDistanceSq(Point a, Point b, Point c, double dx, double dy)
 
 bool tightBounds(const PathData& d, Rect& out) {
   if (d.empty()) return false;
-  const Point* pts = d.points.data();
-  Box box{pts[0].x, pts[0].y, pts[0].x, pts[0].y};
-  Point cur{}, start{};
-  const size_t n = d.size();
-  for (size_t i = 0; i < n; ++i) {
-    const Point* q = pts + d.offsets[i];
-    switch (d.kinds[i]) {
-      case kMove:
-        box.add(q[0].x, q[0].y);
-        cur = start = q[0];
-        break;
-      case kLine:
-        box.add(q[0].x, q[0].y);
-        cur = q[0];
-        break;
-      case kCurve:
-        box.add(q[2].x, q[2].y);
-        cubicExtremes(cur.x, q[0].x, q[1].x, q[2].x, box.x0, box.x1);
-        cubicExtremes(cur.y, q[0].y, q[1].y, q[2].y, box.y0, box.y1);
-        cur = q[2];
-        break;
-      default:
-        cur = start;
-        break;
+  Box box{d.points[0].x, d.points[0].y, d.points[0].x, d.points[0].y};
+  ElementWalk walk(d);
+  Point cur{};
+  for (size_t i = 0; i < walk.size(); ++i) {
+    const BezierPathElement kind = walk.kind(i);
+    if (kind == BezierPathElement::CurveTo) {
+      const std::span<const Point> q = walk.points(i);
+      cubicExtremes(cur.x, q[0].x, q[1].x, q[2].x, box.x0, box.x1);
+      cubicExtremes(cur.y, q[0].y, q[1].y, q[2].y, box.y0, box.y1);
     }
+    cur = walk.next(i);
+    if (kind != BezierPathElement::ClosePath) box.add(cur.x, cur.y);
   }
   out = Rect{{box.x0, box.y0}, {box.x1 - box.x0, box.y1 - box.y0}};
   return true;
 }
 
+// Open subpaths count as closed: a move or the end closes the subpath before it.
 long windingNumber(const PathData& d, Point p) {
   long w = 0;
-  Point cur{}, start{};
+  Point cur{};
   bool open = false;
-  const Point* pts = d.points.data();
-  const size_t n = d.size();
-  for (size_t i = 0; i < n; ++i) {
-    const Point* q = pts + d.offsets[i];
-    switch (d.kinds[i]) {
-      case kMove:
-        if (open) w += lineWinding(cur, start, p);
-        cur = start = q[0];
-        open = true;
-        break;
-      case kLine:
-        w += lineWinding(cur, q[0], p);
-        cur = q[0];
-        break;
-      case kCurve:
-        if (finite(cur) && finite(q[0]) && finite(q[1]) && finite(q[2]))
-          w += curveWinding(cur, q[0], q[1], q[2], p, 24);
-        else
-          w += lineWinding(cur, q[2], p);
-        cur = q[2];
-        break;
-      default:
-        w += lineWinding(cur, start, p);
-        cur = start;
-        break;
-    }
+  ElementWalk walk(d);
+  for (size_t i = 0; i < walk.size(); ++i) {
+    const BezierPathElement kind = walk.kind(i);
+    const std::span<const Point> q = walk.points(i);
+    if (kind == BezierPathElement::MoveTo && open) w += lineWinding(cur, walk.subpathStart(), p);
+    const Point end = walk.next(i);
+    if (kind == BezierPathElement::CurveTo && finite(cur) && finite(q[0]) && finite(q[1]) && finite(q[2]))
+      w += curveWinding(cur, q[0], q[1], q[2], p, 24);
+    else if (kind != BezierPathElement::MoveTo)
+      w += lineWinding(cur, end, p);
+    open = open || kind == BezierPathElement::MoveTo;
+    cur = end;
   }
-  if (open) w += lineWinding(cur, start, p);
+  if (open) w += lineWinding(cur, walk.subpathStart(), p);
   return w;
 }
 
@@ -329,33 +305,24 @@ size_t flattenCurve(Point p0, Point p1, Point p2, Point p3, double f, std::vecto
 void flatten(const PathData& in, double flatness, PathData& out) {
   out.clear();
   out.reserve(in.size(), in.points.size());
-  Point cur{}, start{};
-  const size_t n = in.size();
-  for (size_t i = 0; i < n; ++i) {
-    const Point* q = in.points.data() + in.offsets[i];
-    switch (in.kinds[i]) {
-      case kMove:
-        out.move(q[0]);
-        cur = start = q[0];
-        break;
-      case kLine:
-        out.line(q[0]);
-        cur = q[0];
-        break;
-      case kCurve: {
+  ElementWalk walk(in);
+  Point cur{};
+  for (size_t i = 0; i < walk.size(); ++i) {
+    const std::span<const Point> q = walk.points(i);
+    switch (walk.kind(i)) {
+      case BezierPathElement::MoveTo: out.move(q[0]); break;
+      case BezierPathElement::LineTo: out.line(q[0]); break;
+      case BezierPathElement::CurveTo: {
         const size_t base = out.points.size();
         const size_t added = flattenCurve(cur, q[0], q[1], q[2], flatness, out.points);
         if (out.points.size() > 0xFFFFFFF0u) throw Exception("path too large");
         out.kinds.insert(out.kinds.end(), added, kLine);
         for (size_t j = 0; j < added; ++j) out.offsets.push_back(static_cast<uint32_t>(base + j));
-        cur = q[2];
         break;
       }
-      default:
-        out.close();
-        cur = start;
-        break;
+      default: out.close(); break;
     }
+    cur = walk.next(i);
   }
 }
 

@@ -1,11 +1,9 @@
-// The renderer-side path: what the Cairo renderer draws and what point containment is asked
-// of. A value type; whoever holds it owns it.
+// The renderer-side path: what the renderer draws (render/Renderer.h) and what point containment
+// is asked of. A value type; whoever holds it owns it.
 #pragma once
 
 #include "host/Value.h"
 #include "path/PathGeometry.h"
-
-typedef struct _cairo cairo_t;
 
 namespace vellum {
 
@@ -27,8 +25,6 @@ class QuartzPath {
   Rect boundingBox() const;
   // With no transform; open subpaths count as closed.
   bool containsPoint(Point point, bool evenOdd) const { return detail::contains(d_, point, evenOdd); }
-  // Appends the elements to the context's current path (no transform of ours applied).
-  void appendTo(cairo_t* cr) const;
 
   const detail::PathData& data() const { return d_; }
 

@@ -1,5 +1,7 @@
 #include "path/V2DVector3.h"
 
+#include "path/PointKey.h"
+
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -33,10 +35,7 @@ size_t V2DVector3Hash::operator()(const V2DVector3& v) const noexcept {
   const uint64_t x = std::bit_cast<uint32_t>(v.x + 0.0f);
   const uint64_t y = std::bit_cast<uint32_t>(v.y + 0.0f);
   const uint64_t z = std::bit_cast<uint32_t>(v.z + 0.0f);
-  uint64_t h = (x * 0x9E3779B97F4A7C15ull) ^ (y + 0x632BE59BD9B4E019ull + (x << 6) + (x >> 2));
-  h = (h * 0xBF58476D1CE4E5B9ull) ^ (z + 0x94D049BB133111EBull + (h << 6) + (h >> 2));
-  h ^= h >> 31;
-  return static_cast<size_t>(h);
+  return size_t(PointKey::mix(PointKey::mix(x, y), z));
 }
 
 }  // namespace vellum

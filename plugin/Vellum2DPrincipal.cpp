@@ -21,7 +21,7 @@
 #include "patches/sources/V2DBezierPathWithPointStructurePatches.h"
 #include "patches/sources/V2DBezierPathWithStringPatch.h"
 #include "path/BezierPath.h"
-#include "svg/V2DBezierPathStructureWithSVGPatch.h"
+#include "patches/sources/V2DBezierPathStructureWithSVGPatch.h"
 
 namespace vellum {
 

@@ -25,12 +25,6 @@ std::string_view trimmed(std::string_view s) {
   return s;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return (x >= 'A' && x <= 'Z' ? x + 32 : x) == (y >= 'A' && y <= 'Z' ? y + 32 : y);
-         });
-}
-
 // The end of the text's next piece up to `stop` (outside quotes and parentheses), or its size.
 size_t pieceEnd(std::string_view s, size_t i, char stop) {
   char quote = 0;
@@ -153,6 +147,12 @@ bool SVGNode::hasClass(std::string_view c) const {
     if (s.substr(start, i - start) == c) return true;
   }
   return false;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return (x >= 'A' && x <= 'Z' ? x + 32 : x) == (y >= 'A' && y <= 'Z' ? y + 32 : y);
+         });
 }
 
 SVGProperty svgPropertyForName(std::string_view name) {

@@ -39,6 +39,8 @@ enum class SVGProperty : uint8_t {
   MarkerEnd, Count
 };
 inline constexpr size_t kSVGPropertyCount = size_t(SVGProperty::Count);
+// ASCII letters compared without case, as CSS keywords are.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
 // The slot of a property name (also its presentation attribute's name), or Count.
 SVGProperty svgPropertyForName(std::string_view name);
 // Whether an element takes the property from its parent when nothing sets it.

@@ -6,8 +6,8 @@
 #include <numbers>
 
 #include "path/AffineTransform.h"
-#include "path/Font.h"
-#include "path/TextOutlines.h"
+#include "text/Font.h"
+#include "text/TextOutlines.h"
 
 namespace vellum {
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "path/BezierPath.h"
-#include "path/Font.h"
+#include "text/Font.h"
 #include "svg/SVGStyle.h"
 
 namespace vellum {

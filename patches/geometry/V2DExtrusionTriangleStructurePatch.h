@@ -4,8 +4,8 @@
 #pragma once
 
 #include "host/Patch.h"
-#include "patches/geometry/V2DMeshStructure.h"
-#include "plugin/V2DBezierPathPort.h"
+#include "mesh/Solids.h"
+#include "path/V2DBezierPathPort.h"
 
 namespace vellum {
 
@@ -22,21 +22,12 @@ class V2DExtrusionTriangleStructurePatch : public Patch {
   explicit V2DExtrusionTriangleStructurePatch(const std::string& identifier);
   bool execute(ExecutionContext* context, double time, const Arguments& arguments) override;
 
-  // The walls of a flattened path, appended in path order (a close's wall ends at its subpath's
-  // move point); registered in `triangleIndices` when
-  // `inputSmooth` is not 0. A wall that would have no area once written (its two ends on the same
-  // stored position, or a depth that rounds to 0) is left out, as is a wall with a corner that
-  // cannot be written as a finite number.
+  // extrusionWalls and extrusionCaps (mesh/Solids.h), the walls smoothed as inputSmooth says.
   void _extrusionStructureForBezierPath(const BezierPath* path, float depth, V2DTriangleList& triangles,
-                                        V2DTriangleIndexMap& triangleIndices) const;
-
-  // The front cap (at z = depth) and/or the back cap (at z = 0) of a flattened path, from one
-  // triangulation: the back cap is the front cap's triangles in reverse order with reversed
-  // corners, which is what triangulating again with back faces gives. Execution hands it the
-  // flattened path without moves that another move follows. The front cap's records
-  // are appended at once; the back cap's are returned, to be appended after the walls.
-  static V2DTriangleList _capsForBezierPath(const BezierPath* path, bool conform, float depth, bool front, bool back,
-                                            V2DTriangleList& triangles);
+                                        V2DTriangleIndexMap& triangleIndices) const {
+    extrusionWalls(path, depth, inputSmooth.indexValue() != 0, triangles, triangleIndices);
+  }
+  static constexpr auto& _capsForBezierPath = extrusionCaps;
 
   V2DBezierPathPort inputBezierPath{this, "inputBezierPath"};
   NumberPort inputFlatness{this, "inputFlatness"};

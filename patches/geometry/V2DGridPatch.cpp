@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "patches/operators/ResamplePatches.h"
+#include "path/Resample.h"
 
 namespace vellum {
 
 V2DGridPatch::V2DGridPatch(const std::string& identifier) : Patch(identifier) {
   userInfo().setMember("Vellum Grid With Vector", "name");
-  inputFlatness.setMinDoubleValue(0.0001);
-  inputFlatness.setDoubleValue(0.01);
+  setUpFlatnessPort(inputFlatness);
   inputWidth.setIndexValue(2);
 }
 
@@ -19,8 +18,7 @@ std::vector<std::vector<Point>> V2DGridPatch::_gridRowsForBezierPaths(const std:
   std::vector<std::vector<Point>> rows;
   rows.reserve(paths.size());
   for (const BezierPathRef& path : paths) {
-    const auto resampled = V2DBezierPathResamplePatch::_resampleBezierPath(
-        path.get(), double(width), V2DBezierPathResamplePatch::kNoPointLimit, false, flatness, true);
+    const auto resampled = resampleBezierPath(path.get(), double(width), kNoPointLimit, false, flatness, true);
     std::vector<Point>& row = rows.emplace_back();
     V2DBezierPathEnumerator e = resampled->enumerator();
     while (auto element = e.next()) {

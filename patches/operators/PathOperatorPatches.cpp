@@ -74,8 +74,7 @@ bool V2DBezierPathClosePatch::execute(ExecutionContext*, double, const Arguments
 
 V2DBezierPathFlattenPatch::V2DBezierPathFlattenPatch(const std::string& identifier) : Patch(identifier) {
   setDisplayName(*this, "Vellum Vector Flatten");
-  inputFlatness.setMinDoubleValue(0.0001);
-  inputFlatness.setDoubleValue(0.01);
+  setUpFlatnessPort(inputFlatness);
 }
 
 bool V2DBezierPathFlattenPatch::execute(ExecutionContext*, double, const Arguments&) {

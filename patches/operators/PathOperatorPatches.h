@@ -4,7 +4,7 @@
 
 #include "host/Patch.h"
 #include "path/AffineTransform.h"
-#include "plugin/V2DBezierPathPort.h"
+#include "path/V2DBezierPathPort.h"
 
 namespace vellum {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "host/Patch.h"
-#include "plugin/V2DBezierPathPort.h"
+#include "path/V2DBezierPathPort.h"
 
 namespace vellum {
 

@@ -6,47 +6,27 @@
 
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "host/Patch.h"
-#include "plugin/V2DBezierPathPort.h"
+#include "path/Morph.h"
+#include "path/V2DBezierPathPort.h"
 
 namespace vellum {
 
-// Point keys compare by value, with -0 the same as 0 and a NaN coordinate matching the same NaN,
-// so every vertex read from a path can be found again.
-struct MorphPointKey {
-  static uint64_t bits(double v);
-  size_t operator()(const Point& p) const;
-  bool operator()(const Point& a, const Point& b) const { return bits(a.x) == bits(b.x) && bits(a.y) == bits(b.y); }
-};
-
-// From-path vertex -> to-path vertex.
-using V2DPairingTable = std::unordered_map<Point, Point, MorphPointKey, MorphPointKey>;
 
 class V2DBezierPathMorphPatch : public Patch {
  public:
   explicit V2DBezierPathMorphPatch(const std::string& identifier);
   bool execute(ExecutionContext* context, double time, const Arguments& arguments) override;
 
-  // A pairing never evaluates more vertex distances than this. Beyond it the nearest pairing
-  // considers an evenly thinned subset of the to vertices, and the sequential pairing of a
-  // closed path an evenly thinned subset of the rotations; smaller inputs are paired exactly.
-  static constexpr uint64_t kMaxPairingDistances = uint64_t{1} << 26;
-
-  // Move and line points in path order, each distinct point once; closes add nothing.
-  static std::vector<Point> vertexList(const BezierPath& path);
-  // Nearest vertices after moving the from set's centroid onto the to set's.
-  static std::shared_ptr<V2DPairingTable> _pairNearestVerticesFrom(const BezierPath& from, const BezierPath& to);
-  // The to vertices stepped through in order, nF / nT from vertices each; a closed from path is
-  // first rotated to the start of least total travel.
-  static std::shared_ptr<V2DPairingTable> _pairSequentialVerticesEquallySpacedFrom(const BezierPath& from,
-                                                                                   const BezierPath& to);
-  // The from path with each move and line point moved toward its partner by `time`. A vertex
-  // the table does not hold stays where it is; `missing`, when given, receives their number.
+  // The morph's algorithms (path/Morph.h), under the names the patch gives them.
+  static constexpr auto& _pairNearestVerticesFrom = pairNearestVertices;
+  static constexpr auto& _pairSequentialVerticesEquallySpacedFrom = pairSequentialVerticesEquallySpaced;
   static std::shared_ptr<BezierPath> _interpolateFromBezierPath(const BezierPath& from, const V2DPairingTable& table,
-                                                               double time, size_t* missing = nullptr);
+                                                               double time, size_t* missing = nullptr) {
+    return interpolateBezierPath(from, table, time, missing);
+  }
 
   // The cached table (null when there is none); replaced, never changed, by a rebuild.
   std::shared_ptr<const V2DPairingTable> pairedPoints() const { return pairedPoints_; }

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "render/PaintEntry.h"
+
 namespace vellum {
 
 V2DImageWithBezierPathPatch::V2DImageWithBezierPathPatch(const std::string& identifier) : Patch(identifier) {
@@ -13,16 +15,16 @@ V2DImageWithBezierPathPatch::V2DImageWithBezierPathPatch(const std::string& iden
   inputStrokeMiterLimit.setMinDoubleValue(0);
   inputFillRule.setMaxIndexValue(1);
   inputShadowBlur.setMinDoubleValue(0);
-  inputFlatness.setMinDoubleValue(0.0001);
+  inputFlatness.setMinDoubleValue(kMinFlatness);
 }
 
 void V2DImageWithBezierPathPatch::disable(ExecutionContext*) { bmp.reset(); }
 
 Structure V2DImageWithBezierPathPatch::pathEntryStructure() const {
-  Structure entry;
+  std::shared_ptr<BezierPath> path;
   // The input path is shared with other patches: the settings go on a copy.
   if (BezierPathRef input = inputBezierPath.bezierPathValue()) {
-    std::shared_ptr<BezierPath> path = input->copy();
+    path = input->copy();
     path->setLineCapStyle(int(inputStrokeCapStyle.indexValue()));
     path->setLineJoinStyle(int(inputStrokeJoinStyle.indexValue()));
     path->setLineWidth(inputStrokeWidth.doubleValue());
@@ -32,18 +34,16 @@ Structure V2DImageWithBezierPathPatch::pathEntryStructure() const {
     if (StructureRef pattern = inputStrokeDashPattern.structureValue())
       for (const Value& length : pattern->arrayRepresentation()) dash.push_back(length.doubleValue());
     path->setLineDash(std::move(dash), inputStrokeDashPhase.doubleValue());
-    entry.addMember(Value(ObjectRef(std::move(path))), "path");
   }
-  entry.addMember(Value(int64_t(inputMode.indexValue())), "strokefill");
-  entry.addMember(inputStrokeColor.value(), "stroke");
-  entry.addMember(inputFillColor.value(), "fill");
+  Structure entry =
+      paint::entry(std::move(path), inputStrokeColor.value(), inputFillColor.value(), int(inputMode.indexValue()));
   if (inputShadow.booleanValue()) {
     const double angle = inputShadowAngle.doubleValue() * 3.141592653589793 / 180;
     const double distance = inputShadowOffset.doubleValue();
-    entry.addMember(inputShadow.value(), "shadow");
-    entry.addMember(Size{distance * std::cos(angle), distance * std::sin(angle)}, "shadow-offset");
-    entry.addMember(inputShadowBlur.value(), "shadow-blur");
-    entry.addMember(inputShadowColor.value(), "shadow-color");
+    entry.addMember(inputShadow.value(), paint::kShadow);
+    entry.addMember(Size{distance * std::cos(angle), distance * std::sin(angle)}, paint::kShadowOffset);
+    entry.addMember(inputShadowBlur.value(), paint::kShadowBlur);
+    entry.addMember(inputShadowColor.value(), paint::kShadowColor);
   }
   Structure structure;
   structure.addMember(Value(std::make_shared<const Structure>(std::move(entry))));
@@ -52,7 +52,7 @@ Structure V2DImageWithBezierPathPatch::pathEntryStructure() const {
 
 bool V2DImageWithBezierPathPatch::execute(ExecutionContext*, double, const Arguments&) {
   const Structure structure = pathEntryStructure();
-  outputImage.setImageValue(V2DImageWithBezierPathStructurePatch::_newImageWithBezierPathStructure(
+  outputImage.setImageValue(renderBezierPathStructure(
       &structure, inputFlatness.doubleValue(), double(inputWidth.indexValue()), double(inputHeight.indexValue()),
       inputAntialias.booleanValue(), inputBackgroundColor.value(), bmp, bmpSize));
   return true;

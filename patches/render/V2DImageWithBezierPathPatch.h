@@ -1,10 +1,10 @@
 // "Vellum Image With Vector": one path drawn with the stroke, fill and shadow settings of its
-// ports, through the shared renderer of V2DImageWithBezierPathStructurePatch.
+// ports, through the renderer.
 #pragma once
 
 #include "host/Patch.h"
-#include "patches/render/V2DImageWithBezierPathStructurePatch.h"
-#include "plugin/V2DBezierPathPort.h"
+#include "path/V2DBezierPathPort.h"
+#include "render/Renderer.h"
 
 namespace vellum {
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "host/Patch.h"
-#include "plugin/V2DBezierPathPort.h"
+#include "path/V2DBezierPathPort.h"
 
 namespace vellum {
 

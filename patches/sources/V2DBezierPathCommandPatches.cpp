@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "host/Log.h"
-#include "path/CommandStructure.h"
+#include "text/CommandStructure.h"
 
 namespace vellum {
 

@@ -1,7 +1,7 @@
 #include "patches/sources/V2DBezierPathWithStringPatch.h"
 
-#include "path/Font.h"
-#include "path/TextOutlines.h"
+#include "text/Font.h"
+#include "text/TextOutlines.h"
 
 namespace vellum {
 

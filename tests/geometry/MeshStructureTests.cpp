@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "patches/geometry/V2DMeshStructure.h"
+#include "mesh/V2DMeshStructure.h"
 
 namespace vellum {
 namespace {

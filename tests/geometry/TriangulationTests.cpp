@@ -6,8 +6,8 @@
 #include <set>
 
 #include "GeometryTestSupport.h"
-#include "path/Font.h"
-#include "path/TextOutlines.h"
+#include "text/Font.h"
+#include "text/TextOutlines.h"
 
 namespace vellum {
 namespace {

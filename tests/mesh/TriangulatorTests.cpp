@@ -5,8 +5,8 @@
 #include <string>
 
 #include "mesh/Triangulator.h"
-#include "path/Font.h"
-#include "path/TextOutlines.h"
+#include "text/Font.h"
+#include "text/TextOutlines.h"
 #include "tests/support/FilledArea.h"
 
 namespace vellum::mesh {

@@ -61,7 +61,7 @@ TEST(Morph, DefaultsAndLimits) {
 
 TEST(Morph, VertexListSkipsRepeatsAndCloses) {
   auto path = pathOf({M(0, 0), L(1, 0), L(1, 1), L(0, 0), Z(), M(-0.0, 0), L(1, 0)});
-  const auto list = V2DBezierPathMorphPatch::vertexList(*path);
+  const auto list = morphVertexList(*path);
   ASSERT_EQ(list.size(), 3u);
   EXPECT_EQ(list[0], (Point{0, 0}));
   EXPECT_EQ(list[1], (Point{1, 0}));
@@ -306,7 +306,7 @@ TEST(MorphBadInput, PairingOfVeryLargeInputsIsThinnedToStayWithinTheCap) {
   auto to = polyline(10000, 50, false);
   auto nearest = V2DBezierPathMorphPatch::_pairNearestVerticesFrom(*from, *to);
   EXPECT_EQ(nearest->size(), 10000u);
-  const auto toList = V2DBezierPathMorphPatch::vertexList(*to);
+  const auto toList = morphVertexList(*to);
   V2DPairingTable evenIndex;
   for (size_t j = 0; j < toList.size(); j += 2) evenIndex.emplace(toList[j], toList[j]);
   for (const auto& [f, t] : *nearest) EXPECT_EQ(evenIndex.count(t), 1u);

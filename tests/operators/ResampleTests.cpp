@@ -13,7 +13,7 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr uint64_t kNoLimit = V2DBezierPathResamplePatch::kNoPointLimit;
+constexpr uint64_t kNoLimit = kNoPointLimit;
 
 std::shared_ptr<BezierPath> resample(const BezierPathRef& path, double rate, bool keep = false,
                                      uint64_t maxPts = kNoLimit, bool lineStrip = false) {
@@ -89,7 +89,7 @@ TEST(ResampleBadInput, RatesOfZeroNegativeAndNaNGiveOneSampleAtTheStart) {
 }
 
 TEST(ResampleBadInput, HugeAndInfiniteRatesAreCappedAndStillSpanThePath) {
-  const uint64_t cap = V2DBezierPathResamplePatch::kMaxSamples;
+  const uint64_t cap = kMaxSamples;
   for (double rate : {1e12, kInf}) {
     auto out = resample(unitSquare(), rate);
     // Capped to `cap` samples spread over the whole length: the last one is the close.
@@ -103,7 +103,7 @@ TEST(ResampleBadInput, ALineStripOverrunStopsAtTheCap) {
   // Measured length 1e-6, a jump of 1e6 walked: 1e12 targets wanted, the cap is walked past.
   auto path = pathOf({M(0, 0), L(1e-6, 0), M(1e6, 0)});
   auto out = resample(path, 1, false, kNoLimit, true);
-  EXPECT_EQ(countOf(*out, K::LineTo), V2DBezierPathResamplePatch::kMaxSamples);
+  EXPECT_EQ(countOf(*out, K::LineTo), kMaxSamples);
 }
 
 TEST(ResampleBadInput, EmptyAbsentOnePointAndCloseOnlyPaths) {

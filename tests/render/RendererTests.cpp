@@ -1,5 +1,7 @@
 // The shared renderer: bounds, automatic and fixed sizes, the bitmap's format, painting modes,
 // the buffer rule, the size limit and paths through far coordinates.
+#include <cairo.h>
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -573,6 +575,45 @@ TEST(Renderer, PathsThroughFarCoordinatesDrawWhatIsVisibleOfThem) {
       EXPECT_GT(painted, 0) << name;
       EXPECT_LE(worst, 1) << name << " through " << far;
     }
+}
+
+TEST(QuartzPath, SameElementsDrawnByCairoAndSameContainment) {
+  BezierPath p;
+  p.appendBezierPathWithOvalInRect({{1, 1}, {30, 20}});
+  p.closePath();
+  p.appendBezierPathWithRect({{10, 6}, {8, 8}});
+  const QuartzPath q = p.quartzPath();
+  EXPECT_EQ(q.elementCount(), p.elementCount());
+  EXPECT_EQ(q.boundingBox(), p.bounds());
+  EXPECT_TRUE(BezierPath().quartzPath().isEmpty());
+
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+  cairo_t* cr = cairo_create(s);
+  cairo_set_tolerance(cr, 0.01);
+  appendPath(cr, q);
+  cairo_path_t* copied = cairo_copy_path(cr);
+  int curves = 0;
+  for (int i = 0; i < copied->num_data; i += copied->data[i].header.length)
+    curves += copied->data[i].header.type == CAIRO_PATH_CURVE_TO;
+  EXPECT_EQ(curves, 4);
+  cairo_path_destroy(copied);
+  int checked = 0;
+  for (int evenOdd = 0; evenOdd < 2; ++evenOdd) {
+    cairo_set_fill_rule(cr, evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+    for (double y = 0.25; y < 22; y += 0.5)
+      for (double x = 0.25; x < 32; x += 0.5) {
+        // Cairo is a reference only away from the outline (it flattens and rounds to 1/256).
+        if (std::fabs(x - 10) < 0.1 || std::fabs(x - 18) < 0.1 || std::fabs(y - 6) < 0.1 || std::fabs(y - 14) < 0.1)
+          continue;
+        const double ex = (x - 16) / 15, ey = (y - 11) / 10;
+        if (std::fabs(ex * ex + ey * ey - 1) < 0.03) continue;
+        ++checked;
+        EXPECT_EQ(q.containsPoint({x, y}, evenOdd), static_cast<bool>(cairo_in_fill(cr, x, y))) << x << ", " << y;
+      }
+  }
+  EXPECT_GT(checked, 2000);
+  cairo_destroy(cr);
+  cairo_surface_destroy(s);
 }
 
 }  // namespace

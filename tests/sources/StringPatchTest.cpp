@@ -4,8 +4,8 @@
 #include <limits>
 
 #include "patches/sources/V2DBezierPathWithStringPatch.h"
-#include "path/Font.h"
-#include "path/TextOutlines.h"
+#include "text/Font.h"
+#include "text/TextOutlines.h"
 #include "tests/support/CapturedLog.h"
 #include "tests/support/Fontconfig.h"
 #include "tests/support/PathElements.h"

@@ -142,16 +142,16 @@ TEST(SVGDocument, TextCharacterDataSplitOverSeveralCallsIsJoined) {
   auto whole = readFile(file.string());
   ASSERT_EQ(whole->count(), 1u);
   // The same document delivered event by event, the characters in three pieces.
-  patch.didStartElement("svg", SVGAttributeList{});
-  patch.didStartElement("text", SVGAttributeList{{"x", "0"}, {"y", "20"}, {"font-family", "DejaVu Sans"},
+  patch.reader.didStartElement("svg", SVGAttributeList{});
+  patch.reader.didStartElement("text", SVGAttributeList{{"x", "0"}, {"y", "20"}, {"font-family", "DejaVu Sans"},
                                                  {"font-size", "20"}});
-  patch.foundCharacters("He");
-  patch.foundCharacters("l");
-  patch.foundCharacters("lo");
-  patch.didEndElement("text");
-  patch.didEndElement("svg");
-  ASSERT_EQ(patch.allBezierPaths.size(), 1u);
-  auto pieces = patch.allBezierPaths[0].path;
+  patch.reader.foundCharacters("He");
+  patch.reader.foundCharacters("l");
+  patch.reader.foundCharacters("lo");
+  patch.reader.didEndElement("text");
+  patch.reader.didEndElement("svg");
+  ASSERT_EQ(patch.reader.allBezierPaths.size(), 1u);
+  auto pieces = patch.reader.allBezierPaths[0].path;
   // Not flipped yet: flip it the way the file's path was (H is the same: same outline).
   const double H = pieces->bounds().size.height + pieces->bounds().origin.y;
   AffineTransform flip;
@@ -209,7 +209,7 @@ TEST(SVGDocument, FileReadAnewOnEveryExecution) {
   folder.write("a.svg", svg("<rect width=\"1\" height=\"1\"/><rect width=\"1\" height=\"1\"/>"));
   patch.execute(nullptr, 0, {});
   EXPECT_EQ(patch.outputBezierPaths.structureValue()->count(), 2u);
-  EXPECT_TRUE(patch.allBezierPaths.empty());  // nothing kept between executions
+  EXPECT_TRUE(patch.reader.allBezierPaths.empty());  // nothing kept between executions
 }
 
 // --- style, reuse and viewports -----------------------------------------------------------------
@@ -271,7 +271,7 @@ TEST(SVGDocument, ViewBoxUnitsAndAspectRatio) {
   patch.execute(nullptr, 0, {});
   auto s = patch.outputBezierPaths.structureValue();
   ASSERT_EQ(s->count(), 1u);
-  EXPECT_EQ(patch.documentSize, (Size{96, 48}));
+  EXPECT_EQ(patch.reader.documentSize, (Size{96, 48}));
   const Rect b = pathAt(s, 0)->bounds();
   EXPECT_DOUBLE_EQ(b.size.width, 96);
   EXPECT_DOUBLE_EQ(b.size.height, 48);

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "host/Log.h"
-#include "path/Font.h"
-#include "path/TextOutlines.h"
-#include "svg/V2DBezierPathStructureWithSVGPatch.h"
+#include "text/Font.h"
+#include "text/TextOutlines.h"
+#include "patches/sources/V2DBezierPathStructureWithSVGPatch.h"
 #include "tests/support/CapturedLog.h"
 #include "tests/support/PathElements.h"
 

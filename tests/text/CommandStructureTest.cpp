@@ -3,9 +3,9 @@
 #include <cmath>
 #include <limits>
 
-#include "path/CommandStructure.h"
-#include "path/Font.h"
-#include "path/TextOutlines.h"
+#include "text/CommandStructure.h"
+#include "text/Font.h"
+#include "text/TextOutlines.h"
 #include "tests/support/PathElements.h"
 
 using namespace vellum;

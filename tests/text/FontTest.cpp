@@ -4,7 +4,7 @@
 #include <limits>
 #include <string>
 
-#include "path/Font.h"
+#include "text/Font.h"
 #include "tests/support/Fontconfig.h"
 
 using namespace vellum;

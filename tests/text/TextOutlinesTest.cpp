@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
-#include "path/Font.h"
-#include "path/TextOutlines.h"
+#include "text/Font.h"
+#include "text/TextOutlines.h"
 #include "tests/support/PathElements.h"
 #include "tests/text/RawFace.h"
 

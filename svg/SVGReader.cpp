@@ -1,8 +1,7 @@
-#include "svg/V2DBezierPathStructureWithSVGPatch.h"
+#include "svg/SVGReader.h"
 
 #include <expat.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,12 +9,13 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <unordered_map>
 #include <cstring>
 
 #include "host/Log.h"
-#include "patches/render/V2DImageWithBezierPathStructurePatch.h"
+#include "path/ElementWalk.h"
+#include "render/PaintEntry.h"
+#include "render/Renderer.h"
 
 namespace vellum {
 
@@ -42,62 +42,9 @@ class ExpatAttributes : public SVGAttributes {
   const XML_Char** a_;
 };
 
-std::string percentDecoded(std::string_view s) {
-  auto hex = [](char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
-  std::string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '%' && i + 2 < s.size()) {
-      const int h = hex(s[i + 1]), l = hex(s[i + 2]);
-      // %00 would cut the name short at the system call; it is kept as written.
-      if (h >= 0 && l >= 0 && (h | l) != 0) {
-        out += char(h * 16 + l);
-        i += 2;
-        continue;
-      }
-    }
-    out += s[i];
-  }
-  return out;
-}
-
-// The folder of a file URL ("file:///a/b/c.json" -> "/a/b"), or nothing for other URLs.
-std::optional<std::string> folderOfFileURL(std::string_view url) {
-  if (!url.starts_with("file:")) return std::nullopt;
-  url.remove_prefix(5);
-  if (url.starts_with("//")) {
-    url.remove_prefix(2);
-    const size_t slash = url.find('/');  // past the host part ("localhost" or nothing)
-    if (slash == std::string_view::npos) return std::nullopt;
-    url.remove_prefix(slash);
-  }
-  url = url.substr(0, url.find_first_of("?#"));
-  if (!url.starts_with("/")) return std::nullopt;
-  const std::string path = percentDecoded(url);
-  const size_t last = path.find_last_of('/');
-  return last == 0 ? std::string("/") : path.substr(0, last);
-}
-
-std::optional<std::string> homeOf(std::string_view user) {
-  if (user.empty()) {
-    if (const char* home = std::getenv("HOME"); home && *home) return std::string(home);
-  }
-  std::vector<char> buffer(16384);
-  passwd entry{}, *result = nullptr;
-  const int status = user.empty() ? getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &result)
-                                  : getpwnam_r(std::string(user).c_str(), &entry, buffer.data(), buffer.size(), &result);
-  if (status != 0 || !result || !result->pw_dir) return std::nullopt;
-  return std::string(result->pw_dir);
-}
-
 // Makes a failing callback stop the parser instead of unwinding through C frames.
 struct ReadContext {
-  V2DBezierPathStructureWithSVGPatch* patch;
+  SVGReader* reader;
   XML_Parser parser;
   bool failed = false;
 };
@@ -107,7 +54,7 @@ void guarded(void* data, F&& f) {
   auto* c = static_cast<ReadContext*>(data);
   if (c->failed) return;
   try {
-    f(*c->patch);
+    f(*c->reader);
   } catch (const std::exception&) {
     c->failed = true;
     XML_StopParser(c->parser, XML_FALSE);
@@ -115,15 +62,15 @@ void guarded(void* data, F&& f) {
 }
 
 void XMLCALL startElement(void* data, const XML_Char* name, const XML_Char** attributes) {
-  guarded(data, [&](V2DBezierPathStructureWithSVGPatch& p) { p.didStartElement(name, ExpatAttributes(attributes)); });
+  guarded(data, [&](SVGReader& r) { r.didStartElement(name, ExpatAttributes(attributes)); });
 }
 
 void XMLCALL endElement(void* data, const XML_Char* name) {
-  guarded(data, [&](V2DBezierPathStructureWithSVGPatch& p) { p.didEndElement(name); });
+  guarded(data, [&](SVGReader& r) { r.didEndElement(name); });
 }
 
 void XMLCALL characterData(void* data, const XML_Char* s, int length) {
-  guarded(data, [&](V2DBezierPathStructureWithSVGPatch& p) { p.foundCharacters(std::string_view(s, size_t(length))); });
+  guarded(data, [&](SVGReader& r) { r.foundCharacters(std::string_view(s, size_t(length))); });
 }
 
 bool isShapeElement(std::string_view name) {
@@ -133,48 +80,7 @@ bool isShapeElement(std::string_view name) {
 
 }  // namespace
 
-std::string svgFileLocation(std::string_view s, std::optional<std::string_view> compositionURL) {
-  if (s.starts_with("~")) {
-    const size_t slash = s.find('/');
-    const std::optional<std::string> home = homeOf(s.substr(1, slash == std::string_view::npos ? s.npos : slash - 1));
-    if (!home) return std::string(s);
-    return *home + std::string(slash == std::string_view::npos ? std::string_view() : s.substr(slash));
-  }
-  if (s.starts_with("/")) return std::string(s);
-  // Without a composition location the name stays relative: the working directory resolves it.
-  const std::optional<std::string> folder = compositionURL ? folderOfFileURL(*compositionURL) : std::nullopt;
-  if (!folder) return std::string(s);
-  return *folder + (folder->ends_with('/') ? "" : "/") + std::string(s);
-}
-
-V2DBezierPathStructureWithSVGPatch::V2DBezierPathStructureWithSVGPatch(const std::string& identifier)
-    : Patch(identifier) {
-  userInfo().setMember("Vellum Vector With SVG", "name");
-}
-
-bool V2DBezierPathStructureWithSVGPatch::execute(ExecutionContext*, double, const Arguments&) {
-  const std::string file = inputFile.stringValue();
-  if (file.empty()) {
-    outputBezierPaths.setStructureValue(StructureRef());
-    return true;
-  }
-  std::optional<std::string_view> url;
-  const StructureRef options = _getUserInfo(".options").structure();
-  if (options)
-    if (const std::string* s = options->memberForKey("compositionURL").string()) url = *s;
-  const bool read = _parseSVG(svgFileLocation(file, url));
-
-  auto out = std::make_shared<Structure>();
-  if (read) {
-    size_t index = 0;
-    for (const Entry& e : allBezierPaths) out->addMember(e.entry, std::to_string(index++));
-  }
-  allBezierPaths.clear();
-  outputBezierPaths.setStructureValue(StructureRef(std::move(out)));
-  return true;
-}
-
-bool V2DBezierPathStructureWithSVGPatch::_parseSVG(const std::string& path) {
+bool SVGReader::read(const std::string& path) {
   allBezierPaths.clear();
   tree_ = {};
   open_.clear();
@@ -257,30 +163,30 @@ bool V2DBezierPathStructureWithSVGPatch::_parseSVG(const std::string& path) {
     e.path->transformUsingAffineTransform(flip);
     if (!e.fillGradient && !e.strokeGradient && !e.clip) continue;
     auto entry = std::make_shared<Structure>(*e.entry.structure());
-    for (auto [gradient, key] : {std::pair{&e.fillGradient, "fill-gradient"}, {&e.strokeGradient, "stroke-gradient"}}) {
+    for (auto [gradient, key] : {std::pair{&e.fillGradient, paint::kFillGradient}, {&e.strokeGradient, paint::kStrokeGradient}}) {
       if (!*gradient) continue;
       const Entry::Gradient& g = **gradient;
       AffineTransform m = g.matrix;
       m.appendTransform(flip);
       const auto& t = m.transformStruct();
-      static constexpr const char* kLinear[] = {"x1", "y1", "x2", "y2"};
-      static constexpr const char* kRadial[] = {"cx", "cy", "r", "fx", "fy", "fr"};
-      std::vector<std::pair<std::string, Value>> members = {{"kind", std::string(g.radial ? "radial" : "linear")}};
-      for (size_t i = 0; i < (g.radial ? 6u : 4u); ++i) members.emplace_back(g.radial ? kRadial[i] : kLinear[i], g.coordinates[i]);
+      std::vector<std::pair<std::string, Value>> members = {
+          {paint::kGradientKind, std::string(g.radial ? paint::kRadial : paint::kLinear)}};
+      for (size_t i = 0; i < (g.radial ? 6u : 4u); ++i)
+        members.emplace_back(g.radial ? paint::kRadialCoordinates[i] : paint::kLinearCoordinates[i], g.coordinates[i]);
       auto matrix = std::make_shared<Structure>();
       for (double v : {t.m11, t.m12, t.m21, t.m22, t.tX, t.tY}) matrix->addMember(v);
-      members.emplace_back("matrix", Value(StructureRef(matrix)));
-      members.emplace_back("spread", g.spread);
+      members.emplace_back(paint::kGradientMatrix, Value(StructureRef(matrix)));
+      members.emplace_back(paint::kGradientSpread, g.spread);
       auto stops = std::make_shared<Structure>();
       for (const auto& [offset, color] : g.stops)
         stops->addMember(Value(std::make_shared<const Structure>(
-            Structure::withMembersAndKeys({{"offset", offset}, {"color", color}}))));
-      members.emplace_back("stops", Value(StructureRef(stops)));
+            Structure::withMembersAndKeys({{paint::kStopOffset, offset}, {paint::kStopColor, color}}))));
+      members.emplace_back(paint::kGradientStops, Value(StructureRef(stops)));
       entry->setMember(Value(std::make_shared<const Structure>(Structure::withMembersAndKeys(std::move(members)))), key);
     }
     if (e.clip) {
       e.clip->transformUsingAffineTransform(flip);
-      entry->setMember(Value(ObjectRef(e.clip)), "clip");
+      entry->setMember(Value(ObjectRef(e.clip)), paint::kClip);
     }
     e.entry = Value(StructureRef(entry));
   }
@@ -289,7 +195,7 @@ bool V2DBezierPathStructureWithSVGPatch::_parseSVG(const std::string& path) {
 
 // --- building the tree --------------------------------------------------------------------------
 
-void V2DBezierPathStructureWithSVGPatch::didStartElement(std::string_view name, const SVGAttributes& attributes) {
+void SVGReader::didStartElement(std::string_view name, const SVGAttributes& attributes) {
   const auto index = int32_t(tree_.nodes.size());
   SVGNode node;
   node.name = name;
@@ -307,30 +213,30 @@ void V2DBezierPathStructureWithSVGPatch::didStartElement(std::string_view name, 
   if (textNode_ < 0 && (name == "text" || name == "style")) textNode_ = index;
 }
 
-void V2DBezierPathStructureWithSVGPatch::foundCharacters(std::string_view characters) {
+void SVGReader::foundCharacters(std::string_view characters) {
   if (textNode_ >= 0) tree_.nodes[size_t(textNode_)].text.append(characters);
 }
 
-void V2DBezierPathStructureWithSVGPatch::didEndElement(std::string_view) {
+void SVGReader::didEndElement(std::string_view) {
   if (open_.empty()) return;
   if (open_.back() == textNode_) textNode_ = -1;
   open_.pop_back();
   if (open_.empty()) walkTree();
 }
 
-void V2DBezierPathStructureWithSVGPatch::parseErrorOccurred(const std::string& description) {
+void SVGReader::parseErrorOccurred(const std::string& description) {
   complain_(description,
             [&] { return "[V2DBezierPathStructureWithSVGPatch parser:parseErrorOccurred:]  parseError = '" + description + "'"; });
 }
 
-void V2DBezierPathStructureWithSVGPatch::unreadable(const std::string& path, const std::string& why) {
+void SVGReader::unreadable(const std::string& path, const std::string& why) {
   complain_(path + '\n' + why, [&] {
     return "[V2DBezierPathStructureWithSVGPatch execute:time:arguments:]  inputFile: cannot read \"" + path + "\": " + why +
            "; the output is an empty structure. A relative name is found in the composition's folder.";
   });
 }
 
-void V2DBezierPathStructureWithSVGPatch::warn(const std::string& message) {
+void SVGReader::warn(const std::string& message) {
   if (std::find(warnings_.begin(), warnings_.end(), message) == warnings_.end()) warnings_.push_back(message);
 }
 
@@ -364,13 +270,6 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if ((a[i] | 0x20) != (b[i] | 0x20)) return false;
-  return true;
-}
-
 // A number or a percentage, clamped to 0..1; 1 when absent or unreadable.
 double opacityOf(std::string_view text) {
   text = trim(text);
@@ -397,15 +296,16 @@ std::string_view referencedId(std::string_view text) {
 // The bounds of what a path draws: path data's leading move to the origin is no part of them
 // (gradients and clip paths in bounding-box units are relative to these).
 Rect drawnBounds(const BezierPath& path) {
-  const auto& d = path.data();
-  if (d.size() < 2 || d.kinds[0] != detail::kMove || d.kinds[1] != detail::kMove) return path.bounds();
+  const ElementWalk walk(path);
+  using E = BezierPathElement;
+  if (walk.size() < 2 || walk.kind(0) != E::MoveTo || walk.kind(1) != E::MoveTo) return path.bounds();
   BezierPath rest;
-  for (size_t i = 1; i < d.size(); ++i) {
-    const Point* q = d.points.data() + d.offsets[i];
-    switch (d.kinds[i]) {
-      case detail::kMove: rest.moveToPoint(q[0]); break;
-      case detail::kLine: rest.lineToPoint(q[0]); break;
-      case detail::kCurve: rest.curveToPoint(q[2], q[0], q[1]); break;
+  for (size_t i = 1; i < walk.size(); ++i) {
+    const std::span<const Point> q = walk.points(i);
+    switch (walk.kind(i)) {
+      case E::MoveTo: rest.moveToPoint(q[0]); break;
+      case E::LineTo: rest.lineToPoint(q[0]); break;
+      case E::CurveTo: rest.curveToPoint(q[2], q[0], q[1]); break;
       default: rest.closePath(); break;
     }
   }
@@ -436,8 +336,8 @@ AffineTransform viewBoxTransform(const double box[4], Size size, std::string_vie
 
 }  // namespace
 
-struct V2DBezierPathStructureWithSVGPatch::Walk {
-  V2DBezierPathStructureWithSVGPatch& patch;
+struct SVGReader::Walk {
+  SVGReader& reader;
   const SVGTree& tree;
   SVGStyleSheet sheet;
   std::unordered_map<std::string_view, int32_t> ids;
@@ -516,7 +416,7 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
     const std::string* text = n.attribute("transform");
     if (!text) return std::nullopt;
     auto t = parseSVGTransform(*text);
-    if (!t) patch.warn("transform \"" + text->substr(0, 80) + "\" cannot be read; the element is drawn without it");
+    if (!t) reader.warn("transform \"" + text->substr(0, 80) + "\" cannot be read; the element is drawn without it");
     return t;
   }
 
@@ -535,7 +435,7 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
       const std::vector<double> v = parseSVGNumberList(*text);
       if (v.size() == 4) {
         if (!(v[2] > 0) || !(v[3] > 0)) {
-          patch.warn("viewBox \"" + *text + "\" has no positive size; the element draws nothing");
+          reader.warn("viewBox \"" + *text + "\" has no positive size; the element draws nothing");
           return false;
         }
         std::copy(v.begin(), v.end(), box);
@@ -552,7 +452,7 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
         return length(key, axis, hasBox ? boxSide : 0.0);
       };
       size = {side("width", SVGAxis::X, box[2]), side("height", SVGAxis::Y, box[3])};
-      patch.documentSize = size;
+      reader.documentSize = size;
     } else {
       const double x = length("x", SVGAxis::X, 0), y = length("y", SVGAxis::Y, 0);
       size = useSize.value_or(Size{length("width", SVGAxis::X, c.width), length("height", SVGAxis::Y, c.height)});
@@ -689,7 +589,7 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
     for (int32_t c = node(withStops).firstChild; c >= 0; c = node(c).nextSibling) {
       if (node(c).name != "stop") continue;
       if (g.stops.size() >= kMaxStops) {
-        patch.warn("a gradient has more than 1024 stops; the rest are ignored");
+        reader.warn("a gradient has more than 1024 stops; the rest are ignored");
         break;
       }
       Style st{};
@@ -774,22 +674,25 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
       double in, out;
     };
     std::vector<Vertex> vertices;
-    const auto& d = path.data();
-    Point last{}, start{};
+    using E = BezierPathElement;
+    ElementWalk walk(path);
+    Point last{};
     auto direction = [](Point from, Point to) { return std::atan2(to.y - from.y, to.x - from.x); };
-    for (size_t i = 0; i < d.size(); ++i) {
-      const Point* q = d.points.data() + d.offsets[i];
-      if (i == 0 && d.size() > 1 && d.kinds[1] == detail::kMove && q[0] == Point{0, 0}) continue;
-      switch (d.kinds[i]) {
-        case detail::kMove: vertices.push_back({q[0], NAN, NAN}); last = start = q[0]; break;
-        case detail::kLine: {
+    for (size_t i = 0; i < walk.size(); ++i) {
+      const std::span<const Point> q = walk.points(i);
+      const E kind = walk.kind(i);
+      if (i == 0 && walk.size() > 1 && walk.kind(1) == E::MoveTo && q[0] == Point{0, 0}) continue;
+      const Point end = walk.next(i);
+      switch (kind) {
+        case E::MoveTo: vertices.push_back({q[0], NAN, NAN}); last = q[0]; break;
+        case E::LineTo: {
           const double a = direction(last, q[0]);
           if (!vertices.empty() && std::isnan(vertices.back().out)) vertices.back().out = a;
           vertices.push_back({q[0], a, NAN});
           last = q[0];
           break;
         }
-        case detail::kCurve: {
+        case E::CurveTo: {
           const Point c1 = q[0] == last ? q[1] : q[0], c2 = q[1] == q[2] ? q[0] : q[1];
           if (!vertices.empty() && std::isnan(vertices.back().out)) vertices.back().out = direction(last, c1);
           vertices.push_back({q[2], direction(c2, q[2]), NAN});
@@ -797,10 +700,10 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
           break;
         }
         default: {
-          const double a = direction(last, start);
+          const double a = direction(last, end);
           if (!vertices.empty() && std::isnan(vertices.back().out)) vertices.back().out = a;
-          vertices.push_back({start, a, NAN});
-          last = start;
+          vertices.push_back({end, a, NAN});
+          last = end;
           break;
         }
       }
@@ -913,17 +816,14 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
     finished.clip = f.clip;
     if (const std::string_view reference = trim(st[size_t(P::ClipPath)]); !reference.empty() && reference != "none")
       if (auto own = clipPath(reference, f, box)) finished.clip = own;
-    const int strokefill = fill && stroke ? 2 : fill ? 1 : 0;
+    const int strokefill = fill && stroke ? paint::kFillThenStroke : fill ? paint::kFillOnly : paint::kStrokeOnly;
     if (!fill && !stroke) path->setLineWidth(0);  // nothing painted: an entry that draws nothing
-    Value entry(std::make_shared<const Structure>(Structure::withMembersAndKeys({
-        {"path", Value(ObjectRef(path))},
-        {"stroke", stroke.value_or(Color::colorWithRed(0, 0, 0, fill || stroke ? 1 : 0))},
-        {"fill", fill.value_or(Color::colorWithRed(0, 0, 0, 1))},
-        {"strokefill", strokefill},
-    })));
+    const Color unpainted = Color::colorWithRed(0, 0, 0, fill || stroke ? 1 : 0);
+    Value entry(std::make_shared<const Structure>(
+        paint::entry(path, stroke.value_or(unpainted), fill.value_or(Color::colorWithRed(0, 0, 0, 1)), strokefill)));
     finished.path = std::move(path);
     finished.entry = std::move(entry);
-    patch.allBezierPaths.push_back(std::move(finished));
+    reader.allBezierPaths.push_back(std::move(finished));
     placeMarkers(*userPath, f, width);
   }
 
@@ -965,7 +865,7 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
         path = parseSVGPathData(d ? std::string_view(*d) : std::string_view(), &errorAt);
         if (d && errorAt < d->size() && !pathErrorLogged) {
           pathErrorLogged = true;
-          patch.warn("path data has an error at byte " + std::to_string(errorAt) + " of \"" + d->substr(0, 60) +
+          reader.warn("path data has an error at byte " + std::to_string(errorAt) + " of \"" + d->substr(0, 60) +
                      (d->size() > 60 ? "..." : "") + "\"; such paths end where their error is");
         }
       } else {
@@ -1028,11 +928,11 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
     if (it == ids.end()) return;
     const int32_t target = it->second;
     if (onStack[size_t(target)] > 0) {
-      patch.warn("\"use\" of \"" + *href + "\" refers to itself; the reference is not drawn");
+      reader.warn("\"use\" of \"" + *href + "\" refers to itself; the reference is not drawn");
       return;
     }
     if (stack[top].useDepth >= kMaxUseDepth || useVisits >= kMaxUseVisits) {
-      patch.warn("\"use\" references nest deeper than 32 or instantiate more than 131 072 elements; the rest are not drawn");
+      reader.warn("\"use\" references nest deeper than 32 or instantiate more than 131 072 elements; the rest are not drawn");
       return;
     }
     const SVGLengthContext& c = stack[top].lengths;
@@ -1067,7 +967,7 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
       if (n.name == "style") {
         const std::string* type = n.attribute("type");
         if ((!type || trim(*type).empty() || trim(*type) == "text/css") && !sheet.add(n.text))
-          patch.warn("more than 4096 style rules; the rest are ignored");
+          reader.warn("more than 4096 style rules; the rest are ignored");
       }
     }
     Frame root;
@@ -1093,7 +993,7 @@ struct V2DBezierPathStructureWithSVGPatch::Walk {
   }
 };
 
-void V2DBezierPathStructureWithSVGPatch::walkTree() {
+void SVGReader::walkTree() {
   Walk walk{*this, tree_};
   walk.run();
 }

@@ -30,4 +30,11 @@ class V2DBezierPathPort : public ObjectPort {
   ObjectRef objectFromRepresentation(const Value& representation) const override;
 };
 
+// Every flatness input of the patches: at least 0.0001 (the finest flattening honoured), 0.01
+// unless set.
+inline void setUpFlatnessPort(NumberPort& port) {
+  port.setMinDoubleValue(0.0001);
+  port.setDoubleValue(0.01);
+}
+
 }  // namespace vellum

@@ -1,4 +1,4 @@
-#include "path/TextOutlines.h"
+#include "text/TextOutlines.h"
 
 #include <algorithm>
 

@@ -1,11 +1,10 @@
-// "Vellum Vector With SVG": reads an SVG file into a bezier path structure, one path entry per
-// drawn element in document order (shapes, text, and what "use" references instantiate),
-// transformed into the document's pixels, painted as CSS and the presentation attributes
-// resolve, and flipped to y up.
+// The SVG reader: an SVG file into paint entries (render/PaintEntry.h), one per drawn element in
+// document order (shapes, text, and what "use" references instantiate), transformed into the
+// document's pixels, painted as CSS and the presentation attributes resolve, and flipped to y up.
 //
 // The file becomes a tree first ("use" may point forward, and selectors look at ancestors);
 // the tree is then walked with an explicit stack, so nesting depth costs memory per level but
-// never native stack.
+// never native stack. The reader's state is its own: a patch or any other caller owns a reader.
 #pragma once
 
 #include <memory>
@@ -15,7 +14,6 @@
 #include <vector>
 
 #include "host/Log.h"
-#include "host/Patch.h"
 #include "path/AffineTransform.h"
 #include "path/BezierPath.h"
 #include "svg/SVGCSS.h"
@@ -24,24 +22,12 @@
 
 namespace vellum {
 
-// Where `inputFile` points: "~" and "~user" expanded, absolute names unchanged, other names
-// relative to the folder of `compositionURL` (a percent-encoded file URL), or to the working
-// directory when there is no such URL.
-std::string svgFileLocation(std::string_view inputFile, std::optional<std::string_view> compositionURL);
-
-class V2DBezierPathStructureWithSVGPatch : public Patch {
+class SVGReader {
  public:
-  explicit V2DBezierPathStructureWithSVGPatch(const std::string& identifier = {});
-  bool setup(ExecutionContext*) override { return true; }
-  void enable(ExecutionContext*) override {}
-  void disable(ExecutionContext*) override {}
-  void cleanup(ExecutionContext*) override {}
-  bool execute(ExecutionContext* context, double time, const Arguments& arguments) override;
-
   // Reads the file at `path` into allBezierPaths, flipped; answers false (and leaves no
   // entries) when the file cannot be read or is not well-formed XML, and logs why, once per
   // file and reason.
-  bool _parseSVG(const std::string& path);
+  bool read(const std::string& path);
 
   // The parser's events (the delegate operations of the event-driven reader).
   void didStartElement(std::string_view elementName, const SVGAttributes& attributes);
@@ -57,10 +43,7 @@ class V2DBezierPathStructureWithSVGPatch : public Patch {
   Size documentSize;
   double flipHeight = 0;
 
-  StringPort inputFile{this, "inputFile"};
-  StructurePort outputBezierPaths{this, "outputBezierPaths"};
-
-  // One finished entry: its path entry ("path", "stroke", "fill", "strokefill") and the path
+  // One finished entry: its paint entry ("path", "stroke", "fill", "strokefill") and the path
   // itself, which stays changeable until the flip.
   struct Entry {
     std::shared_ptr<BezierPath> path;
@@ -83,13 +66,13 @@ class V2DBezierPathStructureWithSVGPatch : public Patch {
   struct Walk;
   void walkTree();
   void warn(const std::string& message);
+  // Logs that the file at `path` cannot be read, and why.
+  void unreadable(const std::string& path, const std::string& why);
 
   SVGTree tree_;
   std::vector<int32_t> open_;  // the elements being read, outermost first
   int32_t textNode_ = -1;      // the innermost open "text" or "style"
   std::vector<std::string> warnings_;
-  // Logs that the file at `path` cannot be read, and why.
-  void unreadable(const std::string& path, const std::string& why);
   LogOnce complain_;
 };
 

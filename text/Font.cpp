@@ -1,4 +1,4 @@
-#include "path/Font.h"
+#include "text/Font.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -370,7 +370,7 @@ bool isControl(const std::string_view s, size_t at) {
 // A run of more marks and invisible (default-ignorable) characters than this is cut to this
 // many. Unicode's stream-safe form allows 30 marks in a row; longer runs draw nothing meaningful
 // and make shaping time grow with the square of their length (a megabyte of accents, or of
-// soft hyphens alone, took minutes).
+// soft hyphens alone, would take minutes).
 constexpr int kMaxMarksInARow = 30;
 
 // Unicode's Default_Ignorable_Code_Point property.

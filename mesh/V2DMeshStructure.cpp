@@ -1,4 +1,4 @@
-#include "patches/geometry/V2DMeshStructure.h"
+#include "mesh/V2DMeshStructure.h"
 
 #include <cmath>
 

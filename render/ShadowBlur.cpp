@@ -19,7 +19,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "patches/render/V2DImageWithBezierPathStructurePatch.h"
+#include "render/Renderer.h"
 
 namespace vellum::render_detail {
 

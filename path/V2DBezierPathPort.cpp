@@ -1,4 +1,4 @@
-#include "plugin/V2DBezierPathPort.h"
+#include "path/V2DBezierPathPort.h"
 
 #include <typeinfo>
 

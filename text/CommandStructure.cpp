@@ -1,9 +1,9 @@
-#include "path/CommandStructure.h"
+#include "text/CommandStructure.h"
 
 #include <array>
 
-#include "path/Font.h"
-#include "path/TextOutlines.h"
+#include "text/Font.h"
+#include "text/TextOutlines.h"
 
 namespace vellum {
 

@@ -2,7 +2,7 @@
 
 #include "host/Exception.h"
 #include "host/Patch.h"
-#include "plugin/V2DBezierPathPort.h"
+#include "path/V2DBezierPathPort.h"
 
 using namespace vellum;
 

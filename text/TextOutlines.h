@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "path/BezierPath.h"
-#include "path/Font.h"
+#include "text/Font.h"
 
 namespace vellum {
 

@@ -1,14 +1,21 @@
-#include "patches/render/PathCrop.h"
+#include "path/PathCrop.h"
 
 #include <algorithm>
 #include <cmath>
 #include <utility>
 
-namespace vellum::render_detail {
+namespace vellum {
 
 namespace {
 
 using detail::PathData;
+
+// The stroke pieces while they are made, in the path's own store.
+struct Pieces {
+  PathData path;
+  std::vector<double> starts;
+  std::vector<size_t> firsts;
+};
 
 // Halving a curve that straddles the box's edge this many times leaves pieces far below a
 // pixel for any coordinate up to about 1e20; a piece still straddling then is drawn as its chord.
@@ -154,7 +161,7 @@ class StrokeCrop {
  public:
   StrokeCrop(const CropBox& box, double flatness) : box_(box), flatness_(flatness) {}
 
-  StrokePieces run(const PathData& in) {
+  Pieces run(const PathData& in) {
     for (size_t i = 0; i < in.size(); ++i) {
       const Point* q = in.points.data() + in.offsets[i];
       switch (in.kinds[i]) {
@@ -273,7 +280,7 @@ class StrokeCrop {
   }
   CropBox box_;
   double flatness_;
-  StrokePieces out_;
+  Pieces out_;
   std::vector<Point> flat_;
   Point start_{}, cur_{};
   double distance_ = 0;
@@ -283,16 +290,18 @@ class StrokeCrop {
 
 }  // namespace
 
-PathData StrokePieces::piece(size_t k) const {
+QuartzPath StrokePieces::piece(size_t k) const {
+  const PathData& all = path.data();
   PathData out;
-  appendElements(path, firsts[k], k + 1 < firsts.size() ? firsts[k + 1] : path.size(), out);
-  return out;
+  appendElements(all, firsts[k], k + 1 < firsts.size() ? firsts[k + 1] : all.size(), out);
+  return QuartzPath(std::move(out));
 }
 
-PathData cropForFill(const PathData& path, const CropBox& box) { return FillCrop(box).run(path); }
+QuartzPath cropForFill(const QuartzPath& path, const CropBox& box) { return QuartzPath(FillCrop(box).run(path.data())); }
 
-StrokePieces cropForStroke(const PathData& path, const CropBox& box, double flatness) {
-  return StrokeCrop(box, flatness).run(path);
+StrokePieces cropForStroke(const QuartzPath& path, const CropBox& box, double flatness) {
+  Pieces pieces = StrokeCrop(box, flatness).run(path.data());
+  return {QuartzPath(std::move(pieces.path)), std::move(pieces.starts), std::move(pieces.firsts)};
 }
 
-}  // namespace vellum::render_detail
+}  // namespace vellum
