@@ -29,7 +29,7 @@ const std::map<std::string, std::vector<std::string>>& kinds() {
       {"duplicate", {"id", "position"}},
       {"connect", {"from", "to"}},
       {"disconnect", {"to"}},
-      {"set", {"port", "value"}},
+      {"set", {"port", "value", "merge"}},
       {"move", {"id", "position"}},
       {"time", {"time"}},
       {"play", {}},
@@ -415,11 +415,19 @@ Json EditorSession::dispatch(const std::string& kind, const Json& m) {
     auto pos = position(m);
     const PatchClass* patchClass = manager_.classNamed(className);
     if (id.empty() && patchClass) {
-      // A name from the class, short and unused: "rectangle", "rectangle2", ...
+      // A name from the display name, unused: "vectorWithRectangle", "vectorWithRectangle2", ...
       std::string stem;
+      bool upper = false;
       std::string display = patchClass->displayName;
-      for (size_t at = display.rfind(' ') == std::string::npos ? 0 : display.rfind(' ') + 1; at < display.size(); ++at)
-        stem += char(std::tolower(static_cast<unsigned char>(display[at])));
+      if (display.starts_with("Vellum ")) display.erase(0, 7);
+      for (unsigned char ch : display) {
+        if (!std::isalnum(ch)) {
+          upper = !stem.empty();
+          continue;
+        }
+        stem += char(stem.empty() ? std::tolower(ch) : upper ? std::toupper(ch) : ch);
+        upper = false;
+      }
       if (stem.empty()) stem = "patch";
       id = stem;
       for (int n = 2; composition_->node(id); ++n) id = stem + std::to_string(n);
@@ -463,8 +471,11 @@ Json EditorSession::dispatch(const std::string& kind, const Json& m) {
     if (!m.contains("value")) throw UsageError("the message needs \"value\"");
     const auto dot = port.rfind('.');
     checkFileValues(m["value"], dot == std::string::npos ? port : port.substr(dot + 1));
+    if (m.contains("merge") && !m["merge"].is_boolean()) throw UsageError("\"merge\" must be true or false");
     composition_->setInput(port, m["value"]);
-    edited("set " + port);
+    // A drag sends many values with "merge": they are undone as one step.
+    edited(m.value("merge", false) ? "set " + port : "");
+    lastEdit_ = "set " + port;
     Json reply = evaluateAndReport(false);
     const std::string id = port.substr(0, dot), key = port.substr(dot + 1);
     // The value as the port holds it: converted and clamped to its limits.
