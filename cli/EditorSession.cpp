@@ -127,7 +127,7 @@ fs::path EditorSession::insideFolder(const fs::path& folder, const std::string& 
   if (name.empty()) refuse("a file name is needed");
   fs::path p(name);
   if (p.is_absolute() || name.starts_with("~"))
-    refuse("only files in the composition's folder can be used, named relative to it");
+    refuse("refused: a file is named relative to the composition's folder, and stays inside it");
   fs::path at = folder;
   for (const fs::path& part : p) {
     if (part == "..") refuse("\"..\" is refused: only files in the composition's folder can be used");

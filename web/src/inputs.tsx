@@ -42,8 +42,8 @@ function NumberInput({ port, id, onSet, integer }: Props & { integer: boolean })
     <input className="nodrag num" type="text" inputMode="decimal" value={text} data-input={port.key}
       title={`drag sideways or type${port.min !== undefined ? `; min ${port.min}` : ''}${port.max !== undefined ? `; max ${port.max}` : ''}`}
       onChange={(e) => setText(e.target.value)}
-      onKeyDown={(e) => { if (e.key === 'Enter') commit(Number(text)); if (e.key === 'Escape') setText(String(value)); }}
-      onBlur={() => { if (Number(text) !== value) commit(Number(text)); }}
+      onKeyDown={(e) => { if (e.key === 'Enter') commit(Number(e.currentTarget.value)); if (e.key === 'Escape') setText(String(value)); }}
+      onBlur={(e) => { if (Number(e.currentTarget.value) !== value) commit(Number(e.currentTarget.value)); }}
       onPointerDown={(e) => { drag.current = { x: e.clientX, start: value, moved: false, sent: false }; }}
       onPointerMove={(e) => {
         const d = drag.current;
@@ -75,8 +75,8 @@ function TextInput({ port, id, onSet }: Props) {
   return (
     <input className="nodrag text" type="text" value={text} data-input={port.key}
       onChange={(e) => setText(e.target.value)}
-      onKeyDown={(e) => { if (e.key === 'Enter') onSet(id, port.key, text); }}
-      onBlur={() => { if (text !== value) onSet(id, port.key, text); }} />
+      onKeyDown={(e) => { if (e.key === 'Enter') onSet(id, port.key, e.currentTarget.value); }}
+      onBlur={(e) => { if (e.currentTarget.value !== value) onSet(id, port.key, e.currentTarget.value); }} />
   );
 }
 

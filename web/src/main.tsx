@@ -78,13 +78,16 @@ function autoLayout(infos: NodeInfo[], doc: Document, known: Record<string, [num
     const d = Math.max(-1, ...(upstream[id] ?? []).map((u) => visit(u, seen))) + 1;
     return (depth[id] = d);
   };
-  const rows: Record<number, number> = {};
+  // Stacked by their likely height: a title, a row per input, a preview per output.
+  const bottoms: Record<number, number> = {};
   const out: Record<string, [number, number]> = {};
   for (const n of infos) {
     if (known[n.id]) { out[n.id] = known[n.id]; continue; }
     const d = visit(n.id, new Set());
-    const row = (rows[d] = (rows[d] ?? -1) + 1);
-    out[n.id] = [40 + d * 360, 40 + row * 380];
+    const y = bottoms[d] ?? 40;
+    const inputs = n.ports.filter((p) => p.direction === 'input').length;
+    bottoms[d] = y + 40 + inputs * 23 + (n.ports.length - inputs) * 215 + 40;
+    out[n.id] = [40 + d * 360, y];
   }
   return out;
 }
