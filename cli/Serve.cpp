@@ -115,6 +115,9 @@ void serve(const ServeOptions& options, const NodeManager& manager, std::ostream
   const std::string shown = options.host.find(':') != std::string::npos ? "[" + options.host + "]" : options.host;
   out << "vellum serve: " << session.composition().file().string() << " at http://" << shown << ":" << port
       << "/ (Ctrl-C stops)" << std::endl;
+  if (!loopbackOnly)
+    out << "vellum serve: listening on " << options.host << ": whoever reaches it can change and save compositions in "
+        << session.folder().string() << std::endl;
   server.listen_after_bind();
   // listen returned without a signal (a failure): let the waiter go.
   pthread_kill(waiter.native_handle(), SIGTERM);
