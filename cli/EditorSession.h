@@ -13,8 +13,7 @@
 
 namespace vellum::cli {
 
-// Answers the message {"kind": KIND, ...} (see docs/composition-format.md, "The editor's
-// messages"). Every answer is {"ok": true, ...} or {"ok": false, "error": TEXT}, with "patch" and
+// Answers the message {"kind": KIND, ...} (the kinds are listed in the README, "The editor"). Every answer is {"ok": true, ...} or {"ok": false, "error": TEXT}, with "patch" and
 // "port" when the error belongs to one; a refused message leaves the session as it was.
 class EditorSession {
  public:
