@@ -39,7 +39,7 @@ function PatchNode({ data, selected }: NodeProps<Node<PatchData>>) {
       {info.ports.filter((p) => p.direction === 'input').map((p) => (
         <div className="port input" key={p.key} data-port={p.key}>
           <Handle type="target" position={Position.Left} id={p.key} className={`kind-${portKind(p.portClass)}`} />
-          <span className="port-key" title={`${p.portClass}${p.min !== undefined ? `, min ${p.min}` : ''}${p.max !== undefined ? `, max ${p.max}` : ''}`}>{p.key.replace(/^input/, '')}</span>
+          <span className="port-key" title={`${p.key}: ${p.portClass}${p.default !== undefined ? `, default ${JSON.stringify(p.default)}` : ''}${p.min !== undefined ? `, min ${p.min}` : ''}${p.max !== undefined ? `, max ${p.max}` : ''}`}>{p.key.replace(/^input/, '')}</span>
           {p.connected ? <span className="port-connected">{p.connected}</span> : <InputEditor port={p} id={info.id} files={shared.files} onSet={shared.setInput} />}
         </div>
       ))}
@@ -90,6 +90,19 @@ function autoLayout(infos: NodeInfo[], doc: Document, known: Record<string, [num
     out[n.id] = [40 + d * 360, y];
   }
   return out;
+}
+
+// A class's ports as the catalogue gives them, for the palette's tooltip.
+function portsText(c: CatalogueEntry): string {
+  if (!c.ports) return 'the class made no patch to list ports from';
+  return c.ports.map((p) => {
+    const extra = [
+      p.default !== undefined && p.direction === 'input' ? `default ${JSON.stringify(p.default)}` : '',
+      p.min !== undefined ? `min ${p.min}` : '', p.max !== undefined ? `max ${p.max}` : '',
+      p.choices ? p.choices.map((n, i) => `${i} = ${n}`).join(', ') : '',
+    ].filter(Boolean).join(', ');
+    return `${p.direction} ${p.key}: ${p.portClass}${extra ? ` (${extra})` : ''}`;
+  }).join('\n');
 }
 
 function Editor() {
@@ -341,7 +354,7 @@ function Editor() {
           <input type="search" placeholder="Search patches" value={search} onChange={(e) => setSearch(e.target.value)} data-palette-search />
           <ul>
             {shown.map((c) => (
-              <li key={c.class} data-class={c.class} draggable
+              <li key={c.class} data-class={c.class} draggable title={portsText(c)}
                 onDragStart={(e) => e.dataTransfer.setData('application/x-vellum-class', c.class)}
                 onDoubleClick={() => addPatch(c)}>
                 <div className="pal-name">{c.displayName}</div>
