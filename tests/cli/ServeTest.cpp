@@ -4,6 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <future>
+#include <thread>
+
 #include <gtest/gtest.h>
 #include <httplib.h>
 
@@ -84,6 +88,37 @@ TEST(Serve, AnswersMessagesOnLoopbackAndStopsCleanly) {
   ASSERT_TRUE(tooLarge);
   EXPECT_EQ(tooLarge->status, 413);
 
+  EXPECT_EQ(server.stop(), 0);
+}
+
+// While a patch runs long the page is still served and other messages are answered "busy";
+// afterwards the session goes on.
+TEST(Serve, ASlowPatchLeavesTheServerAnswering) {
+  test::ScratchFolder folder;
+  test::writeFile(folder / "c.json", R"({"patches": {"slow": {"class": "VTSlowPatch"}}})");
+  Server server(folder.path());
+  ASSERT_GT(server.port, 0) << server.firstLine;
+
+  auto slow = std::async(std::launch::async, [&] {
+    httplib::Client client("127.0.0.1", server.port);
+    client.set_read_timeout(30);
+    auto r = client.Post("/api", R"({"kind": "set", "port": "slow.inputSeconds", "value": 6})", "application/json");
+    return r ? Json::parse(r->body) : Json();
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  httplib::Client client("127.0.0.1", server.port);
+  client.set_read_timeout(30);
+  auto page = client.Get("/");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 200);
+  auto busy = client.Post("/api", R"({"kind": "hello"})", "application/json");
+  ASSERT_TRUE(busy);
+  EXPECT_EQ(Json::parse(busy->body)["busy"], true);
+
+  EXPECT_EQ(slow.get()["values"]["slow"]["outputDone"], 6.0);
+  auto after = client.Post("/api", R"({"kind": "hello"})", "application/json");
+  ASSERT_TRUE(after);
+  EXPECT_EQ(Json::parse(after->body)["ok"], true);
   EXPECT_EQ(server.stop(), 0);
 }
 
