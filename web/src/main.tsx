@@ -124,6 +124,7 @@ function Editor() {
   const [dirty, setDirty] = useState(false);
   const positions = useRef<Record<string, [number, number]>>({});
   const [selectedEdges, setSelectedEdges] = useState<Set<string>>(new Set());
+  const pendingSelection = useRef<Set<string>>(new Set());
 
   const say = (text: string, bad = false) => setMessage({ text, bad });
 
@@ -149,7 +150,12 @@ function Editor() {
       positions.current = autoLayout(r.nodes, r.document, saved);
       setInfos(infoMap);
       setValues(r.values ?? {});
-      setErrors(r.errors ?? {});
+      // Patches that did not run again keep what they last said.
+      setErrors((e) => {
+        const kept: Record<string, string[]> = {};
+        for (const id of Object.keys(infoMap)) if (e[id]) kept[id] = e[id];
+        return { ...kept, ...r.errors };
+      });
     }
     if (r.document) setDoc(r.document);
     if (r.node) setInfos((m) => ({ ...m, [r.node!.id]: r.node! }));
@@ -177,7 +183,10 @@ function Editor() {
 
   useEffect(() => {
     setNodes((old) => {
-      const selected = new Set(old.filter((n) => n.selected).map((n) => n.id));
+      // Copies just made are selected instead of their originals, so that they can be moved away.
+      const selected = pendingSelection.current.size ? pendingSelection.current : new Set(old.filter((n) => n.selected).map((n) => n.id));
+      if (pendingSelection.current.size && pendingSelection.current.size === [...pendingSelection.current].filter((id) => infos[id]).length)
+        pendingSelection.current = new Set();
       return Object.values(infos).map((info) => {
         const p = positions.current[info.id] ?? info.position ?? [40, 40];
         positions.current[info.id] = p;
@@ -245,11 +254,14 @@ function Editor() {
     for (const id of selectedIds()) await structural({ kind: 'remove', id });
   };
   const duplicateSelected = async () => {
+    const copies = new Set<string>();
     for (const id of selectedIds()) {
       const p = positions.current[id] ?? [0, 0];
-      const r = await structural({ kind: 'duplicate', id, position: [p[0] + 40, p[1] + 40] });
-      if (r.node) positions.current[r.node.id] = [p[0] + 40, p[1] + 40];
+      const r = await send({ kind: 'duplicate', id, position: [p[0] + 40, p[1] + 40] });
+      if (apply(r) && r.node) { positions.current[r.node.id] = [p[0] + 40, p[1] + 40]; copies.add(r.node.id); }
     }
+    pendingSelection.current = copies;
+    apply(await send({ kind: 'hello' }), false);
   };
   const undo = () => structural({ kind: 'undo' });
   const redo = () => structural({ kind: 'redo' });

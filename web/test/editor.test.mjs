@@ -134,6 +134,31 @@ try {
     assert.equal(await node("vectorWithRectangle").locator('input[data-input="inputWidth"]').inputValue(), '40');
   });
 
+  await check('the path preview draws the rectangle', async () => {
+    const d = await node('vectorWithRectangle').locator('svg[data-preview="path"] path').getAttribute('d');
+    assert.equal(d, 'M0 0L40 0L40 10L0 10Z');
+  });
+
+  await check('duplicate and delete from the keyboard', async () => {
+    await node('vectorWithRectangle').locator('.patch-title').click();
+    await page.keyboard.press('Control+d');
+    await node('vectorWithRectangle2').waitFor();
+    assert.equal(await node('vectorWithRectangle2').locator('input[data-input="inputWidth"]').inputValue(), '40');
+    await page.keyboard.press('Delete');
+    await node('vectorWithRectangle2').waitFor({ state: 'detached' });
+    assert.equal(await page.locator('.react-flow__node').count(), 2);
+  });
+
+  await check('a patch that logs shows it on its node', async () => {
+    await addFromPalette('Vellum Vector With String');
+    const errors = node('vectorWithString').locator('[data-errors]');
+    await errors.waitFor();
+    assert.match(await errors.textContent(), /Georgia-Bold/);
+    await node('vectorWithString').locator('.patch-title').click();
+    await page.keyboard.press('Delete');
+    await node('vectorWithString').waitFor({ state: 'detached' });
+  });
+
   await check('a number below the limit is clamped', async () => {
     await setNumber('vectorWithRectangle', 'inputHeight', -5);
     await page.waitForFunction(() => document.querySelector('.react-flow__node[data-id="vectorWithRectangle"] input[data-input="inputHeight"]').value === '0');
@@ -179,6 +204,7 @@ try {
     await page.locator('.react-flow__controls-fitview').click();
     await page.waitForTimeout(300);
     await page.screenshot({ path: screenshot });
+    await node('solid').locator('[data-preview="mesh"] canvas').waitFor();
     const latencies = [];
     for (const width of [470, 460, 450, 440, 430, 420, 410]) {
       const before = await pictureHash('image');
