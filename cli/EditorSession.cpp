@@ -515,8 +515,8 @@ Json EditorSession::dispatch(const std::string& kind, const Json& m) {
     auto& from = kind == "undo" ? undo_ : redo_;
     auto& to = kind == "undo" ? redo_ : undo_;
     if (from.empty()) throw UsageError("nothing to " + kind);
-    to.push_back(before);
     replaceWith(from.back());
+    to.push_back(before);
     from.pop_back();
     lastEdit_.clear();
     return everything();
