@@ -18,6 +18,7 @@ export function InputEditor(props: Props) {
     case 'StringPort': return port.key.endsWith('File') ? <FileInput {...props} /> : <TextInput {...props} />;
     case 'ColorPort': return <ColorInput {...props} />;
     case 'StructurePort': return <StructureInput {...props} />;
+    case 'ImagePort': return <ImageFileInput {...props} />;
     default: return <span className="port-kind">{port.portClass.replace(/Port$/, '')}</span>;
   }
 }
@@ -123,5 +124,17 @@ function StructureInput({ port, id, onSet }: Props) {
         onKeyDown={(e) => { if (e.key === 'Enter' && (e.ctrlKey || e.metaKey)) commit(); }} onBlur={() => { if (text !== value) commit(); }} />
       {bad && <span className="bad">{bad}</span>}
     </span>
+  );
+}
+
+// An image input takes a PNG file of the folder: {"$image": NAME}.
+function ImageFileInput({ port, id, onSet, files }: Props) {
+  const held = port.value && typeof port.value === 'object' && !Array.isArray(port.value) ? port.value.$image : null;
+  const value = typeof held === 'string' ? held : '';
+  return (
+    <select className="nodrag" value={value} onChange={(e) => onSet(id, port.key, e.target.value ? { $image: e.target.value } : null)} data-input={port.key}>
+      <option value="">{held && typeof held === 'object' ? '(an image)' : '(none)'}</option>
+      {files.filter((f) => f.toLowerCase().endsWith('.png')).map((f) => <option key={f} value={f}>{f}</option>)}
+    </select>
   );
 }

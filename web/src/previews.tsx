@@ -18,6 +18,8 @@ export const Preview = memo(function Preview({ value }: { value: Json }) {
     if (isObj(value.$lines)) return <MeshPreview mesh={value.$lines} lines={true} />;
     if (Array.isArray(value.$path)) return <PathPreview paths={[value]} />;
     if (typeof value.$omitted === 'string') return <div className="pv-none">{value.$omitted}</div>;
+    if (Array.isArray(value.$color))
+      return <div className="pv-plain"><span className="pv-swatch" style={{ background: colour(value, 'transparent') }} /> {JSON.stringify(value.$color)}</div>;
   }
   if (typeof value === 'object') return <StructurePreview value={value} />;
   return <div className="pv-plain">{String(value)}</div>;
