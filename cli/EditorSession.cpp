@@ -487,8 +487,13 @@ Json EditorSession::dispatch(const std::string& kind, const Json& m) {
     if (!composition_->node(id)) throw UsageError("no patch named '" + id + "'");
     auto pos = position(m);
     if (!pos) throw UsageError("the message needs \"position\"");
+    // Moving a patch is undone like an edit; placing one that had no place yet (laid out by the
+    // page) is not.
+    auto it = positions_.find(id);
+    const bool placed = it != positions_.end();
+    if (placed && it->second == *pos) return Json::object();
     positions_[id] = *pos;
-    // Moves are not undone one by one: they would bury the edits.
+    if (placed) edited("move " + id);
     return Json::object();
   }
   if (kind == "time") {

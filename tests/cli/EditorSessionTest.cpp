@@ -175,6 +175,14 @@ TEST_F(EditorSessionTest, UndoAndRedoStepThroughEditsAndADragIsOneStep) {
   Json redone = ok(R"({"kind": "redo"})");
   EXPECT_EQ(number(redone), 4.0);
   EXPECT_FALSE(redone["canRedo"].get<bool>());
+
+  // A first place is no step; moving from it is one, however often the patch is moved on.
+  ok(R"({"kind": "move", "id": "a", "position": [5, 5]})");
+  EXPECT_FALSE(ok(R"({"kind": "move", "id": "a", "position": [5, 5]})")["canRedo"].get<bool>());
+  ok(R"({"kind": "move", "id": "a", "position": [6, 6]})");
+  ok(R"({"kind": "move", "id": "a", "position": [7, 7]})");
+  EXPECT_EQ(ok(R"({"kind": "undo"})")["document"]["editor"]["positions"]["a"], Json::parse("[5.0, 5.0]"));
+  EXPECT_EQ(number(ok(R"({"kind": "undo"})")), 1.0);
 }
 
 TEST_F(EditorSessionTest, ErrorsGoToThePatchThatRaisedThem) {
