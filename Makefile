@@ -6,7 +6,7 @@ ifeq ($(CI),true)
 CMAKE_FLAGS += -DVELLUM_WERROR=ON
 endif
 
-.PHONY: all deps build run docs test test-sanitize bench fuzz svg-compare clean
+.PHONY: all deps build run serve docs test test-sanitize bench fuzz svg-compare clean
 
 all: build
 
@@ -23,6 +23,13 @@ build: deps $(BUILD)/CMakeCache.txt
 run: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target vellum Vellum2D
 	$(BUILD)/cli/vellum run examples/default.json --out out
+
+# The editor on examples/default.json: builds vellum, the plug-in and the page, and prints the
+# address to open (SERVE_PORT picks the port).
+SERVE_PORT ?= 8470
+serve: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target vellum Vellum2D web
+	$(BUILD)/cli/vellum serve examples/default.json --port $(SERVE_PORT)
 
 # docs/patches.md is `vellum patches --markdown`: the build writes it into $(BUILD)/docs, this
 # copies it over the committed page, and `make test` fails while the two differ.

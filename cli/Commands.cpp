@@ -14,6 +14,7 @@
 
 #include "cli/Exporters.h"
 #include "cli/Plugins.h"
+#include "cli/Serve.h"
 #include "cli/Suggest.h"
 #include "host/Exception.h"
 #include "host/Image.h"
@@ -360,7 +361,7 @@ std::string catalogueMarkdown(const Json& catalogue) {
 
 namespace {
 
-const std::vector<std::string> kCommands = {"run", "patches"};
+const std::vector<std::string> kCommands = {"run", "patches", "serve"};
 
 // A whole number of at least `least`, said so in words rather than as a range up to the
 // type's maximum.
@@ -404,7 +405,7 @@ int runVellum(int argc, char** argv) {
     std::string hint = didYouMean(first, kCommands);
     for (int i = 1; i < argc && hint.empty(); ++i)
       if (fs::path(argv[i]).extension() == ".json") hint = "; did you mean `vellum run " + std::string(argv[i]) + "`?";
-    std::cerr << "vellum: unknown command '" << first << "'" << hint << " (commands: run, patches)\n";
+    std::cerr << "vellum: unknown command '" << first << "'" << hint << " (commands: run, patches, serve)\n";
     return 2;
   }
 
@@ -439,6 +440,18 @@ int runVellum(int argc, char** argv) {
   patchesCommand->add_option("--plugin-path", cataloguePluginPaths, "another folder (or file) of plug-ins")
       ->allow_extra_args(false);
 
+  ServeOptions serveOptions;
+  std::vector<std::string> servePluginPaths;
+  CLI::App* serveCommand = app.add_subcommand("serve", "edit a composition live in the browser");
+  serveCommand->add_option("composition", serveOptions.composition,
+                           "the composition file (JSON); made when saved if it does not exist (default untitled.json)");
+  serveCommand->add_option("--port", serveOptions.port, "the port to listen on (default 8470; 0 picks a free one)")
+      ->check(CLI::Range(0, 65535));
+  serveCommand->add_option("--host", serveOptions.host,
+                           "the address to listen on (default 127.0.0.1: this machine only)");
+  serveCommand->add_option("--plugin-path", servePluginPaths, "another folder (or file) of plug-ins")
+      ->allow_extra_args(false);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -454,8 +467,13 @@ int runVellum(int argc, char** argv) {
     run.load.sets = sets;
     NodeManager manager;
     std::vector<fs::path> extra;
-    for (const auto& p : (*runCommand ? pluginPaths : cataloguePluginPaths)) extra.emplace_back(p);
+    for (const auto& p : (*runCommand ? pluginPaths : *serveCommand ? servePluginPaths : cataloguePluginPaths))
+      extra.emplace_back(p);
     loadPlugins(manager, defaultPluginFolders(), extra);
+    if (*serveCommand) {
+      serve(serveOptions, manager, std::cout);
+      return 0;
+    }
     if (*patchesCommand) {
       Json catalogue = catalogueJson(manager, filter);
       if (catalogue["patches"].empty()) {

@@ -298,9 +298,9 @@ TEST_F(CommandLine, MistakesAreNamedWithTheirFix) {
   }
 
   const std::vector<std::pair<std::vector<std::string>, std::string>> commands = {
-      {{"render", "c.json"}, "vellum: unknown command 'render'; did you mean `vellum run c.json`? (commands: run, patches)\n"},
-      {{"patchs"}, "vellum: unknown command 'patchs'; did you mean 'patches'? (commands: run, patches)\n"},
-      {{"c.json"}, "vellum: unknown command 'c.json'; did you mean `vellum run c.json`? (commands: run, patches)\n"},
+      {{"render", "c.json"}, "vellum: unknown command 'render'; did you mean `vellum run c.json`? (commands: run, patches, serve)\n"},
+      {{"patchs"}, "vellum: unknown command 'patchs'; did you mean 'patches'? (commands: run, patches, serve)\n"},
+      {{"c.json"}, "vellum: unknown command 'c.json'; did you mean `vellum run c.json`? (commands: run, patches, serve)\n"},
       {{"run", "."}, "vellum: .: is a directory; give the composition's .json file inside it\n"},
       {{"patches", "xyzzy"}, "vellum: no patch class or display name holds 'xyzzy'\n"},
   };

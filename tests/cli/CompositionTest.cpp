@@ -256,6 +256,6 @@ TEST_F(CompositionTest, PluginFolderTwiceRegistersOnce) {
   fs::path folder = fs::path(TEST_PLUGIN).parent_path();
   EXPECT_EQ(loadPlugins(other, {folder}, {folder, fs::path(TEST_PLUGIN)}), 1u);
   EXPECT_TRUE(other.isNodeRegisteredWithName("VTProbePatch"));
-  EXPECT_EQ(other.classes().size(), 6u);
+  EXPECT_EQ(other.classes().size(), 7u);
   EXPECT_THROW(loadPlugins(other, {}, {"/no/such/plugins"}), UsageError);
 }

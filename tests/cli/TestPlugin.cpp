@@ -1,6 +1,9 @@
 // A small plug-in for the vellum tests: patches that report how the host drives them.
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -212,6 +215,19 @@ class StatePatch : public Patch {
   int64_t count_ = 0;
 };
 
+// Takes inputSeconds (at most 10) to execute: a patch that runs long.
+class SlowPatch : public Patch {
+ public:
+  explicit SlowPatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test Slow", "name"); }
+  bool execute(ExecutionContext*, double, const Arguments&) override {
+    std::this_thread::sleep_for(std::chrono::duration<double>(std::clamp(inputSeconds.doubleValue(), 0.0, 10.0)));
+    outputDone.setDoubleValue(inputSeconds.doubleValue());
+    return true;
+  }
+  NumberPort inputSeconds{this, "inputSeconds"};
+  NumberPort outputDone{this, "outputDone"};
+};
+
 template <class P>
 PatchClass patchClass(const char* name, const char* displayName) {
   PatchClass c;
@@ -243,7 +259,8 @@ const std::vector<const PatchClass*>& classes() {
   }();
   static PatchClass picky = patchClass<PickyPatch>("VTPickyPatch", "Vellum Test Picky");
   static PatchClass state = patchClass<StatePatch>("VTStatePatch", "Vellum Test State");
-  static const std::vector<const PatchClass*> all = {&probe, &clock, &mesh, &unsafe, &picky, &state};
+  static PatchClass slow = patchClass<SlowPatch>("VTSlowPatch", "Vellum Test Slow");
+  static const std::vector<const PatchClass*> all = {&probe, &clock, &mesh, &unsafe, &picky, &state, &slow};
   return all;
 }
 

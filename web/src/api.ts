@@ -1,0 +1,82 @@
+// The editor's side of the messages `vellum serve` answers (POST /api, one JSON object each).
+
+export type Json = null | boolean | number | string | Json[] | { [key: string]: Json };
+
+export interface PortInfo {
+  key: string;
+  direction: 'input' | 'output';
+  portClass: string;
+  default?: Json;
+  min?: number;
+  max?: number;
+  choices?: string[];
+  value?: Json;
+  connected?: string;
+}
+
+export interface NodeInfo {
+  id: string;
+  class: string;
+  className: string;
+  displayName: string;
+  description: string;
+  ports: PortInfo[];
+  position?: [number, number];
+}
+
+export interface CatalogueEntry {
+  class: string;
+  displayName: string;
+  description?: string;
+  ports: PortInfo[] | null;
+}
+
+export interface Document {
+  patches: Record<string, { class: string; inputs?: Record<string, Json>; state?: Json }>;
+  connections: [string, string][];
+  outputs: Record<string, string>;
+  editor?: { positions?: Record<string, [number, number]> };
+}
+
+export interface Reply {
+  ok: boolean;
+  error?: string;
+  patch?: string;
+  port?: string;
+  busy?: boolean;
+  values?: Record<string, Record<string, Json>>;
+  executed?: string[];
+  errors?: Record<string, string[]>;
+  log?: string[];
+  nodes?: NodeInfo[];
+  node?: NodeInfo;
+  removed?: string;
+  document?: Document;
+  catalogue?: CatalogueEntry[];
+  inputs?: Record<string, Record<string, Json>>;
+  file?: string;
+  files?: string[];
+  time?: number;
+  playing?: boolean;
+  canUndo?: boolean;
+  canRedo?: boolean;
+}
+
+export async function send(message: { kind: string; [key: string]: unknown }): Promise<Reply> {
+  try {
+    const response = await fetch('/api', {
+      method: 'POST',
+      headers: { 'Content-Type': 'application/json' },
+      body: JSON.stringify(message),
+    });
+    if (!response.ok) return { ok: false, error: `the server answered ${response.status} ${await response.text()}` };
+    return (await response.json()) as Reply;
+  } catch (e) {
+    return { ok: false, error: `the server cannot be reached (${String(e)}); is vellum serve still running?` };
+  }
+}
+
+// The port's kind, for the handle's colour and the editor of its value.
+export function portKind(portClass: string): string {
+  return portClass.replace(/Port$/, '').replace(/^V2DBezierPath$/, 'Path');
+}
