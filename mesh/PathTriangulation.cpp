@@ -15,63 +15,43 @@ namespace {
 
 using mesh::Constraint;
 
-// A vertex in the flat index, keyed by the one point key.
-struct VertexKey {
-  Point p;
-  VertexKey() = default;
-  explicit VertexKey(Point q) : p(q) {}
-  friend bool operator==(const VertexKey& a, const VertexKey& b) { return PointKey{}(a.p, b.p); }
-  uint64_t hash() const { return PointKey{}(p); }
-};
-struct SegmentKey {
-  VertexKey a, b;
-  friend bool operator==(const SegmentKey&, const SegmentKey&) = default;
-  uint64_t hash() const { return a.hash() * 31 + b.hash(); }
-};
+uint64_t pointHash(Point p) { return PointKey{}(p); }
+uint64_t segmentHash(uint32_t a, uint32_t b) { return PointKey::mix(a, b); }
 
-// Keys to indices, in one flat table with linear probing: no allocation per entry, and
-// nothing is ever removed.
-template <class Key>
-class FlatIndex {
+// Indices into the caller's arrays, in one flat table with linear probing: four bytes a slot,
+// so that the table of a million-point path stays in cache, entries compared through the
+// arrays. Sized once for the most entries it will hold; nothing is ever removed.
+class IndexTable {
  public:
   static constexpr uint32_t kMissing = UINT32_MAX;
 
-  explicit FlatIndex(size_t expected) {
+  explicit IndexTable(size_t most) {
     size_t capacity = 16;
-    while (capacity < 2 * expected) capacity *= 2;
-    slots_.resize(capacity, {Key{}, kMissing});
+    while (capacity < 2 * most + 2) capacity *= 2;
+    slots_.assign(capacity, kMissing);
     mask_ = capacity - 1;
   }
-  // The index stored for `key`, storing `value` first if there was none.
-  std::pair<uint32_t, bool> tryEmplace(const Key& key, uint32_t value) {
-    if (2 * (size_ + 1) > slots_.size()) grow();
-    for (size_t i = key.hash() & mask_;; i = (i + 1) & mask_) {
-      auto& [k, v] = slots_[i];
-      if (v == kMissing) {
-        k = key, v = value, ++size_;
-        return {value, true};
-      }
-      if (k == key) return {v, false};
-    }
+  // The stored index `same` accepts, or kMissing.
+  template <class Same>
+  uint32_t find(uint64_t hash, Same same) const {
+    for (size_t i = hash & mask_;; i = (i + 1) & mask_)
+      if (slots_[i] == kMissing || same(slots_[i])) return slots_[i];
   }
-  uint32_t find(const Key& key) const {
-    for (size_t i = key.hash() & mask_;; i = (i + 1) & mask_) {
-      const auto& [k, v] = slots_[i];
-      if (v == kMissing || k == key) return v;
+  // Likewise, storing `index` first when there is none; says whether it was stored.
+  template <class Same>
+  std::pair<uint32_t, bool> insert(uint64_t hash, uint32_t index, Same same) {
+    for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
+      if (slots_[i] == kMissing) {
+        slots_[i] = index;
+        return {index, true};
+      }
+      if (same(slots_[i])) return {slots_[i], false};
     }
   }
 
  private:
-  void grow() {
-    std::vector<std::pair<Key, uint32_t>> old(2 * slots_.size(), {Key{}, kMissing});
-    old.swap(slots_);
-    mask_ = slots_.size() - 1;
-    size_ = 0;
-    for (const auto& [k, v] : old)
-      if (v != kMissing) tryEmplace(k, v);
-  }
-  std::vector<std::pair<Key, uint32_t>> slots_;
-  size_t mask_ = 0, size_ = 0;
+  std::vector<uint32_t> slots_;
+  size_t mask_ = 0;
 };
 
 bool finitePoint(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
@@ -81,10 +61,23 @@ bool finitePoint(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path) {
   V2DTriangulationInput in;
   const size_t elements = path.elementCount();
-  FlatIndex<VertexKey> vertexTable(elements);
-  FlatIndex<SegmentKey> segmentTable(elements);
-  std::vector<Point> pendingPoints;
-  std::vector<std::pair<Point, Point>> pendingSegments;
+  // Every vertex is some element's end point, or the origin a leading line starts from.
+  IndexTable vertexTable(elements + 1), segmentTable(elements);
+  constexpr uint32_t kMissing = IndexTable::kMissing;
+  auto vertexIs = [&](Point p) { return [&in, p](uint32_t v) { return PointKey{}(in.vertices[v], p); }; };
+  // Consecutive look-ups mostly ask for the point asked for last.
+  Point lastPoint{NAN, NAN};
+  uint32_t lastIndex = kMissing;
+  auto indexOf = [&](Point p) {
+    if (!(p == lastPoint)) lastPoint = p, lastIndex = vertexTable.find(pointHash(p), vertexIs(p));
+    return lastIndex;
+  };
+  auto constraintOf = [&](uint32_t a, uint32_t b) {
+    return segmentTable.find(segmentHash(a, b), [&](uint32_t k) { return in.constraints[k].a == a && in.constraints[k].b == b; });
+  };
+  std::vector<Point> pendingPoints;  // each segment's two ends, segments in order
+  std::vector<uint32_t> pendingIndices;
+  size_t pendingSegments = 0;
   Point previous{0, 0};
   in.vertices.reserve(elements);
   in.constraints.reserve(elements);
@@ -95,32 +88,43 @@ V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path) {
     if (element->type == uint64_t(BezierPathElement::LineTo) || element->type == uint64_t(BezierPathElement::ClosePath)) {
       pendingPoints.push_back(previous);
       pendingPoints.push_back(q);
-      if (!(previous == q)) pendingSegments.emplace_back(previous, q);
+      pendingSegments += !(previous == q);
       if (element->type == uint64_t(BezierPathElement::ClosePath)) {
-        if (pendingSegments.size() >= 3) {
+        if (pendingSegments >= 3) {
+          pendingIndices.clear();
           for (const Point& p : pendingPoints) {
             // NaN equals nothing, so every such point would be a new key in one hash bucket:
             // quadratic time for a long run of them. Kept as a vertex, which phase 2 refuses.
             if (std::isnan(p.x) || std::isnan(p.y)) {
               in.vertices.push_back(p);
+              pendingIndices.push_back(kMissing);
               continue;
             }
-            if (vertexTable.tryEmplace(VertexKey(p), uint32_t(in.vertices.size())).second) in.vertices.push_back(p);
+            if (!pendingIndices.empty() && p == pendingPoints[pendingIndices.size() - 1]) {
+              pendingIndices.push_back(pendingIndices.back());
+              continue;
+            }
+            const auto [index, added] = vertexTable.insert(pointHash(p), uint32_t(in.vertices.size()), vertexIs(p));
+            if (added) in.vertices.push_back(p);
+            pendingIndices.push_back(index);
           }
-          for (const auto& [a, b] : pendingSegments) {
-            // A point that is not a number equals no table entry; such a path gives no
-            // triangles anyway (phase 2 refuses it).
-            const uint32_t va = vertexTable.find(VertexKey(a)), vb = vertexTable.find(VertexKey(b));
-            if (va == FlatIndex<VertexKey>::kMissing || vb == FlatIndex<VertexKey>::kMissing) {
-              in.vertices.push_back(va == FlatIndex<VertexKey>::kMissing ? a : b);
+          for (size_t k = 0; k < pendingPoints.size(); k += 2) {
+            const Point a = pendingPoints[k], b = pendingPoints[k + 1];
+            if (a == b) continue;
+            const uint32_t va = pendingIndices[k], vb = pendingIndices[k + 1];
+            // A point that is not a number has no index; such a path gives no triangles
+            // anyway (phase 2 refuses it).
+            if (va == kMissing || vb == kMissing) {
+              in.vertices.push_back(va == kMissing ? a : b);
               continue;
             }
-            if (segmentTable.tryEmplace(SegmentKey{VertexKey(a), VertexKey(b)}, uint32_t(in.constraints.size())).second)
+            const auto same = [&](uint32_t k) { return in.constraints[k].a == va && in.constraints[k].b == vb; };
+            if (segmentTable.insert(segmentHash(va, vb), uint32_t(in.constraints.size()), same).second)
               in.constraints.push_back({va, vb, 0});
           }
         }
         pendingPoints.clear();
-        pendingSegments.clear();
+        pendingSegments = 0;
       }
     }
     previous = q;
@@ -130,12 +134,25 @@ V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path) {
   // constraints they coincide with.
   Point cur{};
   bool open = false;
+  size_t expected = 0;  // the walk mostly meets the constraints in the order they were made
   auto segment = [&](Point a, Point b) {
     if (a == b) return;
     in.segments.insert(in.segments.end(), {a.x, a.y, b.x, b.y});
-    if (const uint32_t forward = segmentTable.find(SegmentKey{VertexKey(a), VertexKey(b)}); forward != FlatIndex<SegmentKey>::kMissing)
-      ++in.constraints[forward].multiplicity;
-    else if (const uint32_t back = segmentTable.find(SegmentKey{VertexKey(b), VertexKey(a)}); back != FlatIndex<SegmentKey>::kMissing)
+    if (expected < in.constraints.size()) {
+      Constraint& c = in.constraints[expected];
+      if (PointKey{}(in.vertices[c.a], a) && PointKey{}(in.vertices[c.b], b)) {
+        ++c.multiplicity, ++expected;
+        return;
+      }
+    }
+    const uint32_t va = indexOf(a), vb = indexOf(b);
+    if (va == kMissing || vb == kMissing) {
+      in.covered = false;
+      return;
+    }
+    if (const uint32_t forward = constraintOf(va, vb); forward != kMissing)
+      ++in.constraints[forward].multiplicity, expected = forward + 1;
+    else if (const uint32_t back = constraintOf(vb, va); back != kMissing)
       --in.constraints[back].multiplicity;
     else
       in.covered = false;
