@@ -32,9 +32,11 @@ serve: deps $(BUILD)/CMakeCache.txt
 	$(BUILD)/cli/vellum serve examples/default.json --port $(SERVE_PORT)
 
 # docs/patches.md is `vellum patches --markdown`: the build writes it into $(BUILD)/docs, this
-# copies it over the committed page, and `make test` fails while the two differ.
+# copies it over the committed page, and `make test` fails while the two differ. The editor's
+# screenshot comes along once the browser test has taken it.
 docs: build
 	cp $(BUILD)/docs/patches.md docs/patches.md
+	if [ -f $(BUILD)/docs/editor.png ]; then cp $(BUILD)/docs/editor.png docs/editor.png; fi
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
