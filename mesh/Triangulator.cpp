@@ -418,18 +418,18 @@ bool ConstrainedDelaunay::build(std::span<const GridPoint> points, std::span<con
   if (order == InsertionOrder::Automatic)
     order = constraintsOverSpacing(points, constraints) < 1 ? InsertionOrder::PointsFirst : InsertionOrder::AlongSegments;
   if (order == InsertionOrder::PointsFirst) {
-    std::vector<std::pair<uint64_t, uint32_t>> order(points.size());
-    for (uint32_t i = 0; i < points.size(); ++i) order[i] = {hilbertKey(points[i]), i};
+    std::vector<std::pair<uint64_t, uint32_t>> sequence(points.size());
+    for (uint32_t i = 0; i < points.size(); ++i) sequence[i] = {hilbertKey(points[i]), i};
     uint64_t seed = 0x9E3779B97F4A7C15ull;  // fixed: the same input gives the same mesh
-    for (size_t i = order.size(); i > 1; --i) {
+    for (size_t i = sequence.size(); i > 1; --i) {
       seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17;
-      std::swap(order[i - 1], order[seed % i]);
+      std::swap(sequence[i - 1], sequence[seed % i]);
     }
-    for (size_t begin = 0, end = std::min<size_t>(order.size(), 64); begin < order.size();
-         begin = end, end = std::min(order.size(), 2 * end))
-      std::sort(order.begin() + begin, order.begin() + end);
+    for (size_t begin = 0, end = std::min<size_t>(sequence.size(), 64); begin < sequence.size();
+         begin = end, end = std::min(sequence.size(), 2 * end))
+      std::sort(sequence.begin() + begin, sequence.begin() + end);
     delaunay_ = true;
-    for (const auto& [key, i] : order) vertexOf[i] = insertPoint(kCorners + i);
+    for (const auto& [key, i] : sequence) vertexOf[i] = insertPoint(kCorners + i);
     delaunay_ = false;
   }
   bool complete = true;
