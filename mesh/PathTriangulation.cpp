@@ -118,7 +118,7 @@ V2DTriangulationInput V2DCollectTriangulationInput(const BezierPath& path) {
               in.vertices.push_back(va == kMissing ? a : b);
               continue;
             }
-            const auto same = [&](uint32_t k) { return in.constraints[k].a == va && in.constraints[k].b == vb; };
+            const auto same = [&](uint32_t c) { return in.constraints[c].a == va && in.constraints[c].b == vb; };
             if (segmentTable.insert(segmentHash(va, vb), uint32_t(in.constraints.size()), same).second)
               in.constraints.push_back({va, vb, 0});
           }
