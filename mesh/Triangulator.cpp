@@ -1,6 +1,7 @@
 #include "mesh/Triangulator.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <climits>
 #include <cmath>
 
@@ -479,7 +480,8 @@ ConstrainedDelaunay::ConstrainedDelaunay(std::span<const double> xy, std::span<c
 double ConstrainedDelaunay::coordinate(uint32_t v, int axis, std::span<const double> xy) const {
   if (origin_[v] != kNone) return xy[2 * size_t(origin_[v]) + axis];
   const double grid = double(axis ? points_[v].y : points_[v].x) / (map_.scale * double(int64_t{1} << kShift));
-  return grid + (axis ? map_.centerY : map_.centerX);
+  // A point rounded to the grid at the edge of the double range may land half a step past it.
+  return std::clamp(grid + (axis ? map_.centerY : map_.centerX), -DBL_MAX, DBL_MAX);
 }
 
 std::vector<uint8_t> ConstrainedDelaunay::selectInside(FillRule rule, std::span<const double> windingSegments,

@@ -223,6 +223,24 @@ TEST(Triangulator, PointsNearTheDoubleLimitBesideSmallOnes) {
   for (uint32_t i : t.triangles) EXPECT_LT(i, xy.size() / 2 + t.newPoints.size() / 2);
 }
 
+TEST(Triangulator, NewPointsAtTheEdgeOfTheDoubleRangeStayFinite) {
+  // Found by fuzzing: a refinement point at the bottom edge, rounded to the grid and back, came
+  // out past the largest double.
+  const std::vector<double> xy = {2.7113838189898679e+307, 1.4227855464201577e+308, -1.5509509398812142e+307,
+                                  -1.797693134819377e+308, 2.7270164849517713e+307, 1.3118755136208186e+304,
+                                  1.6425980408741943e+308, -1.7976931348623099e+308};
+  const std::vector<Constraint> constraints = {{3, 0, 1}, {0, 1, 1}, {1, 3, 1}, {3, 2, -2}, {2, 3, -2}};
+  for (InsertionOrder order : {InsertionOrder::AlongSegments, InsertionOrder::PointsFirst}) {
+    TriangulationOptions options;
+    options.rule = FillRule::EvenOdd;
+    options.conform = true;
+    options.order = order;
+    const Triangulation t = triangulate(xy, constraints, options);
+    EXPECT_FALSE(t.newPoints.empty());
+    for (double c : t.newPoints) EXPECT_TRUE(std::isfinite(c)) << "order " << int(order);
+  }
+}
+
 TEST(Triangulator, RefinementLeavesNoKeptConstraintEncroached) {
   Outline o;
   o.ring({{0, 0}, {20, 0}, {20, 1}, {11, 1}, {10, 8}, {9, 1}, {0, 1}});
