@@ -62,7 +62,25 @@ export interface Reply {
   canRedo?: boolean;
 }
 
-export async function send(message: { kind: string; [key: string]: unknown }): Promise<Reply> {
+// Messages go one at a time, so that replies are applied in the order the server made them: a
+// large reply (the whole graph) could otherwise arrive after a later small one and undo what it
+// said. A message that waits too long for the one before (a patch that never returns) goes
+// anyway, and the server answers it "busy".
+let previous: Promise<unknown> = Promise.resolve();
+const longestWait = 6000;
+
+export function send(message: { kind: string; [key: string]: unknown }): Promise<Reply> {
+  const before = previous;
+  const turn = new Promise<void>((go) => {
+    const timer = setTimeout(go, longestWait);
+    before.then(() => { clearTimeout(timer); go(); });
+  });
+  const reply = turn.then(() => post(message));
+  previous = reply;
+  return reply;
+}
+
+async function post(message: { kind: string; [key: string]: unknown }): Promise<Reply> {
   try {
     const response = await fetch('/api', {
       method: 'POST',
