@@ -321,7 +321,10 @@ void paintShadow(cairo_t* target, int width, int height, double tolerance, const
   // which bounds both the plane's size and the time, whatever the blur.
   const double scale = d > kMaxFullResolutionBox ? std::ceil(double(d) / kReducedBox) : 1;
   const uint64_t ds = scale == 1 ? d : render_detail::boxBlurSize(sigma / scale);
-  const double blurReach = std::ceil(3 * (double(ds) / 2 + 1)) * scale;
+  // At full resolution the reach is exact; a reduced plane also spreads by the filter that
+  // scales it back up.
+  const double blurReach =
+      scale == 1 ? double(render_detail::boxBlurReach(d)) : std::ceil(3 * (double(ds) / 2 + 1)) * scale;
 
   // Where the shadow can land: within the image, within the blur's reach of the moved ink.
   const double tx0 = std::max(0.0, std::floor(ex0 - blurReach)), ty0 = std::max(0.0, std::floor(ey0 - blurReach));

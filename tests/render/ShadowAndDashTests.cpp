@@ -162,6 +162,7 @@ void expectImpulseResponse(int d) {
   double total = 0;
   for (int v : k) total += v;
   ASSERT_EQ(int(k.size()) % 2, 1);
+  EXPECT_EQ(half, int(render_detail::boxBlurReach(uint64_t(d))));
   auto weight = [&](int o) { return std::abs(o) <= half ? k[size_t(o + half)] : 0; };
   for (int y = 0; y < n; ++y)
     for (int x = 0; x < n; ++x) {
