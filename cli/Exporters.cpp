@@ -10,6 +10,7 @@
 
 #include <tiny_gltf.h>
 
+#include "path/BezierPath.h"
 #include "render/PaintEntry.h"
 
 namespace vellum::cli {
@@ -246,30 +247,6 @@ std::string svgNumber(double d) {
   return shortestDouble(d);
 }
 
-// The parameters in (0, 1) where one coordinate of a cubic has a turning point.
-std::vector<double> cubicExtrema(double p0, double p1, double p2, double p3) {
-  // Derivative / 3: a t^2 + b t + c.
-  double a = -p0 + 3 * p1 - 3 * p2 + p3, b = 2 * (p0 - 2 * p1 + p2), c = p1 - p0;
-  std::vector<double> ts;
-  if (std::abs(a) < 1e-12) {
-    if (std::abs(b) > 1e-12) ts.push_back(-c / b);
-  } else {
-    double disc = b * b - 4 * a * c;
-    if (disc >= 0) {
-      double r = std::sqrt(disc);
-      ts.push_back((-b + r) / (2 * a));
-      ts.push_back((-b - r) / (2 * a));
-    }
-  }
-  std::erase_if(ts, [](double t) { return !(t > 0 && t < 1); });
-  return ts;
-}
-
-double cubicAt(double p0, double p1, double p2, double p3, double t) {
-  double u = 1 - t;
-  return u * u * u * p0 + 3 * u * u * t * p1 + 3 * u * t * t * p2 + t * t * t * p3;
-}
-
 struct SvgPath {
   std::string data;  // the d attribute, y already flipped
   Bounds bounds;     // of the outline, document coordinates
@@ -282,8 +259,8 @@ struct SvgPath {
 // Reads a path's JSON form; answers false when it is none.
 bool readPath(const Json& j, SvgPath& out) {
   if (!j.is_object() || !j.contains("$path") || !j["$path"].is_array()) return false;
-  double cx = 0, cy = 0;  // current point, path coordinates
-  bool hasCurrent = false;
+  // The outline is rebuilt as a path for its bounds, so that they are the path's own.
+  BezierPath outline;
   auto flip = [](double y) { return y == 0 ? 0.0 : -y; };
   for (const Json& e : j["$path"]) {
     if (!e.is_array() || e.empty() || !e[0].is_string()) continue;
@@ -295,29 +272,28 @@ bool readPath(const Json& j, SvgPath& out) {
       finite = finite && std::isfinite(p.back());
     }
     if (!finite) continue;  // SVG has no way to say it; drop the element
+    const bool current = !outline.isEmpty();
     if ((op == "moveto" || op == "lineto") && p.size() >= 2) {
       out.data += (out.data.empty() ? "" : " ") + std::string(op == "moveto" ? "M" : "L") + svgNumber(p[0]) + " " +
                   svgNumber(flip(p[1]));
-      out.bounds.add(p[0], flip(p[1]));
-      cx = p[0], cy = p[1], hasCurrent = true;
+      if (op == "lineto" && current) outline.lineToPoint({p[0], p[1]});
+      else outline.moveToPoint({p[0], p[1]});
     } else if (op == "curveto" && p.size() >= 6) {
       // End point first, then the two control points.
       double x = p[0], y = p[1], x1 = p[2], y1 = p[3], x2 = p[4], y2 = p[5];
       out.data += (out.data.empty() ? "" : " ") + std::string("C") + svgNumber(x1) + " " + svgNumber(flip(y1)) + " " +
                   svgNumber(x2) + " " + svgNumber(flip(y2)) + " " + svgNumber(x) + " " + svgNumber(flip(y));
-      if (hasCurrent) {
-        out.bounds.add(cx, flip(cy));
-        // The tight box: the end points plus the curve's turning points on either axis.
-        for (double t : cubicExtrema(cx, x1, x2, x))
-          out.bounds.add(cubicAt(cx, x1, x2, x, t), flip(cubicAt(cy, y1, y2, y, t)));
-        for (double t : cubicExtrema(cy, y1, y2, y))
-          out.bounds.add(cubicAt(cx, x1, x2, x, t), flip(cubicAt(cy, y1, y2, y, t)));
-      }
-      out.bounds.add(x, flip(y));
-      cx = x, cy = y, hasCurrent = true;
+      if (current) outline.curveToPoint({x, y}, {x1, y1}, {x2, y2});
+      else outline.moveToPoint({x, y});
     } else if (op == "close") {
       out.data += out.data.empty() ? "Z" : " Z";
+      outline.closePath();
     }
+  }
+  if (!outline.isEmpty()) {
+    const Rect r = outline.bounds();
+    out.bounds.add(r.origin.x, flip(r.origin.y));
+    out.bounds.add(r.origin.x + r.size.width, flip(r.origin.y + r.size.height));
   }
   out.lineWidth = num(j.value("lineWidth", Json(1.0)), 1);
   out.lineCap = int(num(j.value("lineCapStyle", Json(0)), 0));
