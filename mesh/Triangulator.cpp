@@ -5,6 +5,8 @@
 #include <climits>
 #include <cmath>
 
+#include "path/Winding.h"
+
 namespace vellum::mesh {
 
 namespace {
@@ -20,16 +22,6 @@ constexpr int kShift = 10;
 constexpr int64_t kCornerReach = int64_t{1} << 52;
 
 i128 dot(GridPoint o, GridPoint a, GridPoint b) { return i128(a.x - o.x) * (b.x - o.x) + i128(a.y - o.y) * (b.y - o.y); }
-
-// The path's crossing rule (a ray towards +x, half-open in y): the winding number of (px, py).
-int lineWinding(double ax, double ay, double bx, double by, double px, double py) {
-  if (ay <= py) {
-    if (by > py && (bx - ax) * (py - ay) - (px - ax) * (by - ay) > 0) return 1;
-  } else if (by <= py && (bx - ax) * (py - ay) - (px - ax) * (by - ay) < 0) {
-    return -1;
-  }
-  return 0;
-}
 
 // Winding numbers of many points against many segments: segments are filed in horizontal
 // strips, and a point only looks at the segments of its strip.
@@ -53,7 +45,7 @@ class StripWinding {
   long winding(double px, double py) const {
     if (strips_.empty() || !(py >= y0_ && py <= y1_)) return 0;
     long w = 0;
-    for (uint32_t i : strips_[strip(py)]) w += lineWinding(s_[4 * i], s_[4 * i + 1], s_[4 * i + 2], s_[4 * i + 3], px, py);
+    for (uint32_t i : strips_[strip(py)]) w += lineWinding({s_[4 * i], s_[4 * i + 1]}, {s_[4 * i + 2], s_[4 * i + 3]}, {px, py});
     return w;
   }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "path/ElementWalk.h"
+#include "path/Winding.h"
 
 namespace vellum::detail {
 
@@ -68,17 +69,6 @@ void cubicExtremes(double a, double b, double c, double d, double& lo, double& h
 }
 
 // ---- containment ------------------------------------------------------------------------------
-
-// Signed crossing of the ray from p towards +x by the segment a-b; half-open in y so that a
-// vertex shared by two segments is counted once.
-inline int lineWinding(Point a, Point b, Point p) {
-  if (a.y <= p.y) {
-    if (b.y > p.y && (b.x - a.x) * (p.y - a.y) - (p.x - a.x) * (b.y - a.y) > 0) return 1;
-  } else if (b.y <= p.y && (b.x - a.x) * (p.y - a.y) - (p.x - a.x) * (b.y - a.y) < 0) {
-    return -1;
-  }
-  return 0;
-}
 
 inline Point mid(Point a, Point b) { return {a.x * 0.5 + b.x * 0.5, a.y * 0.5 + b.y * 0.5}; }
 
