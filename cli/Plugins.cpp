@@ -12,7 +12,32 @@ namespace vellum::cli {
 
 namespace fs = std::filesystem;
 
-std::vector<fs::path> defaultPluginFolders() { return {VELLUM_BUILD_PLUGIN_DIR, VELLUM_INSTALL_PLUGIN_DIR}; }
+fs::path programFolder() {
+  std::error_code ec;
+  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? fs::path() : self.parent_path();
+}
+
+bool runningFromBuild() {
+  std::error_code ec;
+  const fs::path build = fs::weakly_canonical(VELLUM_BUILD_DIR, ec);
+  const fs::path here = programFolder();
+  if (ec || here.empty()) return false;
+  // The build's vellum, or a test; not a package installed into a folder of the build.
+  const auto within = [&](const fs::path& folder) {
+    return std::mismatch(folder.begin(), folder.end(), here.begin(), here.end()).first == folder.end();
+  };
+  return here == build / "cli" || within(build / "tests");
+}
+
+std::vector<fs::path> defaultPluginFolders() {
+  if (runningFromBuild()) return {VELLUM_BUILD_PLUGIN_DIR};
+  std::vector<fs::path> folders;
+  if (const fs::path here = programFolder(); !here.empty())
+    folders.push_back((here / VELLUM_PLUGIN_DIR_FROM_PROGRAM).lexically_normal());
+  if (folders.empty() || folders[0] != fs::path(VELLUM_INSTALL_PLUGIN_DIR)) folders.emplace_back(VELLUM_INSTALL_PLUGIN_DIR);
+  return folders;
+}
 
 namespace {
 

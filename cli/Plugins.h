@@ -9,7 +9,13 @@
 
 namespace vellum::cli {
 
-// The build's plug-in folder, then the installed one.
+// The folder of the running program; empty when it cannot be told.
+std::filesystem::path programFolder();
+// True when the running program lives in the build tree (the build's vellum, its tests).
+bool runningFromBuild();
+
+// The build's plug-in folder for the build's vellum; for an installed one, the folder beside
+// it, then the configured installed one.
 std::vector<std::filesystem::path> defaultPluginFolders();
 
 // Loads every *.so of each folder (sorted by name; a path naming a .so file loads that file)

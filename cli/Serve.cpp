@@ -13,14 +13,19 @@
 #include <httplib.h>
 
 #include "cli/EditorSession.h"
+#include "cli/Plugins.h"
 
 namespace vellum::cli {
 
 namespace fs = std::filesystem;
 
 fs::path defaultWebFolder() {
+  if (runningFromBuild()) return VELLUM_BUILD_WEB_DIR;
   std::error_code ec;
-  if (fs::exists(fs::path(VELLUM_BUILD_WEB_DIR) / "index.html", ec)) return VELLUM_BUILD_WEB_DIR;
+  if (const fs::path here = programFolder(); !here.empty()) {
+    const fs::path beside = (here / VELLUM_WEB_DIR_FROM_PROGRAM).lexically_normal();
+    if (fs::exists(beside / "index.html", ec)) return beside;
+  }
   return VELLUM_INSTALL_WEB_DIR;
 }
 

@@ -20,7 +20,8 @@ struct ServeOptions {
 // UsageError when the composition or the address is unusable.
 void serve(const ServeOptions& options, const NodeManager& manager, std::ostream& out);
 
-// The built editor page: the build's folder when it holds one, else the installed one.
+// The built editor page: the build's for a program in the build tree, else the one installed
+// beside the program, else the configured installed one.
 std::filesystem::path defaultWebFolder();
 
 }  // namespace vellum::cli

@@ -44,3 +44,11 @@ if(NOT pcs)
   message(FATAL_ERROR "no pkg-config files installed")
 endif()
 run(${prefix}/bin/vellum --version)
+# The installed vellum loads the plug-in installed beside it, not the build's (the loader's
+# own trace says which file it opened).
+execute_process(COMMAND ${CMAKE_COMMAND} -E env LD_DEBUG=files ${prefix}/bin/vellum patches
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE trace)
+string(REGEX MATCH "file=[^ \n]*libVellum2D\\.so" loaded "${trace}")
+if(NOT rc EQUAL 0 OR NOT out MATCHES "Vellum Vector With Rectangle" OR NOT loaded MATCHES "^file=${prefix}/")
+  message(FATAL_ERROR "the installed vellum did not load the plug-in under ${prefix} (${rc}, ${loaded}): ${out}")
+endif()
