@@ -454,7 +454,9 @@ std::shared_ptr<Image> renderBezierPathStructure(const Structure* structure, dou
     if (!reserveBitmapBuffer(bitmap, bitmapSize, needed)) return answerNothing();
     // The buffer holds Cairo's native pixels while drawing; they become R, G, B, A bytes when
     // the image is taken.
-    std::memset(bitmap.get(), 0, needed);
+    const std::optional<Color> bg = createCGColorFromColor(backgroundColor);
+    // An opaque background covers every pixel by itself.
+    if (!bg || bg->alpha < 1) std::memset(bitmap.get(), 0, needed);
     Surface surface(
         cairo_image_surface_create_for_data(bitmap.get(), CAIRO_FORMAT_ARGB32, int(w), int(h), int(bytesPerRow)));
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return answerNothing();
@@ -463,7 +465,7 @@ std::shared_ptr<Image> renderBezierPathStructure(const Structure* structure, dou
     const double tolerance = flatness > 0 ? flatness : kMinFlatness;
     cairo_set_tolerance(cr, tolerance);
     cairo_set_antialias(cr, antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
-    if (std::optional<Color> bg = createCGColorFromColor(backgroundColor)) {
+    if (bg) {
       cairo_set_source_rgba(cr, bg->red, bg->green, bg->blue, bg->alpha);
       cairo_rectangle(cr, 0, 0, double(w), double(h));
       cairo_fill(cr);
