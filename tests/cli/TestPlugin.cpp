@@ -36,17 +36,9 @@ class TestPath : public Object {
 Value list(std::vector<Value> members) { return Value(std::make_shared<const Structure>(std::move(members))); }
 
 Value squarePath(double lineWidth) {
-  Structure s = Structure::withMembersAndKeys({
-      {"$path", list({list({"moveto", 0, 0}), list({"lineto", 10, 0}), list({"lineto", 10, 10}), list({"close"})})},
-      {"windingRule", 0},
-      {"lineWidth", lineWidth},
-      {"lineCapStyle", 1},
-      {"lineJoinStyle", 2},
-      {"miterLimit", 4},
-      {"dash", list({})},
-      {"dashPhase", 0},
-  });
-  return Value(std::make_shared<const Structure>(std::move(s)));
+  return Value(std::make_shared<const Structure>(Structure::withMembersAndKeys(
+      {{"$path", list({list({"moveto", 0, 0}), list({"lineto", 10, 0}), list({"lineto", 10, 10}), list({"close"})})},
+       {"lineWidth", lineWidth}})));
 }
 
 class VTPathPort : public ObjectPort {
@@ -94,10 +86,8 @@ class ProbePatch : public Patch {
       if (p->wasUpdated()) updated += (updated.empty() ? "" : ",") + p->key();
     outputUpdated.setStringValue(updated);
     outputNumber.setDoubleValue(inputNumber.doubleValue() + 1);
-    outputExecutions.setIndexValue(outputExecutions.indexValue() + 1);
     outputStamp.setIndexValue(++gStamp);
     outputString.setStringValue(inputString.stringValue());
-    outputStructure.setStructureValue(inputStructure.structureValue());
     note("execute");
     return true;
   }
@@ -109,12 +99,10 @@ class ProbePatch : public Patch {
   ColorPort inputColor{this, "inputColor"};
   StructurePort inputStructure{this, "inputStructure"};
   NumberPort outputNumber{this, "outputNumber"};
-  IndexPort outputExecutions{this, "outputExecutions"};
   IndexPort outputStamp{this, "outputStamp"};
   StringPort outputUpdated{this, "outputUpdated"};
   StringPort outputURL{this, "outputURL"};
   StringPort outputString{this, "outputString"};
-  StructurePort outputStructure{this, "outputStructure"};
   StringPort outputLifecycle{this, "outputLifecycle"};
 
  private:
@@ -129,13 +117,11 @@ class ClockPatch : public Patch {
   explicit ClockPatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test Clock", "name"); }
   bool execute(ExecutionContext*, double time, const Arguments&) override {
     outputTime.setDoubleValue(time * inputScale.doubleValue());
-    outputExecutions.setIndexValue(outputExecutions.indexValue() + 1);
     outputStamp.setIndexValue(++gStamp);
     return true;
   }
   NumberPort inputScale{this, "inputScale", 1};
   NumberPort outputTime{this, "outputTime"};
-  IndexPort outputExecutions{this, "outputExecutions"};
   IndexPort outputStamp{this, "outputStamp"};
 };
 
