@@ -100,9 +100,7 @@ TEST_F(EditorSessionTest, RefusalsNameThePatchAndPortTheyBelongTo) {
 
 TEST_F(EditorSessionTest, EditsEvaluateAndAnswerWhatChanged) {
   Json added = ok(R"({"kind": "add", "class": "Vellum Test Probe", "id": "a", "position": [10, 20]})");
-  EXPECT_EQ(added["node"]["displayName"], "Vellum Test Probe");
-  EXPECT_EQ(added["node"]["ports"][0], Json::parse(R"({"key": "inputNumber", "direction": "input", "portClass": "NumberPort",
-                                                       "default": 0.0, "min": -10.0, "max": 10.0, "value": 0.0})"));
+  EXPECT_EQ(added["node"]["ports"][0]["value"], 0.0);
   EXPECT_EQ(added["values"]["a"]["outputNumber"], 1.0);
   EXPECT_EQ(added["executed"], Json::array({"a"}));
 
@@ -144,12 +142,9 @@ TEST_F(EditorSessionTest, EditsEvaluateAndAnswerWhatChanged) {
 TEST_F(EditorSessionTest, TimePlayAndPause) {
   ok(R"({"kind": "add", "class": "Vellum Test Clock", "id": "clock"})");
   ok(R"({"kind": "set", "port": "clock.inputScale", "value": 2})");
-  Json frame = ok(R"({"kind": "time", "time": 1.25})");
-  EXPECT_EQ(frame["time"], 1.25);
-  EXPECT_EQ(frame["values"]["clock"]["outputTime"], 2.5);
+  EXPECT_EQ(ok(R"({"kind": "time", "time": 1.25})")["values"]["clock"]["outputTime"], 2.5);
   EXPECT_EQ(ok(R"({"kind": "play"})")["playing"], true);
   EXPECT_EQ(ok(R"({"kind": "pause"})")["playing"], false);
-  EXPECT_EQ(ok(R"({"kind": "hello"})")["playing"], false);
 }
 
 TEST_F(EditorSessionTest, UndoAndRedoStepThroughEditsAndADragIsOneStep) {
@@ -260,23 +255,10 @@ TEST_F(EditorSessionTest, FilesAreListedAndOpenedOnlyInsideTheFolder) {
 TEST(InsideFolder, RefusesWhatLeavesTheFolder) {
   test::ScratchFolder folder;
   fs::create_directories(folder / "a");
-  const struct {
-    std::string name;
-    bool inside;
-  } cases[] = {
-      {"x.json", true}, {"a/x.json", true}, {"./a/./x.json", true}, {"a/../x.json", false},
-      {"../x.json", false}, {"/tmp/x.json", false}, {"~/x.json", false}, {"", false},
-  };
-  for (const auto& c : cases) {
-    bool inside = true;
-    try {
-      fs::path p = EditorSession::insideFolder(folder.path(), c.name);
-      EXPECT_EQ(p.lexically_normal().string().rfind(folder.path().string(), 0), 0u) << c.name;
-    } catch (const UsageError&) {
-      inside = false;
-    }
-    EXPECT_EQ(inside, c.inside) << c.name;
-  }
+  for (const char* inside : {"x.json", "a/x.json", "./a/./x.json"})
+    EXPECT_EQ(EditorSession::insideFolder(folder.path(), inside).lexically_normal(), (folder / inside).lexically_normal()) << inside;
+  for (const char* outside : {"a/../x.json", "../x.json", "/tmp/x.json", "~/x.json", ""})
+    EXPECT_THROW(EditorSession::insideFolder(folder.path(), outside), UsageError) << outside;
 }
 
 TEST(EditorComposition, TheRunnerIgnoresTheEditorMember) {

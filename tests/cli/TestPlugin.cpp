@@ -65,7 +65,6 @@ class PickyNumberPort : public NumberPort {
 class ProbePatch : public Patch {
  public:
   explicit ProbePatch(const std::string& id) : Patch(id) {
-    userInfo().setMember("Vellum Test Probe", "name");
     inputNumber.setMinDoubleValue(-10);
     inputNumber.setMaxDoubleValue(10);
     inputIndex.setMaxIndexValue(5);
@@ -114,7 +113,7 @@ class ProbePatch : public Patch {
 
 class ClockPatch : public Patch {
  public:
-  explicit ClockPatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test Clock", "name"); }
+  explicit ClockPatch(const std::string& id) : Patch(id) {}
   bool execute(ExecutionContext*, double time, const Arguments&) override {
     outputTime.setDoubleValue(time * inputScale.doubleValue());
     outputStamp.setIndexValue(++gStamp);
@@ -127,7 +126,7 @@ class ClockPatch : public Patch {
 
 class MeshPatch : public Patch {
  public:
-  explicit MeshPatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test Mesh", "name"); }
+  explicit MeshPatch(const std::string& id) : Patch(id) {}
   bool execute(ExecutionContext*, double, const Arguments&) override {
     double z = inputDepth.doubleValue();
     // Two triangles of the unit square, facing +z.
@@ -154,25 +153,16 @@ class MeshPatch : public Patch {
   StructurePort outputEntries{this, "outputEntries"};
 };
 
+// Unsafe, throws when asked, and its picky input refuses every connection.
 class UnsafePatch : public Patch {
  public:
-  explicit UnsafePatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test Unsafe", "name"); }
+  explicit UnsafePatch(const std::string& id) : Patch(id) {}
   bool execute(ExecutionContext*, double, const Arguments&) override {
     if (inputThrow.booleanValue()) throw std::runtime_error("asked to throw");
     outputNumber.setDoubleValue(42);
     return true;
   }
   BooleanPort inputThrow{this, "inputThrow"};
-  NumberPort outputNumber{this, "outputNumber"};
-};
-
-class PickyPatch : public Patch {
- public:
-  explicit PickyPatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test Picky", "name"); }
-  bool execute(ExecutionContext*, double, const Arguments&) override {
-    outputNumber.setDoubleValue(inputPicky.doubleValue());
-    return true;
-  }
   PickyNumberPort inputPicky{this, "inputPicky"};
   NumberPort outputNumber{this, "outputNumber"};
 };
@@ -180,7 +170,7 @@ class PickyPatch : public Patch {
 // Its inputs come from its saved state, as Vector Combine's do.
 class StatePatch : public Patch {
  public:
-  explicit StatePatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test State", "name"); }
+  explicit StatePatch(const std::string& id) : Patch(id) {}
   bool setState(const Structure& state) override {
     const Value& count = state.memberForKey("inputsCount");
     if (!count.isNumber() || count.integerValue() < 0 || count.integerValue() > 100) return false;
@@ -204,7 +194,7 @@ class StatePatch : public Patch {
 // Takes inputSeconds (at most 10) to execute: a patch that runs long.
 class SlowPatch : public Patch {
  public:
-  explicit SlowPatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test Slow", "name"); }
+  explicit SlowPatch(const std::string& id) : Patch(id) {}
   bool execute(ExecutionContext*, double, const Arguments&) override {
     std::this_thread::sleep_for(std::chrono::duration<double>(std::clamp(inputSeconds.doubleValue(), 0.0, 10.0)));
     outputDone.setDoubleValue(inputSeconds.doubleValue());
@@ -215,39 +205,27 @@ class SlowPatch : public Patch {
 };
 
 template <class P>
-PatchClass patchClass(const char* name, const char* displayName) {
+PatchClass patchClass(const char* name, const char* displayName, unsigned timeMode = 0, bool isSafe = true) {
   PatchClass c;
   c.name = name;
   c.displayName = displayName;
+  c.timeMode = timeMode;
+  c.isSafe = isSafe;
   c.create = [](const std::string& id) -> std::unique_ptr<Patch> { return std::make_unique<P>(id); };
   return c;
 }
 
 const std::vector<const PatchClass*>& classes() {
-  static PatchClass probe = patchClass<ProbePatch>("VTProbePatch", "Vellum Test Probe");
-  static PatchClass clock = [] {
-    auto c = patchClass<ClockPatch>("VTClockPatch", "Vellum Test Clock");
-    c.executionMode = 0;
-    c.timeMode = 1;
-    return c;
-  }();
-  static PatchClass mesh = [] {
-    auto c = patchClass<MeshPatch>("VTMeshPatch", "Vellum Test Mesh");
-    c.executionMode = 0;
-    c.timeMode = 0;
-    return c;
-  }();
-  static PatchClass unsafe = [] {
-    auto c = patchClass<UnsafePatch>("VTUnsafePatch", "Vellum Test Unsafe");
-    c.isSafe = false;
-    c.inspectorClass = "VTUnsafePatchUI";
-    return c;
-  }();
-  static PatchClass picky = patchClass<PickyPatch>("VTPickyPatch", "Vellum Test Picky");
-  static PatchClass state = patchClass<StatePatch>("VTStatePatch", "Vellum Test State");
-  static PatchClass slow = patchClass<SlowPatch>("VTSlowPatch", "Vellum Test Slow");
-  static const std::vector<const PatchClass*> all = {&probe, &clock, &mesh, &unsafe, &picky, &state, &slow};
-  return all;
+  static const PatchClass all[] = {
+      patchClass<ProbePatch>("VTProbePatch", "Vellum Test Probe"),
+      patchClass<ClockPatch>("VTClockPatch", "Vellum Test Clock", 1),
+      patchClass<MeshPatch>("VTMeshPatch", "Vellum Test Mesh"),
+      patchClass<UnsafePatch>("VTUnsafePatch", "Vellum Test Unsafe", 0, false),
+      patchClass<StatePatch>("VTStatePatch", "Vellum Test State"),
+      patchClass<SlowPatch>("VTSlowPatch", "Vellum Test Slow"),
+  };
+  static const std::vector<const PatchClass*> pointers = {&all[0], &all[1], &all[2], &all[3], &all[4], &all[5]};
+  return pointers;
 }
 
 void registerNodes(NodeManager& manager) {
