@@ -25,12 +25,10 @@ const char* kShapes = R"({
   "connections": [["clock.outputTime", "mesh.inputDepth"]],
   "outputs": {
     "image.png": "mesh.outputImage",
-    "square.svg": "mesh.outputPath",
     "solid.obj": "mesh.outputMesh",
     "solid.ply": "mesh.outputMesh",
     "solid.gltf": "mesh.outputMesh",
     "solid.glb": "mesh.outputMesh",
-    "entries.svg": "mesh.outputEntries",
     "time": "clock.outputTime",
     "text.json": "probe.outputString",
     "picture": "mesh.outputImage"
@@ -57,9 +55,7 @@ TEST_F(CommandLine, RunWritesEveryOutputAndPrintsJson) {
   EXPECT_EQ(o["solid.obj"].size(), 6u);
   // The depth came through the connection from the clock.
   EXPECT_EQ(o["solid.obj"]["5"]["Z"], Json(0.25));
-  EXPECT_EQ(o["square.svg"]["lineWidth"], Json(2.0));
-  for (const char* name : {"image.png", "picture.png", "square.svg", "solid.obj", "solid.ply", "solid.gltf", "solid.glb",
-                           "entries.svg", "text.json"})
+  for (const char* name : {"image.png", "picture.png", "solid.obj", "solid.ply", "solid.gltf", "solid.glb", "text.json"})
     EXPECT_GT(fs::file_size(folder / "out" / name), 0u) << name;
   EXPECT_FALSE(fs::exists(folder / "out" / "time"));
   EXPECT_EQ(parseJson(readFile(folder / "out" / "text.json"), "text.json"), Json("hi"));
@@ -123,8 +119,6 @@ TEST_F(CommandLine, MistakesExitWithTwoAndAreNamed) {
       {R"({"patches": {"u": {"class": "VTUnsafePatch"}}})", {"--safe"}, "class 'VTUnsafePatch' is not safe, and --safe refuses it"},
       {R"({"patches": {"t": {"class": "Vellum Vector With Strng"}}})", {},
        "c.json: patch 't': unknown class 'Vellum Vector With Strng'; did you mean 'Vellum Vector With String'?"},
-      {R"({"patches": {"o": {"class": "V2DBezierPathWithOvalPach"}}})", {},
-       "unknown class 'V2DBezierPathWithOvalPach'; did you mean 'V2DBezierPathWithOvalPatch'?"},
       {R"({"patches": {"t": {"class": "Vellum Vector With String", "inputs": {"inputStrin": "x"}}}})", {},
        "patch 't', port 'inputStrin': no input port 'inputStrin' on 'Vellum Vector With String'; did you mean 'inputString'?"},
       {R"({"patches": {"p": {"class": "VTProbePatch", "inputs": {"inputColor": [1, 0, 0, 1]}}}})", {},
@@ -140,7 +134,6 @@ TEST_F(CommandLine, MistakesExitWithTwoAndAreNamed) {
        "no patch named 'prob'; did you mean 'probe'?"},
       {probe, {"--frames", "0"}, "--frames: must be a whole number, at least 1, not 0"},
       {probe, {"--fps", "0", "--frames", "2"}, "--fps: must be a number greater than 0, not 0"},
-      {probe, {"--fps", "-3", "--frames", "2"}, "--fps: must be a number greater than 0, not -3"},
       {probe, {"--time", "soon"}, ""},
       {probe, {"--bogus"}, ""},
       {probe, {"--plugin-path", "nowhere"}, "vellum: --plugin-path nowhere: no such folder or file\n"},

@@ -190,7 +190,7 @@ TEST_F(EditorSessionTest, ErrorsGoToThePatchThatRaisedThem) {
   EXPECT_EQ(clean["values"]["u"]["outputNumber"], 42.0);
 }
 
-TEST_F(EditorSessionTest, PreviewsOfImagesMeshesAndPaths) {
+TEST_F(EditorSessionTest, PreviewsOfImagesAndMeshes) {
   ok(R"({"kind": "add", "class": "VTMeshPatch", "id": "m"})");
   Json values = ok(R"({"kind": "set", "port": "m.inputDepth", "value": 2})")["values"]["m"];
   // Straight alpha: the half-covered blue pixel is full blue at alpha 128.
@@ -199,7 +199,6 @@ TEST_F(EditorSessionTest, PreviewsOfImagesMeshesAndPaths) {
   EXPECT_EQ(values["outputMesh"]["$mesh"]["positions"],
             Json::parse("[0.0,0.0,2.0, 1.0,0.0,2.0, 1.0,1.0,2.0, 0.0,0.0,2.0, 1.0,1.0,2.0, 0.0,1.0,2.0]"));
   EXPECT_EQ(values["outputMesh"]["$mesh"]["normals"][2], 1.0);
-  EXPECT_EQ(values["outputEntries"][0]["strokefill"], 1);
 }
 
 TEST_F(EditorSessionTest, SavedCompositionsLoadAsVellumRunLoadsThem) {

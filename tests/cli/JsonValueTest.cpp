@@ -171,21 +171,3 @@ TEST(Json, MalformedTextNamesWhereAndIsAUsageError) {
     }
   }
 }
-
-TEST(Json, PrettyPrintingKeepsSmallThingsOnOneLine) {
-  Json j = parseJson(R"({"outputs": {"n": 1.5, "c": {"$color": [1, 0, 0, 1]}, "list": [[1, 2], [3, 4]]}})", "t");
-  EXPECT_EQ(dumpJson(j, true),
-            "{\n"
-            "  \"outputs\": {\"n\": 1.5, \"c\": {\"$color\": [1, 0, 0, 1]}, \"list\": [[1, 2], [3, 4]]}\n"
-            "}");
-  // A path element stays one row however long its numbers are.
-  Json element = Json::array({"curveto", 57.071067811865476, 34.14213562373095, 60.97631072937818, 13.668350211294449,
-                              60.97631072937818, 26.33164978870555});
-  EXPECT_EQ(dumpJson(Json{{"e", element}}, true),
-            "{\n  \"e\": [\"curveto\", 57.071067811865476, 34.14213562373095, 60.97631072937818, "
-            "13.668350211294449, 60.97631072937818, 26.33164978870555]\n}");
-  Json big = Json::array();
-  for (int i = 0; i < 17; ++i) big.push_back(i % 2);
-  EXPECT_EQ(dumpJson(big, true), "[\n  0,\n  1,\n  0,\n  1,\n  0,\n  1,\n  0,\n  1,\n  0,\n  1,\n  0,\n  1,\n  0,\n  "
-                                 "1,\n  0,\n  1,\n  0\n]");
-}

@@ -18,43 +18,6 @@ namespace {
 // Order of executions across every patch of the process, so tests can see upstream-first.
 uint64_t gStamp = 0;
 
-// An object carried by VTPathPort; it is its own representation.
-class TestPath : public Object {
- public:
-  explicit TestPath(Value representation) : representation_(std::move(representation)) {}
-  std::string className() const override { return "VTPath"; }
-  Value representation() const override { return representation_; }
-  bool isEqual(const Object& other) const override {
-    auto* o = dynamic_cast<const TestPath*>(&other);
-    return o && o->representation_ == representation_;
-  }
-
- private:
-  Value representation_;
-};
-
-Value list(std::vector<Value> members) { return Value(std::make_shared<const Structure>(std::move(members))); }
-
-Value squarePath(double lineWidth) {
-  return Value(std::make_shared<const Structure>(Structure::withMembersAndKeys(
-      {{"$path", list({list({"moveto", 0, 0}), list({"lineto", 10, 0}), list({"lineto", 10, 10}), list({"close"})})},
-       {"lineWidth", lineWidth}})));
-}
-
-class VTPathPort : public ObjectPort {
- public:
-  using ObjectPort::ObjectPort;
-  std::string portClassName() const override { return "VTPathPort"; }
-
- protected:
-  ObjectRef objectFromRepresentation(const Value& v) const override {
-    auto s = v.structure();
-    if (!s || !s->hasKey("$path")) return nullptr;
-    return std::make_shared<const TestPath>(v);
-  }
-  bool acceptsObject(const Object& o) const override { return dynamic_cast<const TestPath*>(&o) != nullptr; }
-};
-
 // A number input that refuses every connection, whatever it is offered.
 class PickyNumberPort : public NumberPort {
  public:
@@ -139,18 +102,11 @@ class MeshPatch : public Patch {
     outputMesh.setStructureValue(std::move(mesh));
     // Red, then blue at half coverage (premultiplied).
     outputImage.setImageValue(std::make_shared<const Image>(2, 1, std::vector<uint8_t>{255, 0, 0, 255, 0, 0, 128, 128}));
-    outputPath.setRawValue(inputPath.rawValue() ? inputPath.rawValue() : std::make_shared<const TestPath>(squarePath(2)));
-    Structure entry = Structure::withMembersAndKeys(
-        {{"path", Value(outputPath.rawValue())}, {"strokefill", 1}, {"fill", Color::colorWithRed(1, 0, 0, 1)}});
-    outputEntries.setStructureValue(Structure({Value(std::make_shared<const Structure>(std::move(entry)))}));
     return true;
   }
   NumberPort inputDepth{this, "inputDepth"};
-  VTPathPort inputPath{this, "inputPath"};
   StructurePort outputMesh{this, "outputMesh"};
   ImagePort outputImage{this, "outputImage"};
-  VTPathPort outputPath{this, "outputPath"};
-  StructurePort outputEntries{this, "outputEntries"};
 };
 
 // Unsafe, throws when asked, and its picky input refuses every connection.
