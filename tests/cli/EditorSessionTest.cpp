@@ -90,14 +90,6 @@ TEST_F(EditorSessionTest, BadMessagesAreAnsweredAndChangeNothing) {
   EXPECT_EQ(document(), before);
 }
 
-TEST_F(EditorSessionTest, RefusalsNameThePatchAndPortTheyBelongTo) {
-  ok(R"({"kind": "add", "class": "VTProbePatch", "id": "a"})");
-  const Json reply = send(R"({"kind": "set", "port": "a.inputNumber", "value": "ten"})");
-  EXPECT_EQ(reply["patch"], "a");
-  EXPECT_EQ(reply["port"], "inputNumber");
-  EXPECT_NE(reply["error"].get<std::string>().find("a number is written without quotes"), std::string::npos);
-}
-
 TEST_F(EditorSessionTest, EditsEvaluateAndAnswerWhatChanged) {
   Json added = ok(R"({"kind": "add", "class": "Vellum Test Probe", "id": "a", "position": [10, 20]})");
   EXPECT_EQ(added["node"]["ports"][0]["value"], 0.0);
@@ -180,8 +172,13 @@ TEST_F(EditorSessionTest, UndoAndRedoStepThroughEditsAndADragIsOneStep) {
   EXPECT_EQ(number(ok(R"({"kind": "undo"})")), 1.0);
 }
 
-TEST_F(EditorSessionTest, ErrorsGoToThePatchThatRaisedThem) {
+TEST_F(EditorSessionTest, RefusalsAndErrorsGoToThePatchThatRaisedThem) {
   ok(R"({"kind": "add", "class": "VTUnsafePatch", "id": "u"})");
+  ok(R"({"kind": "add", "class": "VTProbePatch", "id": "a"})");
+  const Json refused = send(R"({"kind": "set", "port": "a.inputNumber", "value": "ten"})");
+  EXPECT_EQ(refused["patch"], "a");
+  EXPECT_EQ(refused["port"], "inputNumber");
+  EXPECT_NE(refused["error"].get<std::string>().find("a number is written without quotes"), std::string::npos);
   Json thrown = ok(R"({"kind": "set", "port": "u.inputThrow", "value": true})");
   EXPECT_EQ(thrown["errors"]["u"], Json::array({"vellum: patch 'u' (VTUnsafePatch) execute: asked to throw"}));
   // The session goes on, and a clean run clears the patch's errors.
