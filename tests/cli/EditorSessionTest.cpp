@@ -90,19 +90,9 @@ TEST_F(EditorSessionTest, BadMessagesAreAnsweredAndChangeNothing) {
   EXPECT_EQ(document(), before);
 }
 
-TEST_F(EditorSessionTest, RefusalsNameThePatchAndPortTheyBelongTo) {
-  ok(R"({"kind": "add", "class": "VTProbePatch", "id": "a"})");
-  const Json reply = send(R"({"kind": "set", "port": "a.inputNumber", "value": "ten"})");
-  EXPECT_EQ(reply["patch"], "a");
-  EXPECT_EQ(reply["port"], "inputNumber");
-  EXPECT_NE(reply["error"].get<std::string>().find("a number is written without quotes"), std::string::npos);
-}
-
 TEST_F(EditorSessionTest, EditsEvaluateAndAnswerWhatChanged) {
   Json added = ok(R"({"kind": "add", "class": "Vellum Test Probe", "id": "a", "position": [10, 20]})");
-  EXPECT_EQ(added["node"]["displayName"], "Vellum Test Probe");
-  EXPECT_EQ(added["node"]["ports"][0], Json::parse(R"({"key": "inputNumber", "direction": "input", "portClass": "NumberPort",
-                                                       "default": 0.0, "min": -10.0, "max": 10.0, "value": 0.0})"));
+  EXPECT_EQ(added["node"]["ports"][0]["value"], 0.0);
   EXPECT_EQ(added["values"]["a"]["outputNumber"], 1.0);
   EXPECT_EQ(added["executed"], Json::array({"a"}));
 
@@ -144,12 +134,9 @@ TEST_F(EditorSessionTest, EditsEvaluateAndAnswerWhatChanged) {
 TEST_F(EditorSessionTest, TimePlayAndPause) {
   ok(R"({"kind": "add", "class": "Vellum Test Clock", "id": "clock"})");
   ok(R"({"kind": "set", "port": "clock.inputScale", "value": 2})");
-  Json frame = ok(R"({"kind": "time", "time": 1.25})");
-  EXPECT_EQ(frame["time"], 1.25);
-  EXPECT_EQ(frame["values"]["clock"]["outputTime"], 2.5);
+  EXPECT_EQ(ok(R"({"kind": "time", "time": 1.25})")["values"]["clock"]["outputTime"], 2.5);
   EXPECT_EQ(ok(R"({"kind": "play"})")["playing"], true);
   EXPECT_EQ(ok(R"({"kind": "pause"})")["playing"], false);
-  EXPECT_EQ(ok(R"({"kind": "hello"})")["playing"], false);
 }
 
 TEST_F(EditorSessionTest, UndoAndRedoStepThroughEditsAndADragIsOneStep) {
@@ -185,8 +172,13 @@ TEST_F(EditorSessionTest, UndoAndRedoStepThroughEditsAndADragIsOneStep) {
   EXPECT_EQ(number(ok(R"({"kind": "undo"})")), 1.0);
 }
 
-TEST_F(EditorSessionTest, ErrorsGoToThePatchThatRaisedThem) {
+TEST_F(EditorSessionTest, RefusalsAndErrorsGoToThePatchThatRaisedThem) {
   ok(R"({"kind": "add", "class": "VTUnsafePatch", "id": "u"})");
+  ok(R"({"kind": "add", "class": "VTProbePatch", "id": "a"})");
+  const Json refused = send(R"({"kind": "set", "port": "a.inputNumber", "value": "ten"})");
+  EXPECT_EQ(refused["patch"], "a");
+  EXPECT_EQ(refused["port"], "inputNumber");
+  EXPECT_NE(refused["error"].get<std::string>().find("a number is written without quotes"), std::string::npos);
   Json thrown = ok(R"({"kind": "set", "port": "u.inputThrow", "value": true})");
   EXPECT_EQ(thrown["errors"]["u"], Json::array({"vellum: patch 'u' (VTUnsafePatch) execute: asked to throw"}));
   // The session goes on, and a clean run clears the patch's errors.
@@ -195,7 +187,7 @@ TEST_F(EditorSessionTest, ErrorsGoToThePatchThatRaisedThem) {
   EXPECT_EQ(clean["values"]["u"]["outputNumber"], 42.0);
 }
 
-TEST_F(EditorSessionTest, PreviewsOfImagesMeshesAndPaths) {
+TEST_F(EditorSessionTest, PreviewsOfImagesAndMeshes) {
   ok(R"({"kind": "add", "class": "VTMeshPatch", "id": "m"})");
   Json values = ok(R"({"kind": "set", "port": "m.inputDepth", "value": 2})")["values"]["m"];
   // Straight alpha: the half-covered blue pixel is full blue at alpha 128.
@@ -204,7 +196,6 @@ TEST_F(EditorSessionTest, PreviewsOfImagesMeshesAndPaths) {
   EXPECT_EQ(values["outputMesh"]["$mesh"]["positions"],
             Json::parse("[0.0,0.0,2.0, 1.0,0.0,2.0, 1.0,1.0,2.0, 0.0,0.0,2.0, 1.0,1.0,2.0, 0.0,1.0,2.0]"));
   EXPECT_EQ(values["outputMesh"]["$mesh"]["normals"][2], 1.0);
-  EXPECT_EQ(values["outputEntries"][0]["strokefill"], 1);
 }
 
 TEST_F(EditorSessionTest, SavedCompositionsLoadAsVellumRunLoadsThem) {
@@ -260,23 +251,10 @@ TEST_F(EditorSessionTest, FilesAreListedAndOpenedOnlyInsideTheFolder) {
 TEST(InsideFolder, RefusesWhatLeavesTheFolder) {
   test::ScratchFolder folder;
   fs::create_directories(folder / "a");
-  const struct {
-    std::string name;
-    bool inside;
-  } cases[] = {
-      {"x.json", true}, {"a/x.json", true}, {"./a/./x.json", true}, {"a/../x.json", false},
-      {"../x.json", false}, {"/tmp/x.json", false}, {"~/x.json", false}, {"", false},
-  };
-  for (const auto& c : cases) {
-    bool inside = true;
-    try {
-      fs::path p = EditorSession::insideFolder(folder.path(), c.name);
-      EXPECT_EQ(p.lexically_normal().string().rfind(folder.path().string(), 0), 0u) << c.name;
-    } catch (const UsageError&) {
-      inside = false;
-    }
-    EXPECT_EQ(inside, c.inside) << c.name;
-  }
+  for (const char* inside : {"x.json", "a/x.json", "./a/./x.json"})
+    EXPECT_EQ(EditorSession::insideFolder(folder.path(), inside).lexically_normal(), (folder / inside).lexically_normal()) << inside;
+  for (const char* outside : {"a/../x.json", "../x.json", "/tmp/x.json", "~/x.json", ""})
+    EXPECT_THROW(EditorSession::insideFolder(folder.path(), outside), UsageError) << outside;
 }
 
 TEST(EditorComposition, TheRunnerIgnoresTheEditorMember) {

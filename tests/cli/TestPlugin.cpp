@@ -18,51 +18,6 @@ namespace {
 // Order of executions across every patch of the process, so tests can see upstream-first.
 uint64_t gStamp = 0;
 
-// An object carried by VTPathPort; it is its own representation.
-class TestPath : public Object {
- public:
-  explicit TestPath(Value representation) : representation_(std::move(representation)) {}
-  std::string className() const override { return "VTPath"; }
-  Value representation() const override { return representation_; }
-  bool isEqual(const Object& other) const override {
-    auto* o = dynamic_cast<const TestPath*>(&other);
-    return o && o->representation_ == representation_;
-  }
-
- private:
-  Value representation_;
-};
-
-Value list(std::vector<Value> members) { return Value(std::make_shared<const Structure>(std::move(members))); }
-
-Value squarePath(double lineWidth) {
-  Structure s = Structure::withMembersAndKeys({
-      {"$path", list({list({"moveto", 0, 0}), list({"lineto", 10, 0}), list({"lineto", 10, 10}), list({"close"})})},
-      {"windingRule", 0},
-      {"lineWidth", lineWidth},
-      {"lineCapStyle", 1},
-      {"lineJoinStyle", 2},
-      {"miterLimit", 4},
-      {"dash", list({})},
-      {"dashPhase", 0},
-  });
-  return Value(std::make_shared<const Structure>(std::move(s)));
-}
-
-class VTPathPort : public ObjectPort {
- public:
-  using ObjectPort::ObjectPort;
-  std::string portClassName() const override { return "VTPathPort"; }
-
- protected:
-  ObjectRef objectFromRepresentation(const Value& v) const override {
-    auto s = v.structure();
-    if (!s || !s->hasKey("$path")) return nullptr;
-    return std::make_shared<const TestPath>(v);
-  }
-  bool acceptsObject(const Object& o) const override { return dynamic_cast<const TestPath*>(&o) != nullptr; }
-};
-
 // A number input that refuses every connection, whatever it is offered.
 class PickyNumberPort : public NumberPort {
  public:
@@ -73,7 +28,6 @@ class PickyNumberPort : public NumberPort {
 class ProbePatch : public Patch {
  public:
   explicit ProbePatch(const std::string& id) : Patch(id) {
-    userInfo().setMember("Vellum Test Probe", "name");
     inputNumber.setMinDoubleValue(-10);
     inputNumber.setMaxDoubleValue(10);
     inputIndex.setMaxIndexValue(5);
@@ -94,10 +48,8 @@ class ProbePatch : public Patch {
       if (p->wasUpdated()) updated += (updated.empty() ? "" : ",") + p->key();
     outputUpdated.setStringValue(updated);
     outputNumber.setDoubleValue(inputNumber.doubleValue() + 1);
-    outputExecutions.setIndexValue(outputExecutions.indexValue() + 1);
     outputStamp.setIndexValue(++gStamp);
     outputString.setStringValue(inputString.stringValue());
-    outputStructure.setStructureValue(inputStructure.structureValue());
     note("execute");
     return true;
   }
@@ -109,12 +61,10 @@ class ProbePatch : public Patch {
   ColorPort inputColor{this, "inputColor"};
   StructurePort inputStructure{this, "inputStructure"};
   NumberPort outputNumber{this, "outputNumber"};
-  IndexPort outputExecutions{this, "outputExecutions"};
   IndexPort outputStamp{this, "outputStamp"};
   StringPort outputUpdated{this, "outputUpdated"};
   StringPort outputURL{this, "outputURL"};
   StringPort outputString{this, "outputString"};
-  StructurePort outputStructure{this, "outputStructure"};
   StringPort outputLifecycle{this, "outputLifecycle"};
 
  private:
@@ -126,22 +76,20 @@ class ProbePatch : public Patch {
 
 class ClockPatch : public Patch {
  public:
-  explicit ClockPatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test Clock", "name"); }
+  explicit ClockPatch(const std::string& id) : Patch(id) {}
   bool execute(ExecutionContext*, double time, const Arguments&) override {
     outputTime.setDoubleValue(time * inputScale.doubleValue());
-    outputExecutions.setIndexValue(outputExecutions.indexValue() + 1);
     outputStamp.setIndexValue(++gStamp);
     return true;
   }
   NumberPort inputScale{this, "inputScale", 1};
   NumberPort outputTime{this, "outputTime"};
-  IndexPort outputExecutions{this, "outputExecutions"};
   IndexPort outputStamp{this, "outputStamp"};
 };
 
 class MeshPatch : public Patch {
  public:
-  explicit MeshPatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test Mesh", "name"); }
+  explicit MeshPatch(const std::string& id) : Patch(id) {}
   bool execute(ExecutionContext*, double, const Arguments&) override {
     double z = inputDepth.doubleValue();
     // Two triangles of the unit square, facing +z.
@@ -154,39 +102,23 @@ class MeshPatch : public Patch {
     outputMesh.setStructureValue(std::move(mesh));
     // Red, then blue at half coverage (premultiplied).
     outputImage.setImageValue(std::make_shared<const Image>(2, 1, std::vector<uint8_t>{255, 0, 0, 255, 0, 0, 128, 128}));
-    outputPath.setRawValue(inputPath.rawValue() ? inputPath.rawValue() : std::make_shared<const TestPath>(squarePath(2)));
-    Structure entry = Structure::withMembersAndKeys(
-        {{"path", Value(outputPath.rawValue())}, {"strokefill", 1}, {"fill", Color::colorWithRed(1, 0, 0, 1)}});
-    outputEntries.setStructureValue(Structure({Value(std::make_shared<const Structure>(std::move(entry)))}));
     return true;
   }
   NumberPort inputDepth{this, "inputDepth"};
-  VTPathPort inputPath{this, "inputPath"};
   StructurePort outputMesh{this, "outputMesh"};
   ImagePort outputImage{this, "outputImage"};
-  VTPathPort outputPath{this, "outputPath"};
-  StructurePort outputEntries{this, "outputEntries"};
 };
 
+// Unsafe, throws when asked, and its picky input refuses every connection.
 class UnsafePatch : public Patch {
  public:
-  explicit UnsafePatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test Unsafe", "name"); }
+  explicit UnsafePatch(const std::string& id) : Patch(id) {}
   bool execute(ExecutionContext*, double, const Arguments&) override {
     if (inputThrow.booleanValue()) throw std::runtime_error("asked to throw");
     outputNumber.setDoubleValue(42);
     return true;
   }
   BooleanPort inputThrow{this, "inputThrow"};
-  NumberPort outputNumber{this, "outputNumber"};
-};
-
-class PickyPatch : public Patch {
- public:
-  explicit PickyPatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test Picky", "name"); }
-  bool execute(ExecutionContext*, double, const Arguments&) override {
-    outputNumber.setDoubleValue(inputPicky.doubleValue());
-    return true;
-  }
   PickyNumberPort inputPicky{this, "inputPicky"};
   NumberPort outputNumber{this, "outputNumber"};
 };
@@ -194,7 +126,7 @@ class PickyPatch : public Patch {
 // Its inputs come from its saved state, as Vector Combine's do.
 class StatePatch : public Patch {
  public:
-  explicit StatePatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test State", "name"); }
+  explicit StatePatch(const std::string& id) : Patch(id) {}
   bool setState(const Structure& state) override {
     const Value& count = state.memberForKey("inputsCount");
     if (!count.isNumber() || count.integerValue() < 0 || count.integerValue() > 100) return false;
@@ -218,7 +150,7 @@ class StatePatch : public Patch {
 // Takes inputSeconds (at most 10) to execute: a patch that runs long.
 class SlowPatch : public Patch {
  public:
-  explicit SlowPatch(const std::string& id) : Patch(id) { userInfo().setMember("Vellum Test Slow", "name"); }
+  explicit SlowPatch(const std::string& id) : Patch(id) {}
   bool execute(ExecutionContext*, double, const Arguments&) override {
     std::this_thread::sleep_for(std::chrono::duration<double>(std::clamp(inputSeconds.doubleValue(), 0.0, 10.0)));
     outputDone.setDoubleValue(inputSeconds.doubleValue());
@@ -229,39 +161,27 @@ class SlowPatch : public Patch {
 };
 
 template <class P>
-PatchClass patchClass(const char* name, const char* displayName) {
+PatchClass patchClass(const char* name, const char* displayName, unsigned timeMode = 0, bool isSafe = true) {
   PatchClass c;
   c.name = name;
   c.displayName = displayName;
+  c.timeMode = timeMode;
+  c.isSafe = isSafe;
   c.create = [](const std::string& id) -> std::unique_ptr<Patch> { return std::make_unique<P>(id); };
   return c;
 }
 
 const std::vector<const PatchClass*>& classes() {
-  static PatchClass probe = patchClass<ProbePatch>("VTProbePatch", "Vellum Test Probe");
-  static PatchClass clock = [] {
-    auto c = patchClass<ClockPatch>("VTClockPatch", "Vellum Test Clock");
-    c.executionMode = 0;
-    c.timeMode = 1;
-    return c;
-  }();
-  static PatchClass mesh = [] {
-    auto c = patchClass<MeshPatch>("VTMeshPatch", "Vellum Test Mesh");
-    c.executionMode = 0;
-    c.timeMode = 0;
-    return c;
-  }();
-  static PatchClass unsafe = [] {
-    auto c = patchClass<UnsafePatch>("VTUnsafePatch", "Vellum Test Unsafe");
-    c.isSafe = false;
-    c.inspectorClass = "VTUnsafePatchUI";
-    return c;
-  }();
-  static PatchClass picky = patchClass<PickyPatch>("VTPickyPatch", "Vellum Test Picky");
-  static PatchClass state = patchClass<StatePatch>("VTStatePatch", "Vellum Test State");
-  static PatchClass slow = patchClass<SlowPatch>("VTSlowPatch", "Vellum Test Slow");
-  static const std::vector<const PatchClass*> all = {&probe, &clock, &mesh, &unsafe, &picky, &state, &slow};
-  return all;
+  static const PatchClass all[] = {
+      patchClass<ProbePatch>("VTProbePatch", "Vellum Test Probe"),
+      patchClass<ClockPatch>("VTClockPatch", "Vellum Test Clock", 1),
+      patchClass<MeshPatch>("VTMeshPatch", "Vellum Test Mesh"),
+      patchClass<UnsafePatch>("VTUnsafePatch", "Vellum Test Unsafe", 0, false),
+      patchClass<StatePatch>("VTStatePatch", "Vellum Test State"),
+      patchClass<SlowPatch>("VTSlowPatch", "Vellum Test Slow"),
+  };
+  static const std::vector<const PatchClass*> pointers = {&all[0], &all[1], &all[2], &all[3], &all[4], &all[5]};
+  return pointers;
 }
 
 void registerNodes(NodeManager& manager) {

@@ -64,7 +64,7 @@ inline std::string quote(const std::string& s) {
 }
 
 // Runs the built vellum with the test plug-in added, in `folder`; arguments are shell-quoted.
-inline RunResult runVellumWith(const fs::path& folder, const std::vector<std::string>& args, bool withPlugin = true) {
+inline RunResult runVellum(const fs::path& folder, const std::vector<std::string>& args, bool withPlugin = true) {
   std::string command = "cd " + quote(folder.string()) + " && " + quote(VELLUM_BINARY);
   for (const auto& a : args) command += " " + quote(a);
   if (withPlugin) command += " --plugin-path " + quote(TEST_PLUGIN);
@@ -75,10 +75,6 @@ inline RunResult runVellumWith(const fs::path& folder, const std::vector<std::st
   r.out = readFile(folder / ".stdout");
   r.err = readFile(folder / ".stderr");
   return r;
-}
-
-inline RunResult runVellum(const fs::path& folder, std::initializer_list<std::string> args, bool withPlugin = true) {
-  return runVellumWith(folder, std::vector<std::string>(args), withPlugin);
 }
 
 }  // namespace vellum::test

@@ -50,17 +50,6 @@ TEST(ValueTest, KeepsIntegersAndDoublesApart) {
   EXPECT_TRUE(Value(StructureRef()).isNothing());
 }
 
-TEST(ValueTest, ListsBecomeStructuresAllTheWayDown) {
-  Value v(std::vector<Value>{Value("moveto"), Value(std::vector<Value>{1, 2})});
-  auto s = v.structure();
-  ASSERT_TRUE(s);
-  EXPECT_EQ(s->count(), 2u);
-  EXPECT_FALSE(s->keyAtIndex(0).has_value());
-  auto inner = s->memberAtIndex(1).structure();
-  ASSERT_TRUE(inner);
-  EXPECT_EQ(inner->memberAtIndex(1).integerValue(), 2);
-}
-
 TEST(ValueTest, StructuresCompareDeeply) {
   Value a(std::vector<Value>{1, "x", Value(std::vector<Value>{2.5})});
   Value b(std::vector<Value>{1, "x", Value(std::vector<Value>{2.5})});

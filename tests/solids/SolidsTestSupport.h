@@ -11,7 +11,7 @@
 #include "host/Structure.h"
 #include "path/BezierPath.h"
 #include "path/V2DVector3.h"
-#include "tests/geometry/GeometryTestSupport.h"
+#include "tests/support/Polylines.h"
 
 namespace vellum::test {
 
