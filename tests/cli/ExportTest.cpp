@@ -195,6 +195,11 @@ TEST(Export, SVGReadsBackAsThePathWithItsStroke) {
   expectElements(*read[0].path, {M(1, 0), M(2, 0), C({2, k}, {1 + k, 1}, {1, 1}), C({1 - k, 1}, {0, k}, {0, 0})}, 1e-12);
   EXPECT_EQ(size.width, 2);
   EXPECT_EQ(size.height, 1);
+
+  // A curve after a close starts where the subpath did (x from -22.5 at t = 1/2 to 10).
+  read = readSVG(svgDocument(parseJson(R"({"$path": [["moveto", 0, 0], ["lineto", 10, 0], ["close"],
+      ["curveto", 0, 0, -30, 30, -30, -30]], "lineWidth": 0})", "t")), &size);
+  EXPECT_DOUBLE_EQ(size.width, 32.5);
 }
 
 TEST(Export, SVGOfPathEntriesReadsBackWithTheirPaint) {
