@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "patches/operators/V2DBezierPathMorphPatch.h"
@@ -13,6 +14,7 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
+using Pairs = std::vector<std::pair<Point, Point>>;
 
 BezierPathRef morph(V2DBezierPathMorphPatch& patch, double t) {
   EXPECT_TRUE(patch.execute(nullptr, t, {}));
@@ -24,7 +26,7 @@ void clearUpdates(Patch& patch) {
   for (Port* p : patch.inputPorts()) p->setUpdated(false);
 }
 
-void expectTable(const V2DPairingTable& table, const std::vector<std::pair<Point, Point>>& expected, double tol = 0) {
+void expectTable(const V2DPairingTable& table, const Pairs& expected, double tol = 0) {
   EXPECT_EQ(table.size(), expected.size());
   for (const auto& [from, to] : expected) {
     auto it = table.find(from);
@@ -35,8 +37,9 @@ void expectTable(const V2DPairingTable& table, const std::vector<std::pair<Point
 }
 
 std::shared_ptr<BezierPath> triangle() { return pathOf({M(1, 1), L(0, 1), L(0, 0), Z()}); }
+std::shared_ptr<BezierPath> movedSquare() { return pathOf({M(5, 3), L(6, 3), L(6, 4), L(5, 4), Z()}); }
 
-std::shared_ptr<BezierPath> polyline(size_t n, double y, bool closed) {
+std::shared_ptr<BezierPath> circle(size_t n, double y, bool closed) {
   auto path = BezierPath::bezierPath();
   for (size_t i = 0; i < n; ++i) {
     const double a = 2 * M_PI * double(i) / double(n);
@@ -49,107 +52,88 @@ std::shared_ptr<BezierPath> polyline(size_t n, double y, bool closed) {
 
 }  // namespace
 
-TEST(Morph, DefaultsAndLimits) {
-  V2DBezierPathMorphPatch patch("m");
-  EXPECT_EQ(patch.inputFlatness.doubleValue(), 0.01);
-  patch.inputFlatness.setDoubleValue(-1);
-  EXPECT_EQ(patch.inputFlatness.doubleValue(), 0.0001);
-  patch.inputPairingAlgorithm.setIndexValue(9);
-  EXPECT_EQ(patch.inputPairingAlgorithm.indexValue(), 2u);
-  EXPECT_EQ(patch.pairedPoints(), nullptr);
-}
-
 TEST(Morph, VertexListSkipsRepeatsAndCloses) {
   auto path = pathOf({M(0, 0), L(1, 0), L(1, 1), L(0, 0), Z(), M(-0.0, 0), L(1, 0)});
-  const auto list = morphVertexList(*path);
-  ASSERT_EQ(list.size(), 3u);
-  EXPECT_EQ(list[0], (Point{0, 0}));
-  EXPECT_EQ(list[1], (Point{1, 0}));
-  EXPECT_EQ(list[2], (Point{1, 1}));
+  EXPECT_EQ(morphVertexList(*path), (std::vector<Point>{{0, 0}, {1, 0}, {1, 1}}));
 }
 
-TEST(Morph, SquareToTriangleSequentialTableAndHalfway) {
-  // r = 4/3: the rotated from vertices k .. k+3 pair with to vertices 0, 0, 1, 2. Travel by
-  // rotation: k = 0: 3 + sqrt 2, k = 1: 1, k = 2: 3, k = 3: 1 + 3 sqrt 2; k = 1 wins.
-  auto table = V2DBezierPathMorphPatch::_pairSequentialVerticesEquallySpacedFrom(*unitSquare(), *triangle());
-  expectTable(*table, {{{1, 0}, {1, 1}}, {{1, 1}, {1, 1}}, {{0, 1}, {0, 1}}, {{0, 0}, {0, 0}}});
+TEST(Morph, WorkedPairingTables) {
+  using Pairing = std::function<std::shared_ptr<V2DPairingTable>(const BezierPath&, const BezierPath&)>;
+  const Pairing nearest = V2DBezierPathMorphPatch::_pairNearestVerticesFrom;
+  const Pairing sequential = V2DBezierPathMorphPatch::_pairSequentialVerticesEquallySpacedFrom;
+  auto reversed = pathOf({M(2, 0), L(1, 0), L(0, 0)});
+  const std::vector<std::tuple<Pairing, BezierPathRef, BezierPathRef, Pairs>> rows = {
+      // r = 4/3: the rotated from vertices k .. k+3 pair with to vertices 0, 0, 1, 2. Travel by
+      // rotation: k = 0: 3 + sqrt 2, k = 1: 1, k = 2: 3, k = 3: 1 + 3 sqrt 2; k = 1 wins.
+      {sequential, unitSquare(), triangle(), {{{1, 0}, {1, 1}}, {{1, 1}, {1, 1}}, {{0, 1}, {0, 1}}, {{0, 0}, {0, 0}}}},
+      // An open from path pairs first with first.
+      {sequential, pathOf({M(0, 0), L(1, 0), L(2, 0)}), reversed, {{{0, 0}, {2, 0}}, {{1, 0}, {1, 0}}, {{2, 0}, {0, 0}}}},
+      // Closed, the lowest of equal rotations. Travel: k = 0: 4, k = 1: 2, k = 2: 2.
+      {sequential, pathOf({M(0, 0), L(1, 0), L(2, 0), Z()}), reversed, {{{1, 0}, {2, 0}}, {{2, 0}, {1, 0}}, {{0, 0}, {0, 0}}}},
+      // Collinear: the second pass pairs the unmarked (0, 0) in the to path's order.
+      {nearest, pathOf({M(0, 0), L(2, 0), L(0, 0)}), pathOf({M(0, 0), L(1, 0), L(2, 0)}), {{{0, 0}, {1, 0}}, {{2, 0}, {2, 0}}}},
+      // Centroids are aligned first, so a copy elsewhere is a pure translation.
+      {nearest, unitSquare(), movedSquare(), {{{0, 0}, {5, 3}}, {{1, 0}, {6, 3}}, {{1, 1}, {6, 4}}, {{0, 1}, {5, 4}}}},
+      // Centroids (0, 0) both. First pass: (-1, 0) -> (-1, 0), (1, 0) -> (1, 0) (marks 0 and 2).
+      // Second pass: the unmarked (0, 1) and (0, -1) are both nearest to (-1, 0) (lowest i of the
+      // equal distances); the later one, (0, -1), keeps it.
+      {nearest, pathOf({M(-1, 0), L(1, 0)}), pathOf({M(-1, 0), L(0, 1), L(1, 0), L(0, -1)}),
+       {{{-1, 0}, {0, -1}}, {{1, 0}, {1, 0}}}},
+  };
+  for (size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(i);
+    const auto& [pair, from, to, expected] = rows[i];
+    expectTable(*pair(*from, *to), expected);
+  }
+}
 
+TEST(Morph, WorkedFramesWithEachPairing) {
+  struct Row {
+    unsigned algorithm;
+    BezierPathRef start, end;
+    double t;
+    std::vector<El> expected;
+  };
+  const std::vector<Row> rows = {
+      {1, unitSquare(), triangle(), 0.5, {M(0, 0), L(1, 0.5), L(1, 1), L(0, 1), Z()}},
+      {0, pathOf({M(0, 0), L(2, 0), L(0, 0)}), pathOf({M(0, 0), L(1, 0), L(2, 0)}), 0.5, {M(0.5, 0), L(2, 0), L(0.5, 0)}},
+      {0, unitSquare(), movedSquare(), 0.5, {M(2.5, 1.5), L(3.5, 1.5), L(3.5, 2.5), L(2.5, 2.5), Z()}},
+      // Equal element counts: the start is the from path (its close included). r = 2/3: to
+      // indices 0, 1; rotation 0 travels 2 + sqrt 8, rotation 1 sqrt 20 + sqrt 8.
+      {1, pathOf({M(0, 0), L(4, 0), Z()}), pathOf({M(0, 2), L(2, 2), L(4, 2)}), 0.25, {M(0, 0.5), L(3.5, 0.5), Z()}},
+      // The end has more elements: it is the from path, with the fraction reversed (s = 0.75).
+      {1, pathOf({M(0, 0), L(4, 0)}), pathOf({M(0, 0), L(2, 2), L(4, 0)}), 0.25, {M(0, 0), L(0.5, 0.5), L(4, 0)}},
+  };
+  for (size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(i);
+    V2DBezierPathMorphPatch patch("m");
+    patch.inputPairingAlgorithm.setIndexValue(rows[i].algorithm);
+    patch.inputBezierPathStart.setBezierPathValue(rows[i].start);
+    patch.inputBezierPathEnd.setBezierPathValue(rows[i].end);
+    expectElements(*morph(patch, rows[i].t), rows[i].expected);
+  }
+}
+
+TEST(Morph, ThePatchKeepsTheTableItPairedWith) {
   V2DBezierPathMorphPatch patch("m");
   patch.inputPairingAlgorithm.setIndexValue(1);
   patch.inputBezierPathStart.setBezierPathValue(unitSquare());
   patch.inputBezierPathEnd.setBezierPathValue(triangle());
-  expectElements(*morph(patch, 0.5), {M(0, 0), L(1, 0.5), L(1, 1), L(0, 1), Z()});
+  morph(patch, 0.5);
   ASSERT_NE(patch.pairedPoints(), nullptr);
-  EXPECT_EQ(*patch.pairedPoints(), *table);
-}
-
-TEST(Morph, SequentialOpenFromPathPairsFirstWithFirst) {
-  auto open = pathOf({M(0, 0), L(1, 0), L(2, 0)});
-  auto reversed = pathOf({M(2, 0), L(1, 0), L(0, 0)});
-  auto table = V2DBezierPathMorphPatch::_pairSequentialVerticesEquallySpacedFrom(*open, *reversed);
-  expectTable(*table, {{{0, 0}, {2, 0}}, {{1, 0}, {1, 0}}, {{2, 0}, {0, 0}}});
-}
-
-TEST(Morph, SequentialClosedFromPathTakesTheLowestOfEqualRotations) {
-  // Travel: k = 0: 4, k = 1: 2, k = 2: 2.
-  auto closed = pathOf({M(0, 0), L(1, 0), L(2, 0), Z()});
-  auto reversed = pathOf({M(2, 0), L(1, 0), L(0, 0)});
-  auto table = V2DBezierPathMorphPatch::_pairSequentialVerticesEquallySpacedFrom(*closed, *reversed);
-  expectTable(*table, {{{1, 0}, {2, 0}}, {{2, 0}, {1, 0}}, {{0, 0}, {0, 0}}});
-}
-
-TEST(Morph, NearestCollinearExampleSecondPassAndHalfway) {
-  auto start = pathOf({M(0, 0), L(2, 0), L(0, 0)});
-  auto end = pathOf({M(0, 0), L(1, 0), L(2, 0)});
-  auto table = V2DBezierPathMorphPatch::_pairNearestVerticesFrom(*start, *end);
-  expectTable(*table, {{{0, 0}, {1, 0}}, {{2, 0}, {2, 0}}});
-
-  V2DBezierPathMorphPatch patch("m");
-  patch.inputBezierPathStart.setBezierPathValue(start);
-  patch.inputBezierPathEnd.setBezierPathValue(end);
-  expectElements(*morph(patch, 0.5), {M(0.5, 0), L(2, 0), L(0.5, 0)});
-}
-
-TEST(Morph, NearestAlignsCentroidsSoACopyElsewhereIsAPureTranslation) {
-  auto moved = pathOf({M(5, 3), L(6, 3), L(6, 4), L(5, 4), Z()});
-  auto table = V2DBezierPathMorphPatch::_pairNearestVerticesFrom(*unitSquare(), *moved);
-  expectTable(*table, {{{0, 0}, {5, 3}}, {{1, 0}, {6, 3}}, {{1, 1}, {6, 4}}, {{0, 1}, {5, 4}}});
-  V2DBezierPathMorphPatch patch("m");
-  patch.inputBezierPathStart.setBezierPathValue(unitSquare());
-  patch.inputBezierPathEnd.setBezierPathValue(moved);
-  expectElements(*morph(patch, 0.5), {M(2.5, 1.5), L(3.5, 1.5), L(3.5, 2.5), L(2.5, 2.5), Z()});
-}
-
-TEST(Morph, NearestTiesGoToTheLowestIndexAndContestedFromVerticesToTheHighestToVertex) {
-  // Centroids (0, 0) both. First pass: (-1, 0) -> (-1, 0), (1, 0) -> (1, 0) (marks 0 and 2).
-  // Second pass: the unmarked (0, 1) and (0, -1) are both nearest to (-1, 0) (lowest i of the
-  // equal distances); the later one, (0, -1), keeps it.
-  auto from = pathOf({M(-1, 0), L(1, 0)});
-  auto to = pathOf({M(-1, 0), L(0, 1), L(1, 0), L(0, -1)});
-  auto table = V2DBezierPathMorphPatch::_pairNearestVerticesFrom(*from, *to);
-  expectTable(*table, {{{-1, 0}, {0, -1}}, {{1, 0}, {1, 0}}});
-}
-
-TEST(Morph, ResampledPairingStepsAlongTheResampledToPath) {
-  // The to path resampled at the square's 5 elements: (0, 0) then 1, 2, 3, 4, 5 along x.
+  EXPECT_EQ(*patch.pairedPoints(), *V2DBezierPathMorphPatch::_pairSequentialVerticesEquallySpacedFrom(*unitSquare(), *triangle()));
+  // From = the end path (3 elements), to = the start.
+  patch.inputBezierPathStart.setBezierPathValue(pathOf({M(0, 0), L(4, 0)}));
+  patch.inputBezierPathEnd.setBezierPathValue(pathOf({M(0, 0), L(2, 2), L(4, 0)}));
+  morph(patch, 0.25);
+  expectTable(*patch.pairedPoints(), {{{0, 0}, {0, 0}}, {{2, 2}, {0, 0}}, {{4, 0}, {4, 0}}});
+  // Resampled: the to path at the square's 5 elements is (0, 0) then 1, 2, 3, 4, 5 along x;
   // r = 4/6 gives to indices 0, 1, 3, 4; rotation 0 travels least (sqrt 5 + sqrt 17).
-  V2DBezierPathMorphPatch patch("m");
   patch.inputPairingAlgorithm.setIndexValue(2);
   patch.inputBezierPathStart.setBezierPathValue(unitSquare());
   patch.inputBezierPathEnd.setBezierPathValue(pathOf({M(0, 0), L(5, 0)}));
   morph(patch, 0.5);
-  ASSERT_NE(patch.pairedPoints(), nullptr);
   expectTable(*patch.pairedPoints(), {{{0, 0}, {0, 0}}, {{1, 0}, {1, 0}}, {{1, 1}, {3, 0}}, {{0, 1}, {4, 0}}}, 1e-12);
-}
-
-TEST(Morph, EqualElementCountsMakeTheStartTheFromPath) {
-  // Three elements each: the output has the start path's structure (its close included).
-  // r = 2/3: to indices 0, 1; rotation 0 travels 2 + sqrt 8, rotation 1 sqrt 20 + sqrt 8.
-  V2DBezierPathMorphPatch patch("m");
-  patch.inputPairingAlgorithm.setIndexValue(1);
-  patch.inputBezierPathStart.setBezierPathValue(pathOf({M(0, 0), L(4, 0), Z()}));
-  patch.inputBezierPathEnd.setBezierPathValue(pathOf({M(0, 2), L(2, 2), L(4, 2)}));
-  expectElements(*morph(patch, 0.25), {M(0, 0.5), L(3.5, 0.5), Z()});
 }
 
 TEST(Morph, EndsOfTimeOutputTheFlattenedInputsWithoutInterpolation) {
@@ -159,22 +143,9 @@ TEST(Morph, EndsOfTimeOutputTheFlattenedInputsWithoutInterpolation) {
   patch.inputBezierPathStart.setBezierPathValue(curve);
   patch.inputBezierPathEnd.setBezierPathValue(line);
   auto flatCurve = curve->bezierPathByFlatteningPathWithFlatness(0.01);
-  EXPECT_TRUE(morph(patch, 0)->isEqualToBezierPath(*flatCurve));
-  EXPECT_TRUE(morph(patch, -3)->isEqualToBezierPath(*flatCurve));
-  EXPECT_TRUE(morph(patch, 1)->isEqualToBezierPath(*line));
-  EXPECT_TRUE(morph(patch, 7)->isEqualToBezierPath(*line));
+  for (double t : {0.0, -3.0, -kInf, kNaN}) EXPECT_TRUE(morph(patch, t)->isEqualToBezierPath(*flatCurve)) << t;
+  for (double t : {1.0, 7.0, kInf}) EXPECT_TRUE(morph(patch, t)->isEqualToBezierPath(*line)) << t;
   EXPECT_NE(morph(patch, 1).get(), line.get());
-}
-
-TEST(Morph, EndPathWithMoreElementsIsTheFromPathWithTheFractionReversed) {
-  // From = end (3 elements), to = start; r = 3/2 pairs (0,0)->(0,0), (2,2)->(0,0), (4,0)->(4,0);
-  // t = 0.25 interpolates from the end path with s = 0.75.
-  V2DBezierPathMorphPatch patch("m");
-  patch.inputPairingAlgorithm.setIndexValue(1);
-  patch.inputBezierPathStart.setBezierPathValue(pathOf({M(0, 0), L(4, 0)}));
-  patch.inputBezierPathEnd.setBezierPathValue(pathOf({M(0, 0), L(2, 2), L(4, 0)}));
-  expectElements(*morph(patch, 0.25), {M(0, 0), L(0.5, 0.5), L(4, 0)});
-  expectTable(*patch.pairedPoints(), {{{0, 0}, {0, 0}}, {{2, 2}, {0, 0}}, {{4, 0}, {4, 0}}});
 }
 
 TEST(MorphCache, TimeAloneKeepsTheTableAnInputUpdateRebuildsIt) {
@@ -206,7 +177,7 @@ TEST(MorphCache, TimeAloneKeepsTheTableAnInputUpdateRebuildsIt) {
 TEST(MorphCache, FirstExecutionWithoutReportedUpdatesStillPairs) {
   V2DBezierPathMorphPatch patch("m");
   patch.inputBezierPathStart.setBezierPathValue(unitSquare());
-  patch.inputBezierPathEnd.setBezierPathValue(pathOf({M(5, 3), L(6, 3), L(6, 4), L(5, 4), Z()}));
+  patch.inputBezierPathEnd.setBezierPathValue(movedSquare());
   clearUpdates(patch);
   expectElements(*morph(patch, 0.5), {M(2.5, 1.5), L(3.5, 1.5), L(3.5, 2.5), L(2.5, 2.5), Z()});
   EXPECT_NE(patch.pairedPoints(), nullptr);
@@ -215,12 +186,11 @@ TEST(MorphCache, FirstExecutionWithoutReportedUpdatesStillPairs) {
 TEST(MorphCache, AFromVertexMissingFromTheTableRebuildsInsteadOfGoingAstray) {
   V2DBezierPathMorphPatch patch("m");
   patch.inputBezierPathStart.setBezierPathValue(unitSquare());
-  patch.inputBezierPathEnd.setBezierPathValue(pathOf({M(5, 3), L(6, 3), L(6, 4), L(5, 4), Z()}));
+  patch.inputBezierPathEnd.setBezierPathValue(movedSquare());
   morph(patch, 0.5);
   auto stale = patch.pairedPoints();
   // The start path changes without the port reporting it: the table no longer fits.
-  auto shifted = pathOf({M(10, 10), L(11, 10), L(11, 11), L(10, 11), Z()});
-  patch.inputBezierPathStart.setBezierPathValue(shifted);
+  patch.inputBezierPathStart.setBezierPathValue(pathOf({M(10, 10), L(11, 10), L(11, 11), L(10, 11), Z()}));
   clearUpdates(patch);
   auto out = morph(patch, 0.5);
   EXPECT_NE(patch.pairedPoints(), stale);
@@ -233,17 +203,6 @@ TEST(MorphCache, InterpolationLeavesVerticesWithoutPartnerWhereTheyAre) {
   auto out = V2DBezierPathMorphPatch::_interpolateFromBezierPath(*unitSquare(), table, 0.5, &missing);
   EXPECT_EQ(missing, 3u);
   expectElements(*out, {M(0, 0), L(2, 0), L(1, 1), L(0, 1), Z()});
-}
-
-TEST(MorphBadInput, NonFiniteTimes) {
-  V2DBezierPathMorphPatch patch("m");
-  auto start = pathOf({M(0, 0), L(4, 0)});
-  auto end = pathOf({M(0, 2), L(4, 2)});
-  patch.inputBezierPathStart.setBezierPathValue(start);
-  patch.inputBezierPathEnd.setBezierPathValue(end);
-  EXPECT_TRUE(morph(patch, kNaN)->isEqualToBezierPath(*start));
-  EXPECT_TRUE(morph(patch, -kInf)->isEqualToBezierPath(*start));
-  EXPECT_TRUE(morph(patch, kInf)->isEqualToBezierPath(*end));
 }
 
 TEST(MorphBadInput, EmptyAndAbsentInputsGiveTheOtherFlattenedPathAndNoTable) {
@@ -302,14 +261,13 @@ TEST(MorphBadInput, NaNFlatnessAndNaNCoordinatesStayBounded) {
 
 TEST(MorphBadInput, PairingOfVeryLargeInputsIsThinnedToStayWithinTheCap) {
   // 10 000 by 10 000 vertices is 1e8 distances, above the cap: every other to vertex is used.
-  auto from = polyline(10000, 0, true);
-  auto to = polyline(10000, 50, false);
+  auto from = circle(10000, 0, true);
+  auto to = circle(10000, 50, false);
   auto nearest = V2DBezierPathMorphPatch::_pairNearestVerticesFrom(*from, *to);
   EXPECT_EQ(nearest->size(), 10000u);
   const auto toList = morphVertexList(*to);
   V2DPairingTable evenIndex;
   for (size_t j = 0; j < toList.size(); j += 2) evenIndex.emplace(toList[j], toList[j]);
   for (const auto& [f, t] : *nearest) EXPECT_EQ(evenIndex.count(t), 1u);
-  auto sequential = V2DBezierPathMorphPatch::_pairSequentialVerticesEquallySpacedFrom(*from, *to);
-  EXPECT_EQ(sequential->size(), 10000u);
+  EXPECT_EQ(V2DBezierPathMorphPatch::_pairSequentialVerticesEquallySpacedFrom(*from, *to)->size(), 10000u);
 }

@@ -1,9 +1,9 @@
-// "Vellum Image With Vector" and "Vellum Image With Vector Structure": ports, the entry the
-// first builds, the buffer across executions, and the catalogue.
+// "Vellum Image With Vector" and "Vellum Image With Vector Structure": the entry the first
+// builds, the pixels, and the buffer across executions.
 #include <cmath>
 
-#include "RenderTestSupport.h"
 #include "patches/render/V2DImageWithBezierPathPatch.h"
+#include "tests/render/RenderTestSupport.h"
 
 namespace vellum::test {
 namespace {
@@ -13,41 +13,6 @@ Arguments noArguments;
 ImageRef run(Patch& patch) {
   EXPECT_TRUE(patch.execute(nullptr, 0, noArguments));
   return static_cast<ImagePort*>(patch.portForKey("outputImage"))->imageValue();
-}
-
-// ---- Image With Vector: ports ---------------------------------------------------------------
-
-TEST(ImageWithVector, DisplayNameDefaultsAndLimits) {
-  V2DImageWithBezierPathPatch patch("id");
-  EXPECT_EQ(patch.inputStrokeColor.colorValue(), Color::colorWithRed(0, 0, 1, 1));
-  EXPECT_EQ(patch.inputFillColor.colorValue(), Color::colorWithRed(1, 1, 1, 1));
-  EXPECT_EQ(patch.inputShadowColor.colorValue(), Color::colorWithRed(0, 0, 0, 0.5));
-  EXPECT_EQ(patch.inputBackgroundColor.colorValue(), Color::colorWithRed(0, 0, 0, 0));
-  EXPECT_EQ(patch.inputStrokeWidth.doubleValue(), 1);
-  EXPECT_EQ(patch.inputStrokeWidth.minDoubleValue(), 0.0001);
-  EXPECT_EQ(patch.inputStrokeMiterLimit.doubleValue(), 10);
-  EXPECT_EQ(patch.inputStrokeMiterLimit.minDoubleValue(), 0);
-  EXPECT_EQ(patch.inputShadowAngle.doubleValue(), 315);
-  EXPECT_EQ(patch.inputShadowOffset.doubleValue(), 5);
-  EXPECT_EQ(patch.inputShadowBlur.doubleValue(), 5);
-  EXPECT_EQ(patch.inputShadowBlur.minDoubleValue(), 0);
-  EXPECT_EQ(patch.inputFlatness.doubleValue(), 0.01);
-  EXPECT_EQ(patch.inputFlatness.minDoubleValue(), 0.0001);
-  EXPECT_TRUE(patch.inputAntialias.booleanValue());
-  EXPECT_FALSE(patch.inputShadow.booleanValue());
-  EXPECT_EQ(patch.inputMode.maxIndexValue(), 2u);
-  EXPECT_EQ(patch.inputStrokeCapStyle.maxIndexValue(), 2u);
-  EXPECT_EQ(patch.inputStrokeJoinStyle.maxIndexValue(), 2u);
-  EXPECT_EQ(patch.inputFillRule.maxIndexValue(), 1u);
-  EXPECT_EQ(patch.inputWidth.indexValue(), 0u);
-  EXPECT_FALSE(patch.bmp);
-  // Ports in declaration order, the output last.
-  ASSERT_EQ(patch.inputPorts().size(), 21u);
-  EXPECT_EQ(patch.inputPorts().front()->key(), "inputBezierPath");
-  EXPECT_EQ(patch.inputPorts()[9]->key(), "inputFillColor");
-  EXPECT_EQ(patch.inputPorts().back()->key(), "inputHeight");
-  ASSERT_EQ(patch.outputPorts().size(), 1u);
-  EXPECT_EQ(patch.outputPorts()[0]->key(), "outputImage");
 }
 
 TEST(ImageWithVector, TheEntryCarriesTheSettingsOnACopyOfThePath) {
@@ -87,15 +52,10 @@ TEST(ImageWithVector, TheEntryCarriesTheSettingsOnACopyOfThePath) {
   EXPECT_EQ(*e->memberForKey("fill").color(), Color::colorWithRed(1, 1, 1, 1));
   EXPECT_FALSE(e->hasKey("shadow"));
   EXPECT_FALSE(e->hasKey("shadow-offset"));
-}
-
-TEST(ImageWithVector, NoDashStructureMeansASolidLine) {
-  V2DImageWithBezierPathPatch patch("id");
-  patch.inputBezierPath.setBezierPathValue(rectPath(0, 0, 10, 10));
+  // An empty dash structure means a solid line.
   patch.inputStrokeDashPattern.setStructureValue(Structure());
-  auto path = patch.pathEntryStructure().memberAtIndex(0).structure()->memberForKey("path").objectAs<BezierPath>();
-  ASSERT_TRUE(path);
-  EXPECT_TRUE(path->lineDash().empty());
+  e = patch.pathEntryStructure().memberAtIndex(0).structure();
+  EXPECT_TRUE(e->memberForKey("path").objectAs<BezierPath>()->lineDash().empty());
 }
 
 TEST(ImageWithVector, TheDefaultShadowPointsRightAndDown) {
@@ -139,36 +99,22 @@ TEST(ImageWithVector, AShadowAtNinetyDegreesPointsUp) {
   EXPECT_EQ(at(*image, 30, 30), (Px{255, 255, 255, 255}));
 }
 
-TEST(ImageWithVector, AnEmptyPathOnARedBackground) {
+TEST(ImageWithVector, GivenAndAutomaticSizes) {
   V2DImageWithBezierPathPatch patch("id");
-  patch.inputBezierPath.setBezierPathValue(BezierPath::bezierPath());
-  patch.inputWidth.setIndexValue(64);
-  patch.inputHeight.setIndexValue(32);
   patch.inputBackgroundColor.setRed(1, 0, 0, 1);
+  patch.inputWidth.setIndexValue(64);  // height 0: automatic in both, and no path to measure
+  EXPECT_FALSE(run(patch));
+  patch.inputHeight.setIndexValue(32);
   ImageRef image = run(patch);
   ASSERT_TRUE(image);
   ASSERT_EQ(image->width(), 64);
   ASSERT_EQ(image->height(), 32);
   for (int y = 0; y < 32; ++y)
     for (int x = 0; x < 64; ++x) ASSERT_EQ(at(*image, x, y), kOpaqueRed);
-}
-
-TEST(ImageWithVector, NoPathAtAutomaticSizeGivesNoImage) {
-  V2DImageWithBezierPathPatch patch("id");
-  patch.inputBackgroundColor.setRed(1, 0, 0, 1);
-  patch.inputWidth.setIndexValue(100);  // height 0: automatic in both
-  EXPECT_FALSE(run(patch));
-  patch.inputHeight.setIndexValue(20);
-  ImageRef image = run(patch);
-  ASSERT_TRUE(image);
-  EXPECT_EQ(image->width(), 100);
-}
-
-TEST(ImageWithVector, WidthWithoutHeightMeansAutomaticSize) {
-  V2DImageWithBezierPathPatch patch("id");
+  patch.inputBackgroundColor.setRed(0, 0, 0, 0);
+  patch.inputHeight.setIndexValue(0);
   patch.inputBezierPath.setBezierPathValue(linePath({10, 10}, {20, 20}));
-  patch.inputWidth.setIndexValue(100);
-  ImageRef image = run(patch);
+  image = run(patch);
   ASSERT_TRUE(image);
   EXPECT_EQ(image->width(), 21);
   EXPECT_EQ(image->height(), 21);
@@ -229,18 +175,6 @@ TEST(ImageWithVector, TheBufferIsReusedAcrossExecutionsAndFreedByDisable) {
 
 // ---- Image With Vector Structure ------------------------------------------------------------
 
-TEST(ImageWithVectorStructure, DisplayNameDefaultsAndLimits) {
-  V2DImageWithBezierPathStructurePatch patch("id");
-  EXPECT_EQ(patch.inputBackgroundColor.colorValue(), Color::colorWithRed(0, 0, 0, 0));
-  EXPECT_TRUE(patch.inputAntialias.booleanValue());
-  EXPECT_EQ(patch.inputFlatness.doubleValue(), 0.01);
-  EXPECT_EQ(patch.inputFlatness.minDoubleValue(), 0.0001);
-  EXPECT_FALSE(patch.bmp);
-  ASSERT_EQ(patch.inputPorts().size(), 6u);
-  EXPECT_EQ(patch.inputPorts()[0]->key(), "inputBezierPaths");
-  EXPECT_TRUE(patch.setup(nullptr));
-}
-
 TEST(ImageWithVectorStructure, DrawsTheStructureAtAutomaticSize) {
   V2DImageWithBezierPathStructurePatch patch("id");
   patch.inputBezierPaths.setStructureValue(structureOf({entry(rectPath(0, 0, 10, 20), 0, kBlack, std::nullopt)}));
@@ -282,10 +216,7 @@ TEST(ImageWithVectorStructure, NoStructureGivesTheBackgroundOrNothing) {
   patch.inputBezierPaths.setStructureValue(Structure({Value(1), Value("x")}));
   EXPECT_FALSE(run(patch));
   EXPECT_FALSE(patch.bmp);
-}
-
-TEST(ImageWithVectorStructure, DisableFreesTheBuffer) {
-  V2DImageWithBezierPathStructurePatch patch("id");
+  // As does disable.
   patch.inputWidth.setIndexValue(10);
   patch.inputHeight.setIndexValue(10);
   ASSERT_TRUE(run(patch));

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "patches/operators/V2DBezierPathCombinePatch.h"
-#include "plugin/Vellum2DPrincipal.h"
 #include "tests/support/PathElements.h"
 
 using namespace vellum;
@@ -13,21 +12,9 @@ V2DBezierPathPort* vector(V2DBezierPathCombinePatch& patch, int n) {
   return dynamic_cast<V2DBezierPathPort*>(patch.portForKey("Vector " + std::to_string(n)));
 }
 
-}  // namespace
+Structure countState(Value count) { return Structure::withMembersAndKeys({{"bezierPathsCount", count}}); }
 
-TEST(Combine, NewPatchHasVector1AndVector2AndSavesCountTwo) {
-  V2DBezierPathCombinePatch patch("c");
-  EXPECT_EQ(patch.numBezierPaths(), 2u);
-  ASSERT_NE(vector(patch, 1), nullptr);
-  ASSERT_NE(vector(patch, 2), nullptr);
-  EXPECT_EQ(vector(patch, 3), nullptr);
-  EXPECT_TRUE(vector(patch, 1)->isInput());
-  // Fixed ports first, then the dynamic ones in creation order.
-  ASSERT_EQ(patch.inputPorts().size(), 3u);
-  EXPECT_EQ(patch.inputPorts()[0]->key(), "inputJoin");
-  EXPECT_EQ(patch.inputPorts()[2]->key(), "Vector 2");
-  EXPECT_EQ(patch.state().memberForKey("bezierPathsCount"), Value(2));
-}
+}  // namespace
 
 // With join on, a move to the current point continues the subpath; any other move stays, and
 // within one input such a move is dropped either way.
@@ -58,25 +45,20 @@ TEST(Combine, JoinedAndSeparateSubpaths) {
   }
 }
 
-TEST(Combine, AbsentInputsContributeNothingAndNoInputsGiveAnEmptyPath) {
+TEST(Combine, AbsentInputsContributeNothingAndInputsAreNotChanged) {
   V2DBezierPathCombinePatch patch("c");
-  vector(patch, 2)->setBezierPathValue(pathOf({M(0, 0), L(3, 0)}));
-  expectElements(*run(patch), {M(0, 0), L(3, 0)});
-  patch.setState({});
-  EXPECT_EQ(patch.numBezierPaths(), 0u);
-  auto out = run(patch);
-  ASSERT_NE(out, nullptr);
-  EXPECT_TRUE(out->isEmpty());
-}
-
-TEST(Combine, InputsAreNotChanged) {
-  V2DBezierPathCombinePatch patch("c");
-  auto a = pathOf({M(0, 0), L(1, 0)});
-  vector(patch, 1)->setBezierPathValue(a);
+  auto a = pathOf({M(0, 0), L(3, 0)});
   vector(patch, 2)->setBezierPathValue(a);
   auto out = run(patch);
+  expectElements(*out, {M(0, 0), L(3, 0)});
   EXPECT_NE(out.get(), a.get());
-  expectElements(*a, {M(0, 0), L(1, 0)});
+  vector(patch, 1)->setBezierPathValue(a);
+  run(patch);
+  expectElements(*a, {M(0, 0), L(3, 0)});
+  patch.setState({});
+  EXPECT_EQ(patch.numBezierPaths(), 0u);
+  ASSERT_NE(run(patch), nullptr);
+  EXPECT_TRUE(run(patch)->isEmpty());
 }
 
 TEST(Combine, AddAndRemoveReuseKeys) {
@@ -93,6 +75,7 @@ TEST(Combine, AddAndRemoveReuseKeys) {
 
 TEST(Combine, StateSaveAndLoadRestoresFiveInputsAndTheirValues) {
   V2DBezierPathCombinePatch saved("a");
+  EXPECT_EQ(saved.state().memberForKey("bezierPathsCount"), Value(2));
   for (int i = 0; i < 3; ++i) saved.addBezierPath();
   saved.inputJoin.setBooleanValue(true);
   for (int n = 1; n <= 5; ++n) vector(saved, n)->setBezierPathValue(pathOf({M(n, 0), L(n, 1)}));
@@ -106,9 +89,8 @@ TEST(Combine, StateSaveAndLoadRestoresFiveInputsAndTheirValues) {
   EXPECT_TRUE(loaded.inputJoin.booleanValue());
   for (int n = 1; n <= 5; ++n) {
     ASSERT_NE(vector(loaded, n), nullptr);
-    auto p = vector(loaded, n)->bezierPathValue();
-    ASSERT_NE(p, nullptr) << n;
-    expectElements(*p, {M(n, 0), L(n, 1)});
+    ASSERT_NE(vector(loaded, n)->bezierPathValue(), nullptr) << n;
+    expectElements(*vector(loaded, n)->bezierPathValue(), {M(n, 0), L(n, 1)});
   }
   EXPECT_EQ(vector(loaded, 6), nullptr);
 }
@@ -117,38 +99,25 @@ TEST(Combine, LoadingDeletesTheEarlierInputsWithTheirValuesFirst) {
   V2DBezierPathCombinePatch patch("c");
   vector(patch, 1)->setBezierPathValue(pathOf({M(0, 0), L(1, 0)}));
   vector(patch, 2)->setBezierPathValue(pathOf({M(0, 0), L(1, 0)}));
-  ASSERT_TRUE(patch.setState(Structure::withMembersAndKeys({{"bezierPathsCount", 3}})));
+  ASSERT_TRUE(patch.setState(countState(3)));
   EXPECT_EQ(patch.numBezierPaths(), 3u);
   for (int n = 1; n <= 3; ++n) EXPECT_EQ(vector(patch, n)->bezierPathValue(), nullptr) << n;
   EXPECT_TRUE(run(patch)->isEmpty());
 }
 
-TEST(Combine, StateAsTheCommandLineHandsItMakesReachableInputs) {
+TEST(Combine, BadSavedCountsAndValuesAreBounded) {
+  const std::vector<std::pair<Structure, size_t>> rows = {
+      {Structure::withMembersAndKeys({{"other", 1}}), 0}, {countState(-3), 0}, {countState("3"), 3},
+      {countState(2.9), 2}, {countState(1e12), size_t(V2DBezierPathCombinePatch::kMaxInputs)},
+  };
   V2DBezierPathCombinePatch patch("c");
-  ASSERT_TRUE(patch.setState(Structure::withMembersAndKeys({{"bezierPathsCount", 5}})));
-  EXPECT_EQ(patch.numBezierPaths(), 5u);
-  for (int n = 1; n <= 5; ++n) EXPECT_NE(patch.portForKey("Vector " + std::to_string(n)), nullptr);
-  EXPECT_EQ(patch.portForKey("Vector 6"), nullptr);
-}
-
-TEST(Combine, StateWithoutCountOrWithBadCountsIsBounded) {
-  V2DBezierPathCombinePatch patch("c");
-  patch.setState(Structure::withMembersAndKeys({{"other", 1}}));
-  EXPECT_EQ(patch.numBezierPaths(), 0u);
-  patch.setState(Structure::withMembersAndKeys({{"bezierPathsCount", -3}}));
-  EXPECT_EQ(patch.numBezierPaths(), 0u);
-  patch.setState(Structure::withMembersAndKeys({{"bezierPathsCount", "3"}}));
-  EXPECT_EQ(patch.numBezierPaths(), 3u);
-  patch.setState(Structure::withMembersAndKeys({{"bezierPathsCount", 2.9}}));
-  EXPECT_EQ(patch.numBezierPaths(), 2u);
-  patch.setState(Structure::withMembersAndKeys({{"bezierPathsCount", 1e12}}));
-  EXPECT_EQ(patch.numBezierPaths(), size_t(V2DBezierPathCombinePatch::kMaxInputs));
+  for (const auto& [state, count] : rows) {
+    patch.setState(state);
+    EXPECT_EQ(patch.numBezierPaths(), count);
+  }
   EXPECT_NE(patch.portForKey("Vector 4096"), nullptr);
   EXPECT_EQ(patch.portForKey("Vector 4097"), nullptr);
-}
-
-TEST(Combine, SavedValuesThatDoNotFitArePassedOver) {
-  V2DBezierPathCombinePatch patch("c");
+  // Saved values that do not fit their port, or name no port, are passed over.
   Structure values = Structure::withMembersAndKeys({{"Vector 1", "not a path"}, {"inputJoin", true}, {"Vector 9", 1}});
   patch.setState(Structure::withMembersAndKeys(
       {{"bezierPathsCount", 1}, {"inputValues", std::make_shared<const Structure>(values)}}));
@@ -161,31 +130,10 @@ TEST(CombineInspector, SegmentZeroAddsSegmentOneRemovesButNeverTheLastInput) {
   V2DBezierPathCombinePatch patch("c");
   V2DBezierPathCombinePatchUI inspector;
   EXPECT_EQ(inspector.viewNibName(), "V2DBezierPathCombinePatchUI");
-  EXPECT_EQ(V2DBezierPathCombinePatchUI::viewNibName_(), "V2DBezierPathCombinePatchUI");
   inspector.setupViewForPatch(&patch);
-  inspector.bezierPaths(SegmentedControl{0});
-  EXPECT_EQ(patch.numBezierPaths(), 3u);
-  inspector.bezierPaths(SegmentedControl{1});
-  inspector.bezierPaths(SegmentedControl{1});
-  EXPECT_EQ(patch.numBezierPaths(), 1u);
-  inspector.bezierPaths(SegmentedControl{1});
-  EXPECT_EQ(patch.numBezierPaths(), 1u);
-  inspector.bezierPaths(SegmentedControl{-1});
-  inspector.bezierPaths(SegmentedControl{2});
-  EXPECT_EQ(patch.numBezierPaths(), 1u);
-}
-
-TEST(CombineInspector, CatalogueNamesAndMakesTheInspector) {
-  const PatchClass* combine = nullptr;
-  for (const PatchClass* c : patchClasses())
-    if (c->name == "V2DBezierPathCombinePatch") combine = c;
-  ASSERT_NE(combine, nullptr);
-  EXPECT_EQ(combine->inspectorClass, "V2DBezierPathCombinePatchUI");
-  ASSERT_TRUE(combine->createInspector);
-  auto inspector = combine->createInspector();
-  EXPECT_EQ(inspector->viewNibName(), "V2DBezierPathCombinePatchUI");
-  auto patch = combine->create("x");
-  inspector->setupViewForPatch(patch.get());
-  dynamic_cast<V2DBezierPathCombinePatchUI&>(*inspector).bezierPaths(SegmentedControl{0});
-  EXPECT_NE(patch->portForKey("Vector 3"), nullptr);
+  const std::vector<std::pair<int, size_t>> clicks = {{0, 3}, {1, 2}, {1, 1}, {1, 1}, {-1, 1}, {2, 1}};
+  for (const auto& [segment, count] : clicks) {
+    inspector.bezierPaths(SegmentedControl{segment});
+    EXPECT_EQ(patch.numBezierPaths(), count) << "segment " << segment;
+  }
 }

@@ -1,3 +1,4 @@
+// Vector With Line Structure and Vector With Curve Structure: paths through lists of points.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -40,20 +41,6 @@ BezierPathRef curves(const Members& entries, double x = 0, double y = 0, bool re
 }
 
 }  // namespace
-
-TEST(VectorWithLineStructure, NamePortsAndLimits) {
-  V2DBezierPathWithLineStructurePatch patch("l");
-  std::vector<std::string> keys;
-  for (Port* p : patch.inputPorts()) keys.push_back(p->key());
-  EXPECT_EQ(keys, (std::vector<std::string>{"inputX", "inputY", "inputLines", "inputType", "inputRelative"}));
-  EXPECT_EQ(patch.inputType.maxIndexValue(), 1u);
-  patch.inputType.setValue(Value(5));
-  EXPECT_EQ(patch.inputType.indexValue(), 1u);
-  V2DBezierPathWithCurveStructurePatch curve("c");
-  keys.clear();
-  for (Port* p : curve.inputPorts()) keys.push_back(p->key());
-  EXPECT_EQ(keys, (std::vector<std::string>{"inputX", "inputY", "inputCurves", "inputRelative"}));
-}
 
 TEST(VectorWithLineStructure, WorkedPointLists) {
   struct Row {
@@ -117,7 +104,7 @@ TEST(VectorWithLineStructure, NonFiniteCoordinatesAreKept) {
   EXPECT_EQ(p->associatedPoints(2)[0].y, -1e308 + 1e308);
 }
 
-TEST(VectorWithCurveStructure, CurvesEndPointFirstRelativeOffsetsAndShortEntriesSkipped) {
+TEST(VectorWithCurveStructure, CurvesEndPointFirstRelativeOffsetsAndShortOrKeyedEntriesSkipped) {
   expectElements(*curves({V{10, 0, 0, 5, 10, 5}}), {M(0, 0), C({0, 5}, {10, 5}, {10, 0})});
   // Relative: all three points offset.
   expectElements(*curves({V{10, 0, 0, 5, 10, 5}, V{10, 0, 0, 5, 10, 5}}, 1, 1, true),
@@ -125,9 +112,6 @@ TEST(VectorWithCurveStructure, CurvesEndPointFirstRelativeOffsetsAndShortEntries
   expectElements(*curves({V{1, 1, 1, 1, 1, 1}, V{2, 2, 2, 2, 2}, V{3, 3, 3, 3, 3, 3}}),
                  {M(0, 0), C({1, 1}, {1, 1}, {1, 1}), C({3, 3}, {3, 3}, {3, 3})});
   EXPECT_FALSE(curves({V{1, 2}, V{2, 2, 2, 2, 2}}));
-}
-
-TEST(VectorWithCurveStructure, KeyedEntriesAreNotCurves) {
   // Curves are always read by position; a keyed point has too few members.
   EXPECT_FALSE(curves({xy(1, 2)}));
 }

@@ -1,0 +1,466 @@
+// Line Structure, Extrusion, Lathe and Grid: worked meshes, watertightness, and inputs that
+// cannot work.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <tuple>
+
+#include "patches/geometry/V2DExtrusionTriangleStructurePatch.h"
+#include "patches/geometry/V2DGridPatch.h"
+#include "patches/geometry/V2DLatheTriangleStructurePatch.h"
+#include "patches/geometry/V2DLineStructurePatch.h"
+#include "patches/sources/V2DBezierPathWithStringPatch.h"
+#include "tests/geometry/GeometryTestSupport.h"
+#include "tests/support/CapturedLog.h"
+
+namespace vellum::test {
+namespace {
+
+const std::vector<Point> kUnitSquare = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+
+V2DVector3 read3(const Structure& mesh, size_t k, const char* x, const char* y, const char* z) {
+  auto v = mesh.memberForKey(std::to_string(k)).structure();
+  if (!v) return {NAN, NAN, NAN};
+  return {float(v->memberForKey(x).doubleValue()), float(v->memberForKey(y).doubleValue()),
+          float(v->memberForKey(z).doubleValue())};
+}
+V2DVector3 positionOf(const Structure& mesh, size_t k) { return read3(mesh, k, "X", "Y", "Z"); }
+V2DVector3 normalOf(const Structure& mesh, size_t k) { return read3(mesh, k, "NX", "NY", "NZ"); }
+
+bool allFinite(const Structure& mesh) {
+  for (const auto& m : mesh)
+    for (const auto& n : *m.value.structure())
+      if (!std::isfinite(n.value.doubleValue())) return false;
+  return true;
+}
+
+// Every directed edge meets its reverse exactly once and itself never again: each edge is shared
+// by two consistently oriented triangles. Triangles with coincident corners fail it too.
+bool watertight(const Structure& mesh) {
+  using P = std::tuple<float, float, float>;
+  std::map<std::pair<P, P>, int> edges;
+  for (size_t t = 0; t < mesh.count() / 3; ++t)
+    for (size_t c = 0; c < 3; ++c) {
+      const V2DVector3 a = positionOf(mesh, t * 3 + c), b = positionOf(mesh, t * 3 + (c + 1) % 3);
+      ++edges[{P{a.x, a.y, a.z}, P{b.x, b.y, b.z}}];
+    }
+  for (const auto& [e, count] : edges) {
+    auto back = edges.find({e.second, e.first});
+    if (count != 1 || back == edges.end() || back->second != 1) return false;
+  }
+  return !edges.empty();
+}
+
+Structure outputOf(Patch& patch, StructurePort& port) {
+  EXPECT_TRUE(patch.execute(nullptr, 0, {}));
+  EXPECT_TRUE(port.structureValue());
+  return port.structureValue() ? *port.structureValue() : Structure();
+}
+
+// ---- Line Structure ---------------------------------------------------------------------------
+
+Structure lineStructure(std::shared_ptr<const BezierPath> path, double flatness = 0.01) {
+  V2DLineStructurePatch patch("id");
+  patch.inputBezierPath.setBezierPathValue(std::move(path));
+  patch.inputFlatness.setDoubleValue(flatness);
+  return outputOf(patch, patch.outputLines);
+}
+
+TEST(LineStructure, TwoPointsPerSegmentWithoutJoins) {
+  using Points = std::vector<std::vector<double>>;
+  auto stacked = BezierPath::bezierPath();
+  stacked->moveToPoint({9, 9});  // a move before the subpath's own: the close returns to (0, 0)
+  stacked->appendBezierPath(*polyline({{{0, 0}, {4, 0}, {0, 4}}}));
+  const std::vector<std::pair<std::shared_ptr<const BezierPath>, Points>> rows = {
+      {BezierPath::bezierPathWithRect({{0, 0}, {1, 1}}),
+       {{0, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 1, 0}, {1, 1, 0}, {0, 1, 0}, {0, 1, 0}, {0, 0, 0}}},
+      {polyline({{{0, 0}, {2, 0}, {0, 2}}, {{5, 5}, {6, 5}, {5, 6}}}),
+       {{0, 0, 0}, {2, 0, 0}, {2, 0, 0}, {0, 2, 0}, {0, 2, 0}, {0, 0, 0},
+        {5, 5, 0}, {6, 5, 0}, {6, 5, 0}, {5, 6, 0}, {5, 6, 0}, {5, 5, 0}}},
+      {stacked, {{0, 0, 0}, {4, 0, 0}, {4, 0, 0}, {0, 4, 0}, {0, 4, 0}, {0, 0, 0}}},
+      // Open, with a zero-length segment kept.
+      {polyline({{{0, 0}, {3, 0}, {3, 4}, {3, 4}}}, false), {{0, 0, 0}, {3, 0, 0}, {3, 0, 0}, {3, 4, 0}, {3, 4, 0}, {3, 4, 0}}},
+      // Segments with a non-finite end are left out.
+      {polyline({{{0, 0}, {NAN, 1}, {2, 2}, {3, 3}, {INFINITY, 0}}}, false), {{2, 2, 0}, {3, 3, 0}}},
+      {polyline({{{1, 1}}, {{2, 2}}}, false), {}},
+      {nullptr, {}},
+  };
+  for (size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(i);
+    Points got;
+    for (const auto& m : lineStructure(rows[i].first)) {
+      EXPECT_FALSE(m.keyed());
+      got.emplace_back();
+      for (const auto& n : *m.value.structure()) got.back().push_back(n.value.doubleValue());
+    }
+    EXPECT_EQ(got, rows[i].second);
+  }
+}
+
+TEST(LineStructure, CurvesAreFlattenedFinerWithSmallerFlatness) {
+  auto oval = BezierPath::bezierPathWithOvalInRect({{0, 0}, {100, 50}});
+  const size_t coarse = lineStructure(oval, 1).count(), fine = lineStructure(oval, 0.001).count();
+  EXPECT_GT(coarse, 8u);
+  EXPECT_GT(fine, coarse);
+  EXPECT_EQ(fine % 2, 0u);
+}
+
+// ---- Extrusion ----------------------------------------------------------------------------------
+
+struct Extrude {
+  double depth = 1;
+  bool front = true, back = true;
+  uint64_t smooth = 0;
+};
+
+Structure extrude(std::shared_ptr<const BezierPath> path, Extrude o = {}) {
+  V2DExtrusionTriangleStructurePatch patch("id");
+  patch.inputBezierPath.setBezierPathValue(std::move(path));
+  patch.inputDepth.setDoubleValue(o.depth);
+  patch.inputFrontCap.setBooleanValue(o.front);
+  patch.inputBackCap.setBooleanValue(o.back);
+  patch.inputSmooth.setIndexValue(o.smooth);
+  return outputOf(patch, patch.outputTriangles);
+}
+
+TEST(Extrusion, UnitSquareFrontCapWallsBackCap) {
+  const Structure mesh = extrude(polyline({kUnitSquare}));
+  ASSERT_EQ(mesh.count(), 36u);
+  for (size_t k = 0; k < 6; ++k) {
+    EXPECT_EQ(positionOf(mesh, k).z, 1);
+    EXPECT_EQ(normalOf(mesh, k), (V2DVector3{0, 0, 1}));
+    EXPECT_EQ(positionOf(mesh, 30 + k).z, 0);
+    EXPECT_EQ(normalOf(mesh, 30 + k), (V2DVector3{0, 0, -1}));
+  }
+  // The wall of (0,0) -> (1,0): corners (P,0), (C,0), (C,d) then (C,d), (P,d), (P,0).
+  const V2DVector3 wall[6] = {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {1, 0, 1}, {0, 0, 1}, {0, 0, 0}};
+  for (size_t k = 0; k < 6; ++k) {
+    EXPECT_EQ(positionOf(mesh, 6 + k), wall[k]);
+    EXPECT_EQ(normalOf(mesh, 6 + k), (V2DVector3{0, -1, 0}));
+  }
+  EXPECT_EQ(normalOf(mesh, 6 + 18), (V2DVector3{-1, 0, 0}));  // the closing wall, (0,1) -> (0,0)
+  EXPECT_TRUE(watertight(mesh));
+}
+
+TEST(Extrusion, VertexCountsForCapsOpenPathsAndDepthsThatCannotBeWalls) {
+  const std::vector<std::tuple<std::shared_ptr<const BezierPath>, Extrude, size_t>> rows = {
+      {polyline({kUnitSquare}), {.front = false, .back = false}, 24},
+      {polyline({kUnitSquare}), {.front = false}, 30},
+      {polyline({{{0, 0}, {1, 0}, {1, 1}}}, false), {}, 12},  // an open polyline: a ribbon
+      // A depth that is not a number counts as 0; 0.0004 rounds to 0 when written; negative
+      // depths give nothing either. Walls without area are left out, the two caps stay.
+      {polyline({kUnitSquare}), {.depth = NAN}, 12},
+      {polyline({kUnitSquare}), {.depth = 0}, 12},
+      {polyline({kUnitSquare}), {.depth = 0.0004}, 12},
+      {polyline({kUnitSquare}), {.depth = -5}, 12},
+      {nullptr, {}, 0},
+  };
+  for (size_t i = 0; i < rows.size(); ++i)
+    EXPECT_EQ(extrude(std::get<0>(rows[i]), std::get<1>(rows[i])).count(), std::get<2>(rows[i])) << i;
+  const Structure backOnly = extrude(polyline({kUnitSquare}), {.front = false});
+  EXPECT_EQ(normalOf(backOnly, 29), (V2DVector3{0, 0, -1}));
+  const Structure flat = extrude(polyline({kUnitSquare}), {.depth = NAN});
+  EXPECT_EQ(positionOf(flat, 0).z, 0);
+  EXPECT_EQ(normalOf(flat, 0), (V2DVector3{0, 0, 1}));
+  EXPECT_EQ(normalOf(flat, 11), (V2DVector3{0, 0, -1}));
+}
+
+TEST(Extrusion, SmoothedCornersBlendTheWalls) {
+  const Structure mesh = extrude(polyline({kUnitSquare}), {.smooth = 1});
+  ASSERT_EQ(mesh.count(), 36u);
+  EXPECT_EQ(normalOf(mesh, 0), (V2DVector3{0, 0, 1}));
+  EXPECT_EQ(normalOf(mesh, 35), (V2DVector3{0, 0, -1}));
+  // Corner (1,0,0) is vertex 7 (first wall, second corner); (1,0,1) is vertex 8.
+  ASSERT_EQ(positionOf(mesh, 7), (V2DVector3{1, 0, 0}));
+  ASSERT_EQ(positionOf(mesh, 8), (V2DVector3{1, 0, 1}));
+  const V2DVector3 bottom = normalOf(mesh, 7), top = normalOf(mesh, 8);
+  EXPECT_NEAR(bottom.x, 2 / std::sqrt(5.0), 1e-4);
+  EXPECT_NEAR(bottom.y, -1 / std::sqrt(5.0), 1e-4);
+  EXPECT_EQ(bottom.z, 0);
+  EXPECT_NEAR(top.x, 1 / std::sqrt(5.0), 1e-4);
+  EXPECT_NEAR(top.y, -2 / std::sqrt(5.0), 1e-4);
+  // Later corners at the same positions read the cached, rounded normal.
+  ASSERT_EQ(positionOf(mesh, 12), (V2DVector3{1, 0, 0}));
+  EXPECT_EQ(normalOf(mesh, 12), (V2DVector3{0.894f, -0.447f, 0}));
+}
+
+TEST(Extrusion, BackCapIsTheBackFaceTriangulation) {
+  auto ring = polyline({{{-2, -2}, {6, -2}, {6, 6}, {-2, 6}}, {{1, 1}, {1, 3}, {4, 3}, {3, 1.5}}});
+  V2DTriangleList caps;
+  const V2DTriangleList back = V2DExtrusionTriangleStructurePatch::_capsForBezierPath(ring.get(), false, 2, true, true, caps);
+  const V2DTriangleList expected = triangulate(*ring, false, 0, true);
+  ASSERT_GT(expected.size(), 4u);
+  ASSERT_EQ(back.size(), expected.size());
+  ASSERT_EQ(caps.size(), expected.size());
+  for (size_t i = 0; i < back.size(); ++i) {
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(back[i].corners[c], expected[i].corners[c]);
+    EXPECT_EQ(back[i].normal, (V2DVector3{0, 0, -1}));
+    EXPECT_EQ(caps[i].corners[0].z, 2);
+  }
+}
+
+TEST(Extrusion, ClosedOutlinesAreWatertight) {
+  EXPECT_TRUE(watertight(extrude(polyline({{{-2, -2}, {6, -2}, {6, 6}, {-2, 6}}, {{1, 1}, {1, 3}, {4, 3}, {3, 1.5}}}))));
+  auto oval = BezierPath::bezierPathWithOvalInRect({{0, 0}, {30, 20}});
+  oval->closePath();
+  EXPECT_TRUE(watertight(extrude(oval, {.depth = 3, .smooth = 1})));
+  // A repeated point makes a wall without area, which is left out.
+  EXPECT_TRUE(watertight(extrude(polyline({{{0, 0}, {1, 0}, {1, 0}, {1, 1}, {0, 1}}}))));
+  // A move before the subpath's own: the closing wall ends at (0, 0), not at (9, 9).
+  auto stacked = BezierPath::bezierPath();
+  stacked->moveToPoint({9, 9});
+  stacked->appendBezierPath(*polyline({kUnitSquare}));
+  const Structure square = extrude(stacked);
+  ASSERT_EQ(square.count(), 36u);
+  EXPECT_TRUE(watertight(square));
+  EXPECT_EQ(positionOf(square, 6 + 19), (V2DVector3{0, 0, 0}));
+  // Text: a move to the baseline, then every glyph contour with its own move.
+  V2DBezierPathWithStringPatch text("id");
+  text.inputString.setStringValue("Ag&8");
+  text.inputFontName.setStringValue("DejaVuSerif-Bold");
+  text.inputFontSize.setDoubleValue(200);
+  text.execute(nullptr, 0, {});
+  const Structure lettering = extrude(text.outputBezierPath.bezierPathValue(), {.depth = 40, .smooth = 1});
+  EXPECT_GT(lettering.count(), 3000u);
+  EXPECT_TRUE(watertight(lettering));
+}
+
+TEST(Extrusion, HugeDepthsAndNonFinitePointsWriteFiniteNumbers) {
+  // Depths are limited to 1e30; the walls keep their unit normals.
+  for (double depth : {1e300, double(INFINITY)}) {
+    const Structure deep = extrude(polyline({kUnitSquare}), {.depth = depth});
+    ASSERT_EQ(deep.count(), 36u);
+    EXPECT_TRUE(allFinite(deep));
+    EXPECT_EQ(positionOf(deep, 0).z, V2DVector3Rounded({0, 0, 1e30f}).z);
+    EXPECT_EQ(normalOf(deep, 6), (V2DVector3{0, -1, 0}));
+  }
+  const Structure mesh = extrude(polyline({{{0, 0}, {NAN, 0}, {1, 1}, {1e300, 2}, {0, 1}}}), {.smooth = 1});
+  EXPECT_TRUE(allFinite(mesh));
+  EXPECT_EQ(mesh.count(), 6u);  // only the wall (0,1) -> (0,0); no cap for a path it cannot hold
+}
+
+// ---- Lathe --------------------------------------------------------------------------------------
+
+struct Lathe {
+  double begin = 0, end = 90;
+  uint64_t steps = 2;
+  bool top = false, bottom = false;
+  uint64_t smooth = 0;
+};
+
+void setUp(V2DLatheTriangleStructurePatch& patch, std::shared_ptr<const BezierPath> path, const Lathe& o) {
+  patch.inputBezierPath.setBezierPathValue(std::move(path));
+  patch.inputAngleBegin.setDoubleValue(o.begin);
+  patch.inputAngleEnd.setDoubleValue(o.end);
+  patch.inputAngleSteps.setIndexValue(o.steps);
+  patch.inputTopCap.setBooleanValue(o.top);
+  patch.inputBottomCap.setBooleanValue(o.bottom);
+  patch.inputSmooth.setIndexValue(o.smooth);
+}
+
+Structure lathe(std::shared_ptr<const BezierPath> path, Lathe o = {}) {
+  V2DLatheTriangleStructurePatch patch("id");
+  setUp(patch, std::move(path), o);
+  return outputOf(patch, patch.outputTriangles);
+}
+
+// (1, 1) down to (1, 0): a cylinder wall at distance 1 from the axis.
+std::shared_ptr<BezierPath> wall() { return polyline({{{1, 1}, {1, 0}}}, false); }
+
+// 0.92388, 0, 0.38268 as stored: rounded to thousandths.
+const V2DVector3 kFirstStepNormal{0.924f, 0, 0.383f};
+
+TEST(Lathe, QuarterTurnInTwoStepsWithoutCaps) {
+  const Structure mesh = lathe(wall());
+  ASSERT_EQ(mesh.count(), 12u);
+  // Step 1: P0, C1, C0 then P1, C1, P0.
+  const float r = float(std::cos(45 * 3.141592653589793 / 180));
+  EXPECT_EQ(positionOf(mesh, 0), (V2DVector3{1, 1, 0}));
+  EXPECT_EQ(positionOf(mesh, 1), V2DVector3Rounded({r, 0, r}));
+  EXPECT_EQ(positionOf(mesh, 2), (V2DVector3{1, 0, 0}));
+  for (size_t k = 0; k < 6; ++k) EXPECT_EQ(normalOf(mesh, k), kFirstStepNormal);
+  // Step 2 faces away from the axis at 67.5 degrees.
+  EXPECT_EQ(normalOf(mesh, 6), (V2DVector3{0.383f, 0, 0.924f}));
+  EXPECT_EQ(positionOf(mesh, 10), (V2DVector3{0, 0, 1}));
+  // Reversed, the range turns the normals inwards.
+  EXPECT_EQ(normalOf(lathe(wall(), {.begin = 90, .end = 0}), 0), (V2DVector3{-0.383f, 0, -0.924f}));
+}
+
+TEST(Lathe, CapsAroundTheAxisPerStep) {
+  const Structure mesh = lathe(wall(), {.top = true, .bottom = true});
+  ASSERT_EQ(mesh.count(), 24u);
+  // Per step: top cap, two band triangles, bottom cap.
+  EXPECT_EQ(positionOf(mesh, 0), (V2DVector3{0, 1, 0}));
+  for (size_t k : {0u, 1u, 2u, 12u}) EXPECT_EQ(normalOf(mesh, k), (V2DVector3{0, 1, 0}));
+  EXPECT_EQ(normalOf(mesh, 3), kFirstStepNormal);
+  EXPECT_EQ(positionOf(mesh, 10), (V2DVector3{0, 0, 0}));
+  for (size_t k : {9u, 10u, 11u, 23u}) EXPECT_EQ(normalOf(mesh, k), (V2DVector3{0, -1, 0}));
+  // Smoothed, the rims blend cap and band, but the axis point keeps the cap's normal.
+  const Structure smooth = lathe(wall(), {.end = 360, .steps = 8, .top = true, .bottom = true, .smooth = 1});
+  ASSERT_EQ(smooth.count(), 8u * 4 * 3);
+  EXPECT_EQ(normalOf(smooth, 0), (V2DVector3{0, 1, 0}));
+  EXPECT_GT(normalOf(smooth, 2).x, 0.5f);  // (1, 1, 0)
+  EXPECT_GT(normalOf(smooth, 2).y, 0.5f);
+}
+
+TEST(Lathe, FullTurnSeamIsShadedLikeAnyOtherStep) {
+  const Structure mesh = lathe(wall(), {.end = 360, .steps = 8, .smooth = 1});
+  ASSERT_EQ(mesh.count(), 48u);
+  // (1, 1, 0) is listed under both triangles of step 1 and, through the seam, under the second
+  // triangle of step 8 (its P1 at 360 degrees rounds to the same position): the sum of
+  // 2 (0.92388, 0, 0.38268) and (0.92388, 0, -0.38268), normalized.
+  ASSERT_EQ(positionOf(mesh, 45), (V2DVector3{1, 1, 0}));
+  EXPECT_NEAR(normalOf(mesh, 0).x, 0.99060f, 1e-4);
+  EXPECT_NEAR(normalOf(mesh, 0).z, 0.13677f, 1e-4);
+  EXPECT_EQ(normalOf(mesh, 45), V2DVector3Rounded(normalOf(mesh, 0)));
+  // The ring at 180 degrees has the same blend, turned half way round.
+  ASSERT_EQ(positionOf(mesh, 24), (V2DVector3{-1, 1, 0}));
+  EXPECT_NEAR(normalOf(mesh, 24).x, -0.99060f, 1e-3);
+  EXPECT_NEAR(normalOf(mesh, 24).z, -0.13677f, 1e-3);
+}
+
+TEST(Lathe, TriangleCountsForProfilesOnTheAxisCapsAndRangesThatCannotWork) {
+  const std::vector<std::tuple<std::shared_ptr<const BezierPath>, Lathe, size_t>> rows = {
+      // A cone from the apex (0, 1): one band triangle per step, no top cap around the apex.
+      {polyline({{{0, 1}, {1, 0}}}, false), {.steps = 3, .top = true, .bottom = true}, 3 * 2},
+      // The bottom cap follows segment E - 2: the last of an open profile of 3 elements...
+      {polyline({{{1, 2}, {1, 1}, {2, 0}}}, false), {.steps = 1, .bottom = true}, 4 + 1},
+      // ... past the last segment with two subpaths, so no bottom cap.
+      {polyline({{{1, 2}, {1, 1}}, {{3, 2}, {3, 1}}}, false), {.steps = 1, .bottom = true}, 4},
+      // Every band touches the far point: only the caps survive.
+      {polyline({{{1, 1}, {1e300, 0}, {1, -1}}}, false), {.top = true, .bottom = true, .smooth = 1}, 4},
+      {wall(), {.steps = 0}, 0},
+      {wall(), {.begin = NAN}, 0},
+      {wall(), {.end = INFINITY}, 0},
+      {wall(), {.begin = -1e308, .end = 1e308}, 0},  // the step overflows
+      {wall(), {.begin = 30, .end = 30}, 0},          // no area
+      {nullptr, {}, 0},
+  };
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const Structure mesh = lathe(std::get<0>(rows[i]), std::get<1>(rows[i]));
+    EXPECT_EQ(mesh.count(), 3 * std::get<2>(rows[i])) << i;
+    EXPECT_TRUE(allFinite(mesh)) << i;
+  }
+  // A closed triangle of 4 elements: the cap is at the close, around the first point (1, 2).
+  const Structure closed = lathe(polyline({{{1, 2}, {1, 1}, {2, 0}}}), {.steps = 1, .bottom = true});
+  ASSERT_EQ(closed.count(), (6u + 1) * 3);
+  EXPECT_EQ(positionOf(closed, 19), (V2DVector3{0, 2, 0}));
+}
+
+// With its initial inputs (no steps, no angle) the lathe of a profile is empty: the log says
+// which input, once however many frames run; with no profile, or a usable one, it says nothing.
+TEST(Lathe, ZeroStepsOrZeroAngleAreNamedOnceInTheLog) {
+  const std::string prefix = "[V2DLatheTriangleStructurePatch execute:time:arguments:]  ";
+  const std::vector<std::pair<Lathe, std::string>> rows = {
+      {{.end = 0, .steps = 0}, "inputAngleSteps is 0, so the lathe makes no triangles; give it 1 or more steps."},
+      {{.begin = 30, .end = 30}, "inputAngleBegin and inputAngleEnd are both 30, so the lathe sweeps no angle; set "
+                                 "inputAngleEnd to 360 for a full turn."},
+      {{}, ""},
+  };
+  for (const auto& [inputs, line] : rows) {
+    for (auto path : {std::shared_ptr<BezierPath>(), wall()}) {
+      testing::CapturedLog log;
+      V2DLatheTriangleStructurePatch patch("id");
+      setUp(patch, path, inputs);
+      for (int frame = 0; frame < 3; ++frame) EXPECT_TRUE(patch.execute(nullptr, frame, {}));
+      EXPECT_EQ(log.lines, line.empty() || !path ? std::vector<std::string>{} : std::vector<std::string>{prefix + line});
+    }
+  }
+}
+
+TEST(Lathe, HugeStepCountsAreLoweredToCoverTheRange) {
+  V2DLatheTriangleStructurePatch patch("id");
+  setUp(patch, wall(), {.end = 360, .steps = 4000000000u, .top = true, .bottom = true});
+  V2DTriangleList triangles;
+  V2DTriangleIndexMap map;
+  patch._latheStructureForBezierPath(wall().get(), triangles, map);
+  // Four triangles per step: the budget divided by four steps.
+  EXPECT_EQ(triangles.size(), V2DLatheTriangleStructurePatch::kMaxTriangles);
+  EXPECT_TRUE(map.empty());
+  // The last step still ends at 360 degrees: its band's C1 is (1, 0, 0).
+  EXPECT_EQ(triangles[triangles.size() - 3].corners[1], (V2DVector3{1, 0, 0}));
+}
+
+// ---- Grid ---------------------------------------------------------------------------------------
+
+Value grid(std::vector<Value> members, uint64_t width = 2, bool structure = true) {
+  V2DGridPatch patch("id");
+  if (structure) patch.inputBezierPaths.setStructureValue(Structure(std::move(members)));
+  patch.inputWidth.setIndexValue(width);
+  EXPECT_TRUE(patch.execute(nullptr, 0, {}));
+  return patch.outputGrid.value();
+}
+
+Value line(Point a, Point b) { return Value(ObjectRef(polyline({{a, b}}, false))); }
+double member(const Structure& g, int vertex, const char* key) {
+  return g.memberForKey("vertex_" + std::to_string(vertex)).structure()->memberForKey(key).doubleValue();
+}
+
+TEST(Grid, TwoLinesWithExactTextureCoordinates) {
+  const Value out = grid({line({0, 0}, {10, 0}), line({0, 1}, {10, 1})});
+  ASSERT_TRUE(out.structure());
+  const Structure& g = *out.structure();
+  ASSERT_EQ(g.count(), 8u);
+  const double xs[3] = {0, 5, 10}, us[3] = {0, 1.0 / 3, 2.0 / 3};
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 3; ++j) {
+      const int n = i * 3 + j;
+      EXPECT_EQ(*g.keyAtIndex(n), "vertex_" + std::to_string(n));
+      std::vector<std::string> keys;
+      for (const auto& m : *g.memberAtIndex(n).structure()) keys.push_back(*m.key());
+      EXPECT_EQ(keys, (std::vector<std::string>{"x", "y", "z", "u", "v", "r", "g", "b", "a"}));
+      const std::vector<double> expected = {xs[j], double(i), 0, us[j], i * 0.5, 1, 1, 1, 1};
+      for (size_t k = 0; k < keys.size(); ++k) EXPECT_EQ(member(g, n, keys[k].c_str()), expected[k]) << n << keys[k];
+    }
+  EXPECT_EQ(g.memberForKey("width"), Value(2));
+  EXPECT_EQ(g.memberForKey("height"), Value(1));
+  // A closed path's row ends at its first point.
+  const Value rows = grid({Value(ObjectRef(polyline({kUnitSquare}))), line({0, 0}, {1, 0})}, 4);
+  const Structure& closed = *rows.structure();
+  EXPECT_EQ(member(closed, 4, "x"), 0);
+  EXPECT_EQ(member(closed, 4, "y"), 0);
+  EXPECT_EQ(member(closed, 2, "x"), 1);
+  EXPECT_EQ(member(closed, 2, "y"), 1);
+}
+
+TEST(Grid, FewerThanTwoPathsOrNoWidthGivesNothing) {
+  EXPECT_TRUE(grid({line({0, 0}, {1, 0})}).isNothing());
+  EXPECT_TRUE(grid({}).isNothing());
+  EXPECT_TRUE(grid({}, 2, false).isNothing());
+  EXPECT_TRUE(grid({line({0, 0}, {1, 0}), line({0, 1}, {1, 1})}, 0).isNothing());
+  // A member that is not a path is skipped: one path is left.
+  EXPECT_TRUE(grid({line({0, 0}, {1, 0}), Value(3.5)}).isNothing());
+}
+
+TEST(Grid, NonFinitePathsWriteNoNaN) {
+  // A path starting at NaN gives an empty row; one of infinite length only its start.
+  const Value out = grid({line({NAN, 0}, {1, 0}), line({0, 1}, {10, 1}), line({0, 2}, {INFINITY, 2})});
+  const Structure& g = *out.structure();
+  ASSERT_EQ(g.count(), 6u);
+  EXPECT_EQ(member(g, 0, "v"), 1.0 / 3);
+  EXPECT_EQ(member(g, 3, "y"), 2);
+  EXPECT_EQ(member(g, 3, "v"), 2.0 / 3);
+  EXPECT_EQ(g.memberForKey("height"), Value(2));
+  for (const auto& m : g) {
+    if (auto v = m.value.structure()) {
+      for (const auto& n : *v) EXPECT_TRUE(std::isfinite(n.value.doubleValue()));
+    }
+  }
+}
+
+TEST(Grid, HugeWidthsAreLoweredToTheVertexBudget) {
+  const uint64_t most = V2DGridPatch::kMaxVertices;
+  EXPECT_EQ(V2DGridPatch::_effectiveWidth(4000000000u, 2), most / 2 - 1);
+  EXPECT_EQ(V2DGridPatch::_effectiveWidth(7, 2), 7u);
+  EXPECT_EQ(V2DGridPatch::_effectiveWidth(7, most / 2), 1u);
+  EXPECT_EQ(V2DGridPatch::_effectiveWidth(7, most / 2 + 1), 0u);
+  // Rows of a lowered width hold width + 1 points.
+  const auto rows = V2DGridPatch::_gridRowsForBezierPaths({polyline({{{0, 0}, {1, 0}}}, false)}, most / 2 - 1, 0.01);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].size(), most / 2);
+  EXPECT_EQ(rows[0].back().x, 1);
+}
+
+}  // namespace
+}  // namespace vellum::test

@@ -1,0 +1,183 @@
+// Vector Resample, Vector Intermediate Point and Vector Contains Point.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "patches/operators/ResamplePatches.h"
+#include "tests/support/PathElements.h"
+
+using namespace vellum;
+using namespace vellum::testing;
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+struct Resample {
+  bool keep = false;
+  uint64_t maxPoints = kNoPointLimit;
+  bool lineStrip = false;
+};
+
+std::shared_ptr<BezierPath> resample(const BezierPathRef& path, double rate, Resample o = {}) {
+  return V2DBezierPathResamplePatch::_resampleBezierPath(path.get(), rate, o.maxPoints, o.keep, 0.01, o.lineStrip);
+}
+
+size_t countOf(const BezierPath& path, K kind) {
+  size_t n = 0;
+  for (size_t i = 0; i < path.elementCount(); ++i) n += path.elementAtIndex(i) == kind;
+  return n;
+}
+
+Point pointOn(const BezierPathRef& path, double t, double flatness = 0.01) {
+  return V2DBezierPathPointPatch::_pointOnBezierPath(path.get(), t, flatness);
+}
+
+}  // namespace
+
+TEST(Resample, WorkedPaths) {
+  struct Row {
+    BezierPathRef path;
+    double rate;
+    Resample options;
+    std::vector<El> expected;
+    double tolerance = 0;
+  };
+  const std::vector<El> eight = {M(0, 0), L(0.5, 0), L(1, 0), L(1, 0.5), L(1, 1), L(0.5, 1), L(0, 1), L(0, 0.5), Z()};
+  const auto two = pathOf({M(0, 0), L(1, 0), M(100, 0), L(101, 0)});
+  const std::vector<Row> rows = {
+      // The close stands for the last sample.
+      {unitSquare(), 4, {}, {M(0, 0), L(1, 0), L(1, 1), L(0, 1), Z()}},
+      // Every corner is hit exactly, and a hit vertex is appended once.
+      {unitSquare(), 8, {}, eight},
+      {unitSquare(), 8, {.keep = true}, eight},
+      // Samples at 4/3, 8/3 and 4 along the square's length, with and without the corners.
+      {unitSquare(), 3, {}, {M(0, 0), L(1, 1.0 / 3), L(1.0 / 3, 1), Z()}, 1e-12},
+      {unitSquare(), 3, {.keep = true}, {M(0, 0), L(1, 0), L(1, 1.0 / 3), L(1, 1), L(1.0 / 3, 1), L(0, 1), Z()}, 1e-12},
+      {pathOf({M(0, 0), L(4, 0), L(4, 6)}), 3, {}, {M(0, 0), L(10.0 / 3, 0), L(4, 20.0 / 3 - 4), L(4, 6)}, 1e-12},
+      // At most two points: it stops after the second counted element.
+      {unitSquare(), 8, {.maxPoints = 2}, {M(0, 0), L(0.5, 0), L(1, 0)}},
+      {unitSquare(), 8, {.maxPoints = 0}, {}},
+      // The length runs on across subpaths, and moves add none: samples at 0.5, 1, 1.5, 2.
+      {two, 4, {}, {M(0, 0), L(0.5, 0), L(1, 0), M(100, 0), L(100.5, 0), L(101, 0)}},
+      // A line strip walks the jumps and keeps one move: length 2 (the jump of 2 not counted),
+      // spacing 1, a walk of 4.
+      {pathOf({M(0, 0), L(1, 0), M(3, 0), L(4, 0)}), 2, {.lineStrip = true}, {M(0, 0), L(1, 0), L(2, 0), L(3, 0), L(4, 0)}},
+      // Rates of zero, negative and not a number: one sample, at the start.
+      {unitSquare(), 0, {}, {M(0, 0), L(0, 0), Z()}},
+      {unitSquare(), -5, {}, {M(0, 0), L(0, 0), Z()}},
+      {unitSquare(), kNaN, {}, {M(0, 0), L(0, 0), Z()}},
+      {unitSquare(), -kInf, {}, {M(0, 0), L(0, 0), Z()}},
+      // Zero drawn length: no samples; the moves and closes stay.
+      {nullptr, 10, {}, {}},
+      {BezierPath::bezierPath(), 10, {}, {}},
+      {pathOf({M(2, 3)}), 10, {}, {M(2, 3)}},
+      {pathOf({M(2, 3), Z(), Z()}), 10, {}, {M(2, 3), Z(), Z()}},
+      {pathOf({M(2, 3), L(2, 3)}), 10, {.keep = true}, {M(2, 3), L(2, 3)}},
+      // A length that is not finite gives no samples.
+      {pathOf({M(0, 0), L(kInf, 0), L(1, 1)}), 10, {}, {M(0, 0)}},
+  };
+  for (size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(i);
+    expectElements(*resample(rows[i].path, rows[i].rate, rows[i].options), rows[i].expected, rows[i].tolerance);
+  }
+  auto nan = resample(pathOf({M(0, 0), L(kNaN, 0), Z()}), 10);
+  ASSERT_EQ(nan->elementCount(), 2u);
+  EXPECT_EQ(nan->elementAtIndex(1), K::ClosePath);
+}
+
+TEST(Resample, FractionalRatesTakeWholeMultiplesAndCurvesAreFlattenedFirst) {
+  auto line = pathOf({M(0, 0), L(10, 0)});
+  EXPECT_EQ(countOf(*resample(line, 10.5), K::LineTo), 10u);
+  EXPECT_EQ(countOf(*resample(line, 10), K::LineTo), 10u);
+  auto out = resample(pathOf({M(0, 0), C({0, 10}, {10, 10}, {10, 0})}), 20);
+  EXPECT_EQ(countOf(*out, K::CurveTo), 0u);
+  EXPECT_EQ(countOf(*out, K::LineTo), 20u);
+  EXPECT_NEAR(out->currentPoint().x, 10, 1e-9);
+  EXPECT_NEAR(out->currentPoint().y, 0, 1e-9);
+}
+
+TEST(ResampleBadInput, HugeRatesAndLineStripOverrunsStopAtTheCap) {
+  for (double rate : {1e12, kInf}) {
+    auto out = resample(unitSquare(), rate);
+    // Capped samples spread over the whole length: the last one is the close.
+    EXPECT_EQ(countOf(*out, K::LineTo), kMaxSamples - 1);
+    EXPECT_EQ(out->elementAtIndex(out->elementCount() - 1), K::ClosePath);
+    EXPECT_EQ(out->associatedPoints(out->elementCount() - 2)[0], (Point{0, 4.0 / kMaxSamples}));
+  }
+  // Measured length 1e-6, a jump of 1e6 walked: 1e12 targets wanted, the cap is walked past.
+  auto out = resample(pathOf({M(0, 0), L(1e-6, 0), M(1e6, 0)}), 1, {.lineStrip = true});
+  EXPECT_EQ(countOf(*out, K::LineTo), kMaxSamples);
+}
+
+TEST(ResamplePatch, ExecutesWithAndWithoutAPath) {
+  V2DBezierPathResamplePatch patch("r");
+  ASSERT_TRUE(patch.execute(nullptr, 0, {}));
+  ASSERT_NE(patch.outputBezierPath.bezierPathValue(), nullptr);
+  EXPECT_TRUE(patch.outputBezierPath.bezierPathValue()->isEmpty());
+  patch.inputBezierPath.setBezierPathValue(unitSquare());
+  patch.inputSampleRate.setDoubleValue(8);
+  ASSERT_TRUE(patch.execute(nullptr, 0, {}));
+  EXPECT_EQ(patch.outputBezierPath.bezierPathValue()->elementCount(), 9u);
+}
+
+TEST(IntermediatePoint, WorkedFractions) {
+  auto line = pathOf({M(0, 0), L(10, 0)});
+  auto two = pathOf({M(0, 0), L(1, 0), M(100, 0), L(101, 0)});
+  const std::vector<std::tuple<BezierPathRef, double, double, Point>> rows = {
+      {line, 0.5, 0.01, {5, 0}}, {line, 1, 0.01, {10, 0}}, {line, 2, 0.01, {10, 0}},
+      {line, 0, 0.01, {0, 0}}, {line, -1, 0.01, {0, 0}}, {line, kNaN, 0.01, {0, 0}}, {line, kInf, kNaN, {10, 0}},
+      // A tiny fraction keeps its own place rather than a capped spacing.
+      {line, 1e-9, 0.01, {1e-8, 0}},
+      // Along the square to its close, which ends at the start; across subpaths.
+      {unitSquare(), 0.5, 0.01, {1, 1}}, {unitSquare(), 0.625, 0.01, {0.5, 1}}, {unitSquare(), 1, 0.01, {0, 0}},
+      {two, 0.75, 0.01, {100.5, 0}},
+      // Zero length: the point of the last element (a close carries its subpath's start).
+      {nullptr, 0.5, 0.01, {0, 0}}, {pathOf({M(3, 4)}), 0.5, 0.01, {3, 4}}, {pathOf({M(3, 4), Z(), Z()}), 0.5, 0.01, {3, 4}},
+  };
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const auto& [path, t, flatness, expected] = rows[i];
+    const Point p = pointOn(path, t, flatness);
+    EXPECT_NEAR(p.x, expected.x, 1e-12 * std::max(1.0, std::abs(expected.x))) << i;
+    EXPECT_EQ(p.y, expected.y) << i;
+  }
+}
+
+TEST(IntermediatePoint, PatchSetsBothOutputs) {
+  V2DBezierPathPointPatch patch("p");
+  patch.outputX.setDoubleValue(7);
+  ASSERT_TRUE(patch.execute(nullptr, 0, {}));
+  EXPECT_EQ(patch.outputX.doubleValue(), 0);
+  patch.inputBezierPath.setBezierPathValue(pathOf({M(0, 0), L(0, 8)}));
+  patch.inputT.setDoubleValue(0.25);
+  ASSERT_TRUE(patch.execute(nullptr, 0, {}));
+  EXPECT_EQ(patch.outputX.doubleValue(), 0);
+  EXPECT_EQ(patch.outputY.doubleValue(), 2);
+}
+
+TEST(ContainsPoint, FillRulesOpenSubpathsAndPointsThatCannotBeInside) {
+  auto ring = BezierPath::bezierPath();
+  ring->appendBezierPathWithOvalInRect({{-10, -10}, {20, 20}});
+  ring->appendBezierPathWithOvalInRect({{-5, -5}, {10, 10}});
+  // Path, fill rule, point, inside. In the band between the circles both rules agree; an open
+  // subpath counts as closed.
+  const std::vector<std::tuple<BezierPathRef, uint64_t, Point, bool>> rows = {
+      {ring, 0, {0, 0}, true}, {ring, 1, {0, 0}, false}, {ring, 1, {7, 0}, true}, {ring, 1, {11, 0}, false},
+      {pathOf({M(0, 0), L(4, 0), L(4, 4)}), 1, {3, 1}, true},
+      {nullptr, 0, {0, 0}, false}, {unitSquare(), 0, {kNaN, 0.5}, false},
+  };
+  V2DBezierPathContainsPointPatch patch("c");
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const auto& [path, rule, point, inside] = rows[i];
+    patch.outputContains.setBooleanValue(!inside);
+    patch.inputBezierPath.setBezierPathValue(path);
+    patch.inputFillRule.setIndexValue(rule);
+    patch.inputX.setDoubleValue(point.x);
+    patch.inputY.setDoubleValue(point.y);
+    ASSERT_TRUE(patch.execute(nullptr, 0, {}));
+    EXPECT_EQ(patch.outputContains.booleanValue(), inside) << i;
+  }
+}
