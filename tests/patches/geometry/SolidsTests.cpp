@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <map>
+#include <optional>
 #include <tuple>
 
 #include "patches/geometry/V2DExtrusionTriangleStructurePatch.h"
@@ -51,6 +52,20 @@ bool watertight(const Structure& mesh) {
   }
   return !edges.empty();
 }
+
+// Vertex k's position and normal, each checked when given.
+struct Spot {
+  size_t k;
+  std::optional<V2DVector3> position, normal;
+};
+void expectSpots(const Structure& mesh, const std::vector<Spot>& spots) {
+  for (const Spot& s : spots) {
+    EXPECT_EQ(s.position.value_or(positionOf(mesh, s.k)), positionOf(mesh, s.k)) << "vertex " << s.k;
+    EXPECT_EQ(s.normal.value_or(normalOf(mesh, s.k)), normalOf(mesh, s.k)) << "vertex " << s.k;
+  }
+}
+const auto kAny = std::nullopt;
+const V2DVector3 kUp{0, 0, 1}, kDown{0, 0, -1};
 
 Structure outputOf(Patch& patch, StructurePort& port) {
   EXPECT_TRUE(patch.execute(nullptr, 0, {}));
@@ -124,23 +139,17 @@ Structure extrude(std::shared_ptr<const BezierPath> path, Extrude o = {}) {
   return outputOf(patch, patch.outputTriangles);
 }
 
+// Front cap, walls, back cap; the caps' positions follow from the mesh being watertight.
 TEST(Extrusion, UnitSquareFrontCapWallsBackCap) {
   const Structure mesh = extrude(polyline({kUnitSquare}));
   ASSERT_EQ(mesh.count(), 36u);
-  for (size_t k = 0; k < 6; ++k) {
-    EXPECT_EQ(positionOf(mesh, k).z, 1);
-    EXPECT_EQ(normalOf(mesh, k), (V2DVector3{0, 0, 1}));
-    EXPECT_EQ(positionOf(mesh, 30 + k).z, 0);
-    EXPECT_EQ(normalOf(mesh, 30 + k), (V2DVector3{0, 0, -1}));
-  }
-  // The wall of (0,0) -> (1,0): corners (P,0), (C,0), (C,d) then (C,d), (P,d), (P,0).
-  const V2DVector3 wall[6] = {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {1, 0, 1}, {0, 0, 1}, {0, 0, 0}};
-  for (size_t k = 0; k < 6; ++k) {
-    EXPECT_EQ(positionOf(mesh, 6 + k), wall[k]);
-    EXPECT_EQ(normalOf(mesh, 6 + k), (V2DVector3{0, -1, 0}));
-  }
-  EXPECT_EQ(normalOf(mesh, 6 + 18), (V2DVector3{-1, 0, 0}));  // the closing wall, (0,1) -> (0,0)
   EXPECT_TRUE(watertight(mesh));
+  // The wall of (0,0) -> (1,0): corners (P,0), (C,0), (C,d) then (C,d), (P,d), (P,0). The closing
+  // wall, (0,1) -> (0,0), faces -x.
+  const V2DVector3 south{0, -1, 0};
+  expectSpots(mesh, {{0, kAny, kUp}, {5, kAny, kUp}, {6, {{0, 0, 0}}, south}, {7, {{1, 0, 0}}, south},
+                     {8, {{1, 0, 1}}, south}, {9, {{1, 0, 1}}, south}, {10, {{0, 0, 1}}, south},
+                     {11, {{0, 0, 0}}, south}, {24, kAny, {{-1, 0, 0}}}, {30, kAny, kDown}, {35, kAny, kDown}});
 }
 
 TEST(Extrusion, VertexCountsForCapsOpenPathsAndDepthsThatCannotBeWalls) {
@@ -158,31 +167,26 @@ TEST(Extrusion, VertexCountsForCapsOpenPathsAndDepthsThatCannotBeWalls) {
   };
   for (size_t i = 0; i < rows.size(); ++i)
     EXPECT_EQ(extrude(std::get<0>(rows[i]), std::get<1>(rows[i])).count(), std::get<2>(rows[i])) << i;
-  const Structure backOnly = extrude(polyline({kUnitSquare}), {.front = false});
-  EXPECT_EQ(normalOf(backOnly, 29), (V2DVector3{0, 0, -1}));
+  expectSpots(extrude(polyline({kUnitSquare}), {.front = false}), {{29, kAny, kDown}});
+  // The two caps of a flat extrusion make a double-sided sheet at z = 0.
   const Structure flat = extrude(polyline({kUnitSquare}), {.depth = NAN});
+  expectSpots(flat, {{0, kAny, kUp}, {11, kAny, kDown}});
   EXPECT_EQ(positionOf(flat, 0).z, 0);
-  EXPECT_EQ(normalOf(flat, 0), (V2DVector3{0, 0, 1}));
-  EXPECT_EQ(normalOf(flat, 11), (V2DVector3{0, 0, -1}));
 }
 
 TEST(Extrusion, SmoothedCornersBlendTheWalls) {
   const Structure mesh = extrude(polyline({kUnitSquare}), {.smooth = 1});
   ASSERT_EQ(mesh.count(), 36u);
-  EXPECT_EQ(normalOf(mesh, 0), (V2DVector3{0, 0, 1}));
-  EXPECT_EQ(normalOf(mesh, 35), (V2DVector3{0, 0, -1}));
-  // Corner (1,0,0) is vertex 7 (first wall, second corner); (1,0,1) is vertex 8.
-  ASSERT_EQ(positionOf(mesh, 7), (V2DVector3{1, 0, 0}));
-  ASSERT_EQ(positionOf(mesh, 8), (V2DVector3{1, 0, 1}));
+  // Corner (1,0,0) is vertex 7 (first wall, second corner), (1,0,1) vertex 8. Later corners at the
+  // same positions read the cached, rounded normal.
+  expectSpots(mesh, {{0, kAny, kUp}, {35, kAny, kDown}, {7, {{1, 0, 0}}, kAny}, {8, {{1, 0, 1}}, kAny},
+                     {12, {{1, 0, 0}}, {{0.894f, -0.447f, 0}}}});
   const V2DVector3 bottom = normalOf(mesh, 7), top = normalOf(mesh, 8);
   EXPECT_NEAR(bottom.x, 2 / std::sqrt(5.0), 1e-4);
   EXPECT_NEAR(bottom.y, -1 / std::sqrt(5.0), 1e-4);
   EXPECT_EQ(bottom.z, 0);
   EXPECT_NEAR(top.x, 1 / std::sqrt(5.0), 1e-4);
   EXPECT_NEAR(top.y, -2 / std::sqrt(5.0), 1e-4);
-  // Later corners at the same positions read the cached, rounded normal.
-  ASSERT_EQ(positionOf(mesh, 12), (V2DVector3{1, 0, 0}));
-  EXPECT_EQ(normalOf(mesh, 12), (V2DVector3{0.894f, -0.447f, 0}));
 }
 
 TEST(Extrusion, BackCapIsTheBackFaceTriangulation) {
@@ -195,7 +199,7 @@ TEST(Extrusion, BackCapIsTheBackFaceTriangulation) {
   ASSERT_EQ(caps.size(), expected.size());
   for (size_t i = 0; i < back.size(); ++i) {
     for (int c = 0; c < 3; ++c) EXPECT_EQ(back[i].corners[c], expected[i].corners[c]);
-    EXPECT_EQ(back[i].normal, (V2DVector3{0, 0, -1}));
+    EXPECT_EQ(back[i].normal, kDown);
     EXPECT_EQ(caps[i].corners[0].z, 2);
   }
 }
@@ -212,9 +216,8 @@ TEST(Extrusion, ClosedOutlinesAreWatertight) {
   stacked->moveToPoint({9, 9});
   stacked->appendBezierPath(*polyline({kUnitSquare}));
   const Structure square = extrude(stacked);
-  ASSERT_EQ(square.count(), 36u);
+  EXPECT_EQ(square.count(), 36u);
   EXPECT_TRUE(watertight(square));
-  EXPECT_EQ(positionOf(square, 6 + 19), (V2DVector3{0, 0, 0}));
   // Text: a move to the baseline, then every glyph contour with its own move.
   V2DBezierPathWithStringPatch text("id");
   text.inputString.setStringValue("Ag&8");
@@ -274,32 +277,26 @@ const V2DVector3 kFirstStepNormal{0.924f, 0, 0.383f};
 TEST(Lathe, QuarterTurnInTwoStepsWithoutCaps) {
   const Structure mesh = lathe(wall());
   ASSERT_EQ(mesh.count(), 12u);
-  // Step 1: P0, C1, C0 then P1, C1, P0.
+  // Step 1: P0, C1, C0 then P1, C1, P0; step 2 faces away from the axis at 67.5 degrees.
   const float r = float(std::cos(45 * 3.141592653589793 / 180));
-  EXPECT_EQ(positionOf(mesh, 0), (V2DVector3{1, 1, 0}));
-  EXPECT_EQ(positionOf(mesh, 1), V2DVector3Rounded({r, 0, r}));
-  EXPECT_EQ(positionOf(mesh, 2), (V2DVector3{1, 0, 0}));
-  for (size_t k = 0; k < 6; ++k) EXPECT_EQ(normalOf(mesh, k), kFirstStepNormal);
-  // Step 2 faces away from the axis at 67.5 degrees.
-  EXPECT_EQ(normalOf(mesh, 6), (V2DVector3{0.383f, 0, 0.924f}));
-  EXPECT_EQ(positionOf(mesh, 10), (V2DVector3{0, 0, 1}));
+  expectSpots(mesh, {{0, {{1, 1, 0}}, kFirstStepNormal}, {1, V2DVector3Rounded({r, 0, r}), kFirstStepNormal},
+                     {2, {{1, 0, 0}}, kFirstStepNormal}, {5, kAny, kFirstStepNormal},
+                     {6, kAny, {{0.383f, 0, 0.924f}}}, {10, {{0, 0, 1}}, kAny}});
   // Reversed, the range turns the normals inwards.
-  EXPECT_EQ(normalOf(lathe(wall(), {.begin = 90, .end = 0}), 0), (V2DVector3{-0.383f, 0, -0.924f}));
+  expectSpots(lathe(wall(), {.begin = 90, .end = 0}), {{0, kAny, {{-0.383f, 0, -0.924f}}}});
 }
 
 TEST(Lathe, CapsAroundTheAxisPerStep) {
   const Structure mesh = lathe(wall(), {.top = true, .bottom = true});
   ASSERT_EQ(mesh.count(), 24u);
   // Per step: top cap, two band triangles, bottom cap.
-  EXPECT_EQ(positionOf(mesh, 0), (V2DVector3{0, 1, 0}));
-  for (size_t k : {0u, 1u, 2u, 12u}) EXPECT_EQ(normalOf(mesh, k), (V2DVector3{0, 1, 0}));
-  EXPECT_EQ(normalOf(mesh, 3), kFirstStepNormal);
-  EXPECT_EQ(positionOf(mesh, 10), (V2DVector3{0, 0, 0}));
-  for (size_t k : {9u, 10u, 11u, 23u}) EXPECT_EQ(normalOf(mesh, k), (V2DVector3{0, -1, 0}));
+  const V2DVector3 up{0, 1, 0}, down{0, -1, 0};
+  expectSpots(mesh, {{0, {{0, 1, 0}}, up}, {2, kAny, up}, {12, kAny, up}, {3, kAny, kFirstStepNormal},
+                     {9, kAny, down}, {10, {{0, 0, 0}}, down}, {23, kAny, down}});
   // Smoothed, the rims blend cap and band, but the axis point keeps the cap's normal.
   const Structure smooth = lathe(wall(), {.end = 360, .steps = 8, .top = true, .bottom = true, .smooth = 1});
   ASSERT_EQ(smooth.count(), 8u * 4 * 3);
-  EXPECT_EQ(normalOf(smooth, 0), (V2DVector3{0, 1, 0}));
+  EXPECT_EQ(normalOf(smooth, 0), up);
   EXPECT_GT(normalOf(smooth, 2).x, 0.5f);  // (1, 1, 0)
   EXPECT_GT(normalOf(smooth, 2).y, 0.5f);
 }
@@ -402,26 +399,20 @@ TEST(Grid, TwoLinesWithExactTextureCoordinates) {
   ASSERT_TRUE(out.structure());
   const Structure& g = *out.structure();
   ASSERT_EQ(g.count(), 8u);
-  const double xs[3] = {0, 5, 10}, us[3] = {0, 1.0 / 3, 2.0 / 3};
-  for (int i = 0; i < 2; ++i)
-    for (int j = 0; j < 3; ++j) {
-      const int n = i * 3 + j;
-      EXPECT_EQ(*g.keyAtIndex(n), "vertex_" + std::to_string(n));
-      std::vector<std::string> keys;
-      for (const auto& m : *g.memberAtIndex(n).structure()) keys.push_back(*m.key());
-      EXPECT_EQ(keys, (std::vector<std::string>{"x", "y", "z", "u", "v", "r", "g", "b", "a"}));
-      const std::vector<double> expected = {xs[j], double(i), 0, us[j], i * 0.5, 1, 1, 1, 1};
-      for (size_t k = 0; k < keys.size(); ++k) EXPECT_EQ(member(g, n, keys[k].c_str()), expected[k]) << n << keys[k];
-    }
+  using Members = std::vector<std::pair<std::string, double>>;
+  for (int n = 0; n < 6; ++n) {
+    const double i = n / 3, j = n % 3;
+    EXPECT_EQ(*g.keyAtIndex(n), "vertex_" + std::to_string(n));
+    Members got;
+    for (const auto& m : *g.memberAtIndex(n).structure()) got.emplace_back(*m.key(), m.value.doubleValue());
+    EXPECT_EQ(got, (Members{{"x", 5 * j}, {"y", i}, {"z", 0}, {"u", j / 3}, {"v", i / 2}, {"r", 1}, {"g", 1}, {"b", 1}, {"a", 1}}));
+  }
   EXPECT_EQ(g.memberForKey("width"), Value(2));
   EXPECT_EQ(g.memberForKey("height"), Value(1));
   // A closed path's row ends at its first point.
   const Value rows = grid({Value(ObjectRef(polyline({kUnitSquare}))), line({0, 0}, {1, 0})}, 4);
-  const Structure& closed = *rows.structure();
-  EXPECT_EQ(member(closed, 4, "x"), 0);
-  EXPECT_EQ(member(closed, 4, "y"), 0);
-  EXPECT_EQ(member(closed, 2, "x"), 1);
-  EXPECT_EQ(member(closed, 2, "y"), 1);
+  for (const auto& [n, key, value] : {std::tuple{4, "x", 0}, {4, "y", 0}, {2, "x", 1}, {2, "y", 1}})
+    EXPECT_EQ(member(*rows.structure(), n, key), value) << n << key;
 }
 
 TEST(Grid, FewerThanTwoPathsOrNoWidthGivesNothing) {
