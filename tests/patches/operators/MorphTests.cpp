@@ -21,6 +21,12 @@ BezierPathRef morph(V2DBezierPathMorphPatch& patch, double t) {
   return patch.outputBezierPath.bezierPathValue();
 }
 
+void setPaths(V2DBezierPathMorphPatch& patch, BezierPathRef start, BezierPathRef end, unsigned algorithm = 0) {
+  patch.inputBezierPathStart.setBezierPathValue(std::move(start));
+  patch.inputBezierPathEnd.setBezierPathValue(std::move(end));
+  patch.inputPairingAlgorithm.setIndexValue(algorithm);
+}
+
 // What a host does after an execution.
 void clearUpdates(Patch& patch) {
   for (Port* p : patch.inputPorts()) p->setUpdated(false);
@@ -112,9 +118,7 @@ TEST(Morph, WorkedFramesWithEachPairing) {
   for (size_t i = 0; i < rows.size(); ++i) {
     SCOPED_TRACE(i);
     V2DBezierPathMorphPatch patch("m");
-    patch.inputPairingAlgorithm.setIndexValue(rows[i].algorithm);
-    patch.inputBezierPathStart.setBezierPathValue(rows[i].start);
-    patch.inputBezierPathEnd.setBezierPathValue(rows[i].end);
+    setPaths(patch, rows[i].start, rows[i].end, rows[i].algorithm);
     clearUpdates(patch);  // a first execution pairs even when no input reports an update
     expectElements(*morph(patch, rows[i].t), rows[i].expected);
     EXPECT_NE(patch.pairedPoints(), nullptr);
@@ -129,9 +133,7 @@ TEST(Morph, ThePatchKeepsTheTableItPairedWith) {
        {std::tuple{1u, pathOf({M(0, 0), L(4, 0)}), pathOf({M(0, 0), L(2, 2), L(4, 0)}), Pairs{{{0, 0}, {0, 0}}, {{2, 2}, {0, 0}}, {{4, 0}, {4, 0}}}},
         {2u, unitSquare(), pathOf({M(0, 0), L(5, 0)}), Pairs{{{0, 0}, {0, 0}}, {{1, 0}, {1, 0}}, {{1, 1}, {3, 0}}, {{0, 1}, {4, 0}}}}}) {
     V2DBezierPathMorphPatch patch("m");
-    patch.inputPairingAlgorithm.setIndexValue(algorithm);
-    patch.inputBezierPathStart.setBezierPathValue(start);
-    patch.inputBezierPathEnd.setBezierPathValue(end);
+    setPaths(patch, start, end, algorithm);
     morph(patch, 0.5);
     ASSERT_NE(patch.pairedPoints(), nullptr);
     expectTable(*patch.pairedPoints(), expected, 1e-12);
@@ -142,8 +144,7 @@ TEST(Morph, EndsOfTimeOutputTheFlattenedInputsWithoutInterpolation) {
   auto curve = pathOf({M(0, 0), C({0, 10}, {10, 10}, {10, 0})});
   auto line = pathOf({M(0, 0), L(10, 0)});
   V2DBezierPathMorphPatch patch("m");
-  patch.inputBezierPathStart.setBezierPathValue(curve);
-  patch.inputBezierPathEnd.setBezierPathValue(line);
+  setPaths(patch, curve, line);
   auto flatCurve = curve->bezierPathByFlatteningPathWithFlatness(0.01);
   for (double t : {0.0, -3.0, -kInf, kNaN}) EXPECT_TRUE(morph(patch, t)->isEqualToBezierPath(*flatCurve)) << t;
   for (double t : {1.0, 7.0, kInf}) EXPECT_TRUE(morph(patch, t)->isEqualToBezierPath(*line)) << t;
@@ -152,8 +153,7 @@ TEST(Morph, EndsOfTimeOutputTheFlattenedInputsWithoutInterpolation) {
 
 TEST(MorphCache, TimeAloneKeepsTheTableAnInputUpdateRebuildsIt) {
   V2DBezierPathMorphPatch patch("m");
-  patch.inputBezierPathStart.setBezierPathValue(unitSquare());
-  patch.inputBezierPathEnd.setBezierPathValue(triangle());
+  setPaths(patch, unitSquare(), triangle());
   morph(patch, 0.1);
   auto first = patch.pairedPoints();
   ASSERT_NE(first, nullptr);
@@ -178,8 +178,7 @@ TEST(MorphCache, TimeAloneKeepsTheTableAnInputUpdateRebuildsIt) {
 
 TEST(MorphCache, AFromVertexMissingFromTheTableRebuildsInsteadOfGoingAstray) {
   V2DBezierPathMorphPatch patch("m");
-  patch.inputBezierPathStart.setBezierPathValue(unitSquare());
-  patch.inputBezierPathEnd.setBezierPathValue(movedSquare());
+  setPaths(patch, unitSquare(), movedSquare());
   morph(patch, 0.5);
   auto stale = patch.pairedPoints();
   // The start path changes without the port reporting it: the table no longer fits.
@@ -198,24 +197,21 @@ TEST(MorphCache, InterpolationLeavesVerticesWithoutPartnerWhereTheyAre) {
   expectElements(*out, {M(0, 0), L(2, 0), L(1, 1), L(0, 1), Z()});
 }
 
+// With one path empty or absent the output is the other path, flattened, and nothing is paired;
+// with neither, nothing.
 TEST(MorphBadInput, EmptyAndAbsentInputsGiveTheOtherFlattenedPathAndNoTable) {
-  V2DBezierPathMorphPatch patch("m");
-  EXPECT_EQ(morph(patch, 0.5), nullptr);
-  patch.inputBezierPathStart.setBezierPathValue(BezierPath::bezierPath());
-  EXPECT_EQ(morph(patch, 0.5), nullptr);
-  patch.inputBezierPathEnd.setBezierPathValue(BezierPath::bezierPath());
-  ASSERT_NE(morph(patch, 0.5), nullptr);
-  EXPECT_TRUE(morph(patch, 0.5)->isEmpty());
-  patch.inputBezierPathEnd.setBezierPathValue(nullptr);
-  patch.inputBezierPathStart.setBezierPathValue(unitSquare());
-  EXPECT_TRUE(morph(patch, 0.5)->isEqualToBezierPath(*unitSquare()));
-  EXPECT_EQ(patch.pairedPoints(), nullptr);
-  patch.inputBezierPathEnd.setBezierPathValue(BezierPath::bezierPath());
-  EXPECT_TRUE(morph(patch, 0.5)->isEqualToBezierPath(*unitSquare()));
-  patch.inputBezierPathStart.setBezierPathValue(nullptr);
-  patch.inputBezierPathEnd.setBezierPathValue(triangle());
-  EXPECT_TRUE(morph(patch, 0.5)->isEqualToBezierPath(*triangle()));
-  EXPECT_EQ(patch.pairedPoints(), nullptr);
+  const BezierPathRef none, empty = BezierPath::bezierPath();
+  for (const auto& [start, end, expected] : {std::tuple{none, none, none}, {empty, none, none}, {empty, empty, empty},
+                                             {BezierPathRef(unitSquare()), none, BezierPathRef(unitSquare())},
+                                             {BezierPathRef(unitSquare()), empty, BezierPathRef(unitSquare())},
+                                             {none, BezierPathRef(triangle()), BezierPathRef(triangle())}}) {
+    V2DBezierPathMorphPatch patch("m");
+    setPaths(patch, start, end);
+    auto out = morph(patch, 0.5);
+    ASSERT_EQ(bool(out), bool(expected));
+    EXPECT_TRUE(!out || out->isEqualToBezierPath(*expected));
+    EXPECT_EQ(patch.pairedPoints(), nullptr);
+  }
 }
 
 // Six elements against five: the close-only path is the from path, its one vertex heads for one
@@ -223,9 +219,7 @@ TEST(MorphBadInput, EmptyAndAbsentInputsGiveTheOtherFlattenedPathAndNoTable) {
 TEST(MorphBadInput, CloseOnlyPaths) {
   for (unsigned algorithm : {0u, 1u, 2u}) {
     V2DBezierPathMorphPatch patch("m");
-    patch.inputPairingAlgorithm.setIndexValue(algorithm);
-    patch.inputBezierPathStart.setBezierPathValue(pathOf({M(2, 2), Z(), Z(), Z(), Z(), Z()}));
-    patch.inputBezierPathEnd.setBezierPathValue(unitSquare());
+    setPaths(patch, pathOf({M(2, 2), Z(), Z(), Z(), Z(), Z()}), unitSquare(), algorithm);
     auto out = morph(patch, 0.5);
     ASSERT_EQ(out->elementCount(), 6u) << algorithm;
     EXPECT_EQ(out->elementAtIndex(0), K::MoveTo);
@@ -236,10 +230,8 @@ TEST(MorphBadInput, CloseOnlyPaths) {
 TEST(MorphBadInput, NaNFlatnessAndNaNCoordinatesStayBounded) {
   V2DBezierPathMorphPatch patch("m");
   patch.inputFlatness.setDoubleValue(kNaN);
-  patch.inputBezierPathStart.setBezierPathValue(pathOf({M(0, 0), C({0, 10}, {10, 10}, {10, 0})}));
-  patch.inputBezierPathEnd.setBezierPathValue(pathOf({M(kNaN, 0), L(1, kNaN), L(2, 2)}));
   for (unsigned algorithm : {0u, 1u, 2u}) {
-    patch.inputPairingAlgorithm.setIndexValue(algorithm);
+    setPaths(patch, pathOf({M(0, 0), C({0, 10}, {10, 10}, {10, 0})}), pathOf({M(kNaN, 0), L(1, kNaN), L(2, 2)}), algorithm);
     auto out = morph(patch, 0.5);
     ASSERT_NE(out, nullptr);
     EXPECT_GT(out->elementCount(), 2u);
