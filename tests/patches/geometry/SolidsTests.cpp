@@ -14,9 +14,13 @@
 #include "patches/sources/V2DBezierPathWithStringPatch.h"
 #include "tests/geometry/GeometryTestSupport.h"
 #include "tests/support/CapturedLog.h"
+#include "tests/support/PatchInputs.h"
+#include "tests/support/PathElements.h"
 
 namespace vellum::test {
 namespace {
+
+using namespace vellum::testing;
 
 const std::vector<Point> kUnitSquare = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
 
@@ -29,10 +33,12 @@ V2DVector3 read3(const Structure& mesh, size_t k, const char* x, const char* y, 
 V2DVector3 positionOf(const Structure& mesh, size_t k) { return read3(mesh, k, "X", "Y", "Z"); }
 V2DVector3 normalOf(const Structure& mesh, size_t k) { return read3(mesh, k, "NX", "NY", "NZ"); }
 
+// Whether every number of every vertex (every member that is a structure) is finite.
 bool allFinite(const Structure& mesh) {
-  for (const auto& m : mesh)
-    for (const auto& n : *m.value.structure())
+  for (const auto& m : mesh) {
+    for (const auto& n : m.value.structure() ? *m.value.structure() : Structure())
       if (!std::isfinite(n.value.doubleValue())) return false;
+  }
   return true;
 }
 
@@ -77,16 +83,14 @@ Structure outputOf(Patch& patch, StructurePort& port) {
 
 Structure lineStructure(std::shared_ptr<const BezierPath> path, double flatness = 0.01) {
   V2DLineStructurePatch patch("id");
-  patch.inputBezierPath.setBezierPathValue(std::move(path));
-  patch.inputFlatness.setDoubleValue(flatness);
+  setInputs(patch, {{"inputBezierPath", objectValue(path)}, {"inputFlatness", flatness}});
   return outputOf(patch, patch.outputLines);
 }
 
 TEST(LineStructure, TwoPointsPerSegmentWithoutJoins) {
   using Points = std::vector<std::vector<double>>;
-  auto stacked = BezierPath::bezierPath();
-  stacked->moveToPoint({9, 9});  // a move before the subpath's own: the close returns to (0, 0)
-  stacked->appendBezierPath(*polyline({{{0, 0}, {4, 0}, {0, 4}}}));
+  // A move before the subpath's own: the close returns to (0, 0).
+  auto stacked = pathOf({M(9, 9), M(0, 0), L(4, 0), L(0, 4), Z()});
   const std::vector<std::pair<std::shared_ptr<const BezierPath>, Points>> rows = {
       {BezierPath::bezierPathWithRect({{0, 0}, {1, 1}}),
        {{0, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 1, 0}, {1, 1, 0}, {0, 1, 0}, {0, 1, 0}, {0, 0, 0}}},
@@ -131,11 +135,8 @@ struct Extrude {
 
 Structure extrude(std::shared_ptr<const BezierPath> path, Extrude o = {}) {
   V2DExtrusionTriangleStructurePatch patch("id");
-  patch.inputBezierPath.setBezierPathValue(std::move(path));
-  patch.inputDepth.setDoubleValue(o.depth);
-  patch.inputFrontCap.setBooleanValue(o.front);
-  patch.inputBackCap.setBooleanValue(o.back);
-  patch.inputSmooth.setIndexValue(o.smooth);
+  setInputs(patch, {{"inputBezierPath", objectValue(path)}, {"inputDepth", o.depth}, {"inputFrontCap", o.front},
+                    {"inputBackCap", o.back}, {"inputSmooth", o.smooth}});
   return outputOf(patch, patch.outputTriangles);
 }
 
@@ -212,19 +213,13 @@ TEST(Extrusion, ClosedOutlinesAreWatertight) {
   // A repeated point makes a wall without area, which is left out.
   EXPECT_TRUE(watertight(extrude(polyline({{{0, 0}, {1, 0}, {1, 0}, {1, 1}, {0, 1}}}))));
   // A move before the subpath's own: the closing wall ends at (0, 0), not at (9, 9).
-  auto stacked = BezierPath::bezierPath();
-  stacked->moveToPoint({9, 9});
-  stacked->appendBezierPath(*polyline({kUnitSquare}));
-  const Structure square = extrude(stacked);
+  const Structure square = extrude(pathOf({M(9, 9), M(0, 0), L(1, 0), L(1, 1), L(0, 1), Z()}));
   EXPECT_EQ(square.count(), 36u);
   EXPECT_TRUE(watertight(square));
   // Text: a move to the baseline, then every glyph contour with its own move.
   V2DBezierPathWithStringPatch text("id");
-  text.inputString.setStringValue("Ag&8");
-  text.inputFontName.setStringValue("DejaVuSerif-Bold");
-  text.inputFontSize.setDoubleValue(200);
-  text.execute(nullptr, 0, {});
-  const Structure lettering = extrude(text.outputBezierPath.bezierPathValue(), {.depth = 40, .smooth = 1});
+  setInputs(text, {{"inputString", "Ag&8"}, {"inputFontName", "DejaVuSerif-Bold"}, {"inputFontSize", 200}});
+  const Structure lettering = extrude(run(text), {.depth = 40, .smooth = 1});
   EXPECT_GT(lettering.count(), 3000u);
   EXPECT_TRUE(watertight(lettering));
 }
@@ -253,13 +248,8 @@ struct Lathe {
 };
 
 void setUp(V2DLatheTriangleStructurePatch& patch, std::shared_ptr<const BezierPath> path, const Lathe& o) {
-  patch.inputBezierPath.setBezierPathValue(std::move(path));
-  patch.inputAngleBegin.setDoubleValue(o.begin);
-  patch.inputAngleEnd.setDoubleValue(o.end);
-  patch.inputAngleSteps.setIndexValue(o.steps);
-  patch.inputTopCap.setBooleanValue(o.top);
-  patch.inputBottomCap.setBooleanValue(o.bottom);
-  patch.inputSmooth.setIndexValue(o.smooth);
+  setInputs(patch, {{"inputBezierPath", objectValue(path)}, {"inputAngleBegin", o.begin}, {"inputAngleEnd", o.end},
+                    {"inputAngleSteps", o.steps}, {"inputTopCap", o.top}, {"inputBottomCap", o.bottom}, {"inputSmooth", o.smooth}});
 }
 
 Structure lathe(std::shared_ptr<const BezierPath> path, Lathe o = {}) {
@@ -383,8 +373,7 @@ TEST(Lathe, HugeStepCountsAreLoweredToCoverTheRange) {
 
 Value grid(std::vector<Value> members, uint64_t width = 2, bool structure = true) {
   V2DGridPatch patch("id");
-  if (structure) patch.inputBezierPaths.setStructureValue(Structure(std::move(members)));
-  patch.inputWidth.setIndexValue(width);
+  setInputs(patch, {{"inputBezierPaths", structure ? Value(members) : Value()}, {"inputWidth", width}});
   EXPECT_TRUE(patch.execute(nullptr, 0, {}));
   return patch.outputGrid.value();
 }
@@ -433,11 +422,7 @@ TEST(Grid, NonFinitePathsWriteNoNaN) {
   EXPECT_EQ(member(g, 3, "y"), 2);
   EXPECT_EQ(member(g, 3, "v"), 2.0 / 3);
   EXPECT_EQ(g.memberForKey("height"), Value(2));
-  for (const auto& m : g) {
-    if (auto v = m.value.structure()) {
-      for (const auto& n : *v) EXPECT_TRUE(std::isfinite(n.value.doubleValue()));
-    }
-  }
+  EXPECT_TRUE(allFinite(g));
 }
 
 TEST(Grid, HugeWidthsAreLoweredToTheVertexBudget) {

@@ -5,9 +5,13 @@
 
 #include "patches/render/V2DImageWithBezierPathPatch.h"
 #include "tests/render/RenderTestSupport.h"
+#include "tests/support/PatchInputs.h"
 
 namespace vellum::test {
 namespace {
+
+using testing::objectValue;
+using testing::setInputs;
 
 Arguments noArguments;
 
@@ -26,16 +30,10 @@ StructureRef entryOf(const V2DImageWithBezierPathPatch& patch) {
 TEST(ImageWithVector, TheEntryCarriesTheSettingsOnACopyOfThePath) {
   V2DImageWithBezierPathPatch patch("id");
   auto input = rectPath(0, 0, 10, 10);
-  patch.inputBezierPath.setBezierPathValue(input);
-  patch.inputMode.setIndexValue(2);
-  patch.inputStrokeWidth.setDoubleValue(3);
-  patch.inputStrokeCapStyle.setIndexValue(1);
-  patch.inputStrokeJoinStyle.setIndexValue(2);
-  patch.inputStrokeMiterLimit.setDoubleValue(4);
-  patch.inputFillRule.setIndexValue(1);
-  patch.inputStrokeDashPattern.setStructureValue(Structure({Value(5), Value(3.5), Value("2")}));
-  patch.inputStrokeDashPhase.setDoubleValue(1.5);
-  patch.inputStrokeColor.setRed(1, 0, 0, 1);
+  setInputs(patch, {{"inputBezierPath", objectValue(input)}, {"inputMode", 2}, {"inputStrokeWidth", 3},
+                    {"inputStrokeCapStyle", 1}, {"inputStrokeJoinStyle", 2}, {"inputStrokeMiterLimit", 4}, {"inputFillRule", 1},
+                    {"inputStrokeDashPattern", std::vector<Value>{5, 3.5, "2"}}, {"inputStrokeDashPhase", 1.5},
+                    {"inputStrokeColor", kRed}});
 
   StructureRef e = entryOf(patch);
   ASSERT_TRUE(e);
@@ -65,14 +63,11 @@ TEST(ImageWithVector, TheEntryCarriesTheSettingsOnACopyOfThePath) {
 // The shadow's angle is in degrees counter-clockwise from +x, y up: 315 points right and down.
 TEST(ImageWithVector, TheShadowOffsetFollowsTheAngle) {
   V2DImageWithBezierPathPatch patch("id");
-  patch.inputBezierPath.setBezierPathValue(rectPath(0, 0, 10, 10));
-  patch.inputShadow.setBooleanValue(true);
-  patch.inputShadowColor.setRed(0, 0, 1, 1);
-  patch.inputShadowBlur.setDoubleValue(2);
+  setInputs(patch, {{"inputBezierPath", objectValue(rectPath(0, 0, 10, 10))}, {"inputShadow", true},
+                    {"inputShadowColor", kBlue}, {"inputShadowBlur", 2}});
   for (const auto& [angle, distance, dx, dy] : {std::tuple{315.0, 5.0, 3.5355339059327378, -3.5355339059327378},
                                                 {90.0, 10.0, 0.0, 10.0}, {180.0, 2.0, -2.0, 0.0}}) {
-    patch.inputShadowAngle.setDoubleValue(angle);
-    patch.inputShadowOffset.setDoubleValue(distance);
+    setInputs(patch, {{"inputShadowAngle", angle}, {"inputShadowOffset", distance}});
     StructureRef e = entryOf(patch);
     EXPECT_TRUE(e->memberForKey("shadow").boolValue());
     const Size* offset = e->memberForKey("shadow-offset").size();
@@ -86,8 +81,7 @@ TEST(ImageWithVector, TheShadowOffsetFollowsTheAngle) {
 
 TEST(ImageWithVector, GivenAndAutomaticSizes) {
   V2DImageWithBezierPathPatch patch("id");
-  patch.inputBackgroundColor.setRed(1, 0, 0, 1);
-  patch.inputWidth.setIndexValue(64);  // height 0: automatic in both, and no path to measure
+  setInputs(patch, {{"inputBackgroundColor", kRed}, {"inputWidth", 64}});  // height 0: automatic, and no path
   EXPECT_FALSE(run(patch));
   patch.inputHeight.setIndexValue(32);
   ImageRef image = run(patch);
@@ -95,9 +89,8 @@ TEST(ImageWithVector, GivenAndAutomaticSizes) {
   EXPECT_EQ(image->width(), 64);
   EXPECT_EQ(image->height(), 32);
   EXPECT_EQ(at(*image, 63, 31), kOpaqueRed);
-  patch.inputBackgroundColor.setRed(0, 0, 0, 0);
-  patch.inputHeight.setIndexValue(0);
-  patch.inputBezierPath.setBezierPathValue(linePath({10, 10}, {20, 20}));
+  setInputs(patch, {{"inputBackgroundColor", Color::colorWithRed(0, 0, 0, 0)}, {"inputHeight", 0},
+                    {"inputBezierPath", objectValue(linePath({10, 10}, {20, 20}))}});
   image = run(patch);
   ASSERT_TRUE(image);
   EXPECT_EQ(image->width(), 21);
@@ -115,8 +108,7 @@ TEST(ImageWithVector, TheBufferIsReusedAcrossExecutionsAndFreedByDisable) {
   // Side, bytes reserved: a smaller image reuses the buffer while it needs more than half of it.
   uint8_t* first = nullptr;
   for (const auto& [side, reserved] : {std::pair{100, 40000u}, {100, 40000u}, {80, 40000u}, {50, 10000u}}) {
-    patch.inputWidth.setIndexValue(side);
-    patch.inputHeight.setIndexValue(side);
+    setInputs(patch, {{"inputWidth", side}, {"inputHeight", side}});
     ImageRef image = run(patch);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->width(), side);
@@ -136,8 +128,7 @@ TEST(ImageWithVectorStructure, DrawsItsEntriesOrTheBackgroundOrNothing) {
   V2DImageWithBezierPathStructurePatch patch("id");
   patch.inputBackgroundColor.setRed(0, 0, 1, 1);
   EXPECT_FALSE(run(patch));
-  patch.inputWidth.setIndexValue(30);
-  patch.inputHeight.setIndexValue(20);
+  setInputs(patch, {{"inputWidth", 30}, {"inputHeight", 20}});
   ImageRef image = run(patch);
   ASSERT_TRUE(image);
   EXPECT_EQ(at(*image, 29, 19), kOpaqueBlue);
@@ -147,12 +138,10 @@ TEST(ImageWithVectorStructure, DrawsItsEntriesOrTheBackgroundOrNothing) {
   EXPECT_EQ(at(*image, 15, 10), kOpaqueRed);
   EXPECT_EQ(at(*image, 5, 10), kOpaqueBlue);
   // Back to automatic size with nothing drawable: nothing, and the buffer goes; disable frees it too.
-  patch.inputWidth.setIndexValue(0);
-  patch.inputBezierPaths.setStructureValue(Structure({Value(1), Value("x")}));
+  setInputs(patch, {{"inputWidth", 0}, {"inputBezierPaths", std::vector<Value>{1, "x"}}});
   EXPECT_FALSE(run(patch));
   EXPECT_FALSE(patch.bmp);
-  patch.inputWidth.setIndexValue(10);
-  patch.inputHeight.setIndexValue(10);
+  setInputs(patch, {{"inputWidth", 10}, {"inputHeight", 10}});
   ASSERT_TRUE(run(patch));
   ASSERT_TRUE(patch.bmp);
   patch.disable(nullptr);
