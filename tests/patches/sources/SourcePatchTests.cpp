@@ -148,17 +148,13 @@ TEST(VectorWithCommands, AnErrorIsLoggedAndOutputsNothing) {
   }
 }
 
-TEST(VectorCommands, NothingConnectedOutputsNothingAnEmptyPathAnEmptyStructure) {
+TEST(VectorCommands, WorkedPathsWithTheCurveEndPointFirst) {
   V2DBezierPathCommandsPatch patch("c");
   patch.outputCommands.setStructureValue(Structure());
   EXPECT_TRUE(patch.execute(nullptr, 0, {}));
-  EXPECT_FALSE(patch.outputCommands.structureValue());
-  StructureRef s = commandsOf(BezierPath::bezierPath());
-  ASSERT_TRUE(s);
-  EXPECT_EQ(s->count(), 0u);
-}
-
-TEST(VectorCommands, WorkedPathsWithTheCurveEndPointFirst) {
+  EXPECT_FALSE(patch.outputCommands.structureValue());  // nothing connected: nothing
+  ASSERT_TRUE(commandsOf(BezierPath::bezierPath()));
+  EXPECT_EQ(commandsOf(BezierPath::bezierPath())->count(), 0u);
   StructureRef s = commandsOf(pathOf({M(0, 0), L(100, 0), L(100, 100), Z()}));
   ASSERT_TRUE(s);
   EXPECT_EQ(*s, Structure(V{V{"moveTo", 0.0, 0.0}, V{"lineTo", 100.0, 0.0}, V{"lineTo", 100.0, 100.0}, V{"close"}}));
@@ -170,22 +166,15 @@ TEST(VectorCommands, WorkedPathsWithTheCurveEndPointFirst) {
 }
 
 TEST(VectorCommands, RoundTripThroughVectorWithCommands) {
-  auto path = BezierPath::bezierPath();
-  path->moveToPoint({1.5, -2});
-  path->curveToPoint({7, 8}, {3, 4}, {5, 6});
-  path->lineToPoint({0.1, 0.7});
-  path->closePath();
-  path->moveToPoint({9, 9});
+  auto path = pathOf({M(1.5, -2), C({3, 4}, {5, 6}, {7, 8}), L(0.1, 0.7), Z(), M(9, 9)});
   path->appendBezierPathWithRoundedRect({{0, 0}, {20, 10}}, 3, 2);
   path->appendBezierPathWithArcWithCenter({5, 5}, 4, 10, 300);
   path->appendBezierPathWithOvalInRect({{0, 0}, {10, 10}});
   path->closePath();
-
   CapturedLog log;
   V2DBezierPathWithStructurePatch reader("w");
   reader.inputStructure.setStructureValue(commandsOf(path));
-  ASSERT_TRUE(reader.execute(nullptr, 0, {}));
-  BezierPathRef rebuilt = reader.outputBezierPath.bezierPathValue();
+  BezierPathRef rebuilt = run(reader);
   ASSERT_TRUE(rebuilt);
   EXPECT_TRUE(rebuilt->isEqualToBezierPath(*path));
   EXPECT_TRUE(log.lines.empty());
