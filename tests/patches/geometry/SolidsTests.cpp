@@ -261,37 +261,28 @@ Structure lathe(std::shared_ptr<const BezierPath> path, Lathe o = {}) {
 // (1, 1) down to (1, 0): a cylinder wall at distance 1 from the axis.
 std::shared_ptr<BezierPath> wall() { return polyline({{{1, 1}, {1, 0}}}, false); }
 
-// 0.92388, 0, 0.38268 as stored: rounded to thousandths.
-const V2DVector3 kFirstStepNormal{0.924f, 0, 0.383f};
 
-TEST(Lathe, QuarterTurnInTwoStepsWithoutCaps) {
-  const Structure mesh = lathe(wall());
-  ASSERT_EQ(mesh.count(), 12u);
-  // Step 1: P0, C1, C0 then P1, C1, P0; step 2 faces away from the axis at 67.5 degrees.
+// Step 1: P0, C1, C0 then P1, C1, P0, facing away from the axis at 22.5 degrees (0.92388, 0,
+// 0.38268, stored rounded to thousandths), step 2 at 67.5; reversed, the range turns the normals
+// inwards. With caps, each step is top cap, two band triangles, bottom cap.
+TEST(Lathe, WorkedQuarterTurns) {
   const float r = float(std::cos(45 * 3.141592653589793 / 180));
-  expectSpots(mesh, {{0, {{1, 1, 0}}, kFirstStepNormal}, {1, V2DVector3Rounded({r, 0, r}), kFirstStepNormal},
-                     {2, {{1, 0, 0}}, kFirstStepNormal}, {5, kAny, kFirstStepNormal},
-                     {6, kAny, {{0.383f, 0, 0.924f}}}, {10, {{0, 0, 1}}, kAny}});
-  // Reversed, the range turns the normals inwards.
-  expectSpots(lathe(wall(), {.begin = 90, .end = 0}), {{0, kAny, {{-0.383f, 0, -0.924f}}}});
+  const V2DVector3 first{0.924f, 0, 0.383f}, up{0, 1, 0}, down{0, -1, 0};
+  const std::vector<std::tuple<Lathe, size_t, std::vector<Spot>>> rows = {
+      {{}, 12, {{0, {{1, 1, 0}}, first}, {1, V2DVector3Rounded({r, 0, r}), first}, {2, {{1, 0, 0}}, first},
+                {5, kAny, first}, {6, kAny, {{0.383f, 0, 0.924f}}}, {10, {{0, 0, 1}}, kAny}}},
+      {{.begin = 90, .end = 0}, 12, {{0, kAny, {{-0.383f, 0, -0.924f}}}}},
+      {{.top = true, .bottom = true}, 24, {{0, {{0, 1, 0}}, up}, {2, kAny, up}, {12, kAny, up}, {3, kAny, first},
+                                           {9, kAny, down}, {10, {{0, 0, 0}}, down}, {23, kAny, down}}},
+  };
+  for (const auto& [options, count, spots] : rows) {
+    const Structure mesh = lathe(wall(), options);
+    ASSERT_EQ(mesh.count(), count);
+    expectSpots(mesh, spots);
+  }
 }
 
-TEST(Lathe, CapsAroundTheAxisPerStep) {
-  const Structure mesh = lathe(wall(), {.top = true, .bottom = true});
-  ASSERT_EQ(mesh.count(), 24u);
-  // Per step: top cap, two band triangles, bottom cap.
-  const V2DVector3 up{0, 1, 0}, down{0, -1, 0};
-  expectSpots(mesh, {{0, {{0, 1, 0}}, up}, {2, kAny, up}, {12, kAny, up}, {3, kAny, kFirstStepNormal},
-                     {9, kAny, down}, {10, {{0, 0, 0}}, down}, {23, kAny, down}});
-  // Smoothed, the rims blend cap and band, but the axis point keeps the cap's normal.
-  const Structure smooth = lathe(wall(), {.end = 360, .steps = 8, .top = true, .bottom = true, .smooth = 1});
-  ASSERT_EQ(smooth.count(), 8u * 4 * 3);
-  EXPECT_EQ(normalOf(smooth, 0), up);
-  EXPECT_GT(normalOf(smooth, 2).x, 0.5f);  // (1, 1, 0)
-  EXPECT_GT(normalOf(smooth, 2).y, 0.5f);
-}
-
-TEST(Lathe, FullTurnSeamIsShadedLikeAnyOtherStep) {
+TEST(Lathe, SmoothedFullTurnsShadeTheSeamLikeAnyOtherStep) {
   const Structure mesh = lathe(wall(), {.end = 360, .steps = 8, .smooth = 1});
   ASSERT_EQ(mesh.count(), 48u);
   // (1, 1, 0) is listed under both triangles of step 1 and, through the seam, under the second
@@ -305,6 +296,12 @@ TEST(Lathe, FullTurnSeamIsShadedLikeAnyOtherStep) {
   ASSERT_EQ(positionOf(mesh, 24), (V2DVector3{-1, 1, 0}));
   EXPECT_NEAR(normalOf(mesh, 24).x, -0.99060f, 1e-3);
   EXPECT_NEAR(normalOf(mesh, 24).z, -0.13677f, 1e-3);
+  // With caps, the rims blend cap and band, but the axis point (0, 1, 0) keeps the cap's normal.
+  const Structure capped = lathe(wall(), {.end = 360, .steps = 8, .top = true, .bottom = true, .smooth = 1});
+  ASSERT_EQ(capped.count(), 8u * 4 * 3);
+  EXPECT_EQ(normalOf(capped, 0), (V2DVector3{0, 1, 0}));
+  EXPECT_GT(normalOf(capped, 2).x, 0.5f);  // (1, 1, 0)
+  EXPECT_GT(normalOf(capped, 2).y, 0.5f);
 }
 
 TEST(Lathe, TriangleCountsForProfilesOnTheAxisCapsAndRangesThatCannotWork) {
