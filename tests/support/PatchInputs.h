@@ -4,17 +4,17 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "host/Patch.h"
 
 namespace vellum::testing {
 
-using Inputs = std::initializer_list<std::pair<const char*, Value>>;
+using Inputs = std::vector<std::pair<const char*, Value>>;
 
-inline void setInputs(Patch& patch, Inputs inputs) {
+inline void setInputs(Patch& patch, const Inputs& inputs) {
   for (const auto& [key, value] : inputs) {
     Port* port = patch.portForKey(key);
     ASSERT_TRUE(port && port->isInput()) << key;
