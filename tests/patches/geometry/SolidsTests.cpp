@@ -184,21 +184,8 @@ TEST(Extrusion, SmoothedCornersBlendTheWalls) {
   EXPECT_NEAR(normalOf(mesh, 7).y, -1 / std::sqrt(5.0), 1e-4);
 }
 
-TEST(Extrusion, BackCapIsTheBackFaceTriangulation) {
-  auto ring = polyline({{{-2, -2}, {6, -2}, {6, 6}, {-2, 6}}, {{1, 1}, {1, 3}, {4, 3}, {3, 1.5}}});
-  V2DTriangleList caps;
-  const V2DTriangleList back = V2DExtrusionTriangleStructurePatch::_capsForBezierPath(ring.get(), false, 2, true, true, caps);
-  const V2DTriangleList expected = triangulate(*ring, false, 0, true);
-  ASSERT_GT(expected.size(), 4u);
-  ASSERT_EQ(back.size(), expected.size());
-  ASSERT_EQ(caps.size(), expected.size());
-  for (size_t i = 0; i < back.size(); ++i) {
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(back[i].corners[c], expected[i].corners[c]);
-    EXPECT_EQ(back[i].normal, kDown);
-    EXPECT_EQ(caps[i].corners[0].z, 2);
-  }
-}
-
+// Watertight: every cap edge meets a wall or another cap triangle, so the caps are exactly the
+// outline's fill (a ring with a hole among them), and the walls close on themselves.
 TEST(Extrusion, ClosedOutlinesAreWatertight) {
   EXPECT_TRUE(watertight(extrude(polyline({{{-2, -2}, {6, -2}, {6, 6}, {-2, 6}}, {{1, 1}, {1, 3}, {4, 3}, {3, 1.5}}}))));
   auto oval = BezierPath::bezierPathWithOvalInRect({{0, 0}, {30, 20}});
@@ -393,16 +380,13 @@ TEST(Grid, TwoLinesWithExactTextureCoordinates) {
     EXPECT_EQ(member(*rows.structure(), n, key), value) << n << key;
 }
 
-TEST(Grid, FewerThanTwoPathsOrNoWidthGivesNothing) {
+TEST(Grid, FewerThanTwoPathsOrNoWidthGiveNothingNonFinitePathsNoNaN) {
   EXPECT_TRUE(grid({line({0, 0}, {1, 0})}).isNothing());
   EXPECT_TRUE(grid({}).isNothing());
   EXPECT_TRUE(grid({}, 2, false).isNothing());
   EXPECT_TRUE(grid({line({0, 0}, {1, 0}), line({0, 1}, {1, 1})}, 0).isNothing());
   // A member that is not a path is skipped: one path is left.
   EXPECT_TRUE(grid({line({0, 0}, {1, 0}), Value(3.5)}).isNothing());
-}
-
-TEST(Grid, NonFinitePathsWriteNoNaN) {
   // A path starting at NaN gives an empty row; one of infinite length only its start.
   const Value out = grid({line({NAN, 0}, {1, 0}), line({0, 1}, {10, 1}), line({0, 2}, {INFINITY, 2})});
   const Structure& g = *out.structure();

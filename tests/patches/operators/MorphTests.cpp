@@ -45,12 +45,13 @@ void expectTable(const V2DPairingTable& table, const Pairs& expected, double tol
 std::shared_ptr<BezierPath> triangle() { return pathOf({M(1, 1), L(0, 1), L(0, 0), Z()}); }
 std::shared_ptr<BezierPath> movedSquare() { return pathOf({M(5, 3), L(6, 3), L(6, 4), L(5, 4), Z()}); }
 
+// n points on a circle of radius 100 around (0, y).
 std::shared_ptr<BezierPath> circle(size_t n, double y, bool closed) {
   auto path = BezierPath::bezierPath();
-  for (size_t i = 0; i < n; ++i) {
+  path->moveToPoint({100, y});
+  for (size_t i = 1; i < n; ++i) {
     const double a = 2 * M_PI * double(i) / double(n);
-    const Point p{100 * std::cos(a), 100 * std::sin(a) + y};
-    i == 0 ? path->moveToPoint(p) : path->lineToPoint(p);
+    path->lineToPoint({100 * std::cos(a), 100 * std::sin(a) + y});
   }
   if (closed) path->closePath();
   return path;
@@ -69,17 +70,10 @@ TEST(Morph, WorkedPairingTables) {
   const Pairing sequential = V2DBezierPathMorphPatch::_pairSequentialVerticesEquallySpacedFrom;
   auto reversed = pathOf({M(2, 0), L(1, 0), L(0, 0)});
   const std::vector<std::tuple<Pairing, BezierPathRef, BezierPathRef, Pairs>> rows = {
-      // r = 4/3: the rotated from vertices k .. k+3 pair with to vertices 0, 0, 1, 2. Travel by
-      // rotation: k = 0: 3 + sqrt 2, k = 1: 1, k = 2: 3, k = 3: 1 + 3 sqrt 2; k = 1 wins.
-      {sequential, unitSquare(), triangle(), {{{1, 0}, {1, 1}}, {{1, 1}, {1, 1}}, {{0, 1}, {0, 1}}, {{0, 0}, {0, 0}}}},
       // An open from path pairs first with first.
       {sequential, pathOf({M(0, 0), L(1, 0), L(2, 0)}), reversed, {{{0, 0}, {2, 0}}, {{1, 0}, {1, 0}}, {{2, 0}, {0, 0}}}},
       // Closed, the lowest of equal rotations. Travel: k = 0: 4, k = 1: 2, k = 2: 2.
       {sequential, pathOf({M(0, 0), L(1, 0), L(2, 0), Z()}), reversed, {{{1, 0}, {2, 0}}, {{2, 0}, {1, 0}}, {{0, 0}, {0, 0}}}},
-      // Collinear: the second pass pairs the unmarked (0, 0) in the to path's order.
-      {nearest, pathOf({M(0, 0), L(2, 0), L(0, 0)}), pathOf({M(0, 0), L(1, 0), L(2, 0)}), {{{0, 0}, {1, 0}}, {{2, 0}, {2, 0}}}},
-      // Centroids are aligned first, so a copy elsewhere is a pure translation.
-      {nearest, unitSquare(), movedSquare(), {{{0, 0}, {5, 3}}, {{1, 0}, {6, 3}}, {{1, 1}, {6, 4}}, {{0, 1}, {5, 4}}}},
       // Centroids (0, 0) both. First pass: (-1, 0) -> (-1, 0), (1, 0) -> (1, 0) (marks 0 and 2).
       // Second pass: the unmarked (0, 1) and (0, -1) are both nearest to (-1, 0) (lowest i of the
       // equal distances); the later one, (0, -1), keeps it.
@@ -101,8 +95,12 @@ TEST(Morph, WorkedFramesWithEachPairing) {
     std::vector<El> expected;
   };
   const std::vector<Row> rows = {
+      // r = 4/3: the rotated from vertices k .. k+3 pair with to vertices 0, 0, 1, 2. Travel by
+      // rotation: k = 0: 3 + sqrt 2, k = 1: 1, k = 2: 3, k = 3: 1 + 3 sqrt 2; k = 1 wins.
       {1, unitSquare(), triangle(), 0.5, {M(0, 0), L(1, 0.5), L(1, 1), L(0, 1), Z()}},
+      // Nearest, collinear: the second pass pairs the unmarked (0, 0) in the to path's order.
       {0, pathOf({M(0, 0), L(2, 0), L(0, 0)}), pathOf({M(0, 0), L(1, 0), L(2, 0)}), 0.5, {M(0.5, 0), L(2, 0), L(0.5, 0)}},
+      // Nearest aligns the centroids first, so a copy elsewhere is a pure translation.
       {0, unitSquare(), movedSquare(), 0.5, {M(2.5, 1.5), L(3.5, 1.5), L(3.5, 2.5), L(2.5, 2.5), Z()}},
       // Equal element counts: the start is the from path (its close included). r = 2/3: to
       // indices 0, 1; rotation 0 travels 2 + sqrt 8, rotation 1 sqrt 20 + sqrt 8.
@@ -210,8 +208,7 @@ TEST(MorphBadInput, CloseOnlyPaths) {
     setPaths(patch, pathOf({M(2, 2), Z(), Z(), Z(), Z(), Z()}), unitSquare(), algorithm);
     auto out = morph(patch, 0.5);
     ASSERT_EQ(out->elementCount(), 6u) << algorithm;
-    EXPECT_EQ(out->elementAtIndex(0), K::MoveTo);
-    EXPECT_EQ(out->elementAtIndex(5), K::ClosePath);
+    EXPECT_TRUE(out->elementAtIndex(0) == K::MoveTo && out->elementAtIndex(5) == K::ClosePath);
   }
 }
 
@@ -221,8 +218,7 @@ TEST(MorphBadInput, NaNFlatnessAndNaNCoordinatesStayBounded) {
   for (unsigned algorithm : {0u, 1u, 2u}) {
     setPaths(patch, pathOf({M(0, 0), C({0, 10}, {10, 10}, {10, 0})}), pathOf({M(kNaN, 0), L(1, kNaN), L(2, 2)}), algorithm);
     auto out = morph(patch, 0.5);
-    ASSERT_NE(out, nullptr);
-    EXPECT_GT(out->elementCount(), 2u);
+    EXPECT_GT(out ? out->elementCount() : 0, 2u);
     // Every from vertex found its partner: none stayed behind because of a NaN key.
     ASSERT_NE(patch.pairedPoints(), nullptr);
   }
