@@ -98,15 +98,12 @@ TEST(ImageWithVector, GivenAndAutomaticSizes) {
 
 TEST(ImageWithVector, TheBufferIsReusedAcrossExecutionsAndFreedByDisable) {
   V2DImageWithBezierPathPatch patch("id");
-  patch.inputBackgroundColor.setRed(0, 1, 0, 1);
-  // Side, bytes reserved: a smaller image reuses the buffer while it needs more than half of it.
+  // Side, bytes reserved: a smaller image reuses the buffer while it needs more than half of it
+  // (the renderer's tests have the rule; this is the patch keeping its buffer between frames).
   uint8_t* first = nullptr;
   for (const auto& [side, reserved] : {std::pair{100, 40000u}, {100, 40000u}, {80, 40000u}, {50, 10000u}}) {
     setInputs(patch, {{"inputWidth", side}, {"inputHeight", side}});
-    ImageRef image = run(patch);
-    ASSERT_TRUE(image);
-    EXPECT_EQ(image->width(), side);
-    ASSERT_TRUE(patch.bmp);
+    ASSERT_TRUE(run(patch) && patch.bmp);
     if (!first) first = patch.bmp.get();
     EXPECT_TRUE(reserved != 40000u || patch.bmp.get() == first) << side;
     EXPECT_EQ(patch.bmpSize, reserved) << side;
@@ -123,11 +120,8 @@ TEST(ImageWithVectorStructure, DrawsItsEntriesOrTheBackgroundOrNothing) {
   patch.inputBackgroundColor.setRed(0, 0, 1, 1);
   EXPECT_FALSE(run(patch));
   setInputs(patch, {{"inputWidth", 30}, {"inputHeight", 20}});
-  ImageRef image = run(patch);
-  ASSERT_TRUE(image);
-  EXPECT_EQ(at(*image, 29, 19), kOpaqueBlue);
   patch.inputBezierPaths.setStructureValue(structureOf({entry(rectPath(10, 5, 10, 10), 1, kBlack, kRed)}));
-  image = run(patch);
+  ImageRef image = run(patch);
   ASSERT_TRUE(image);
   EXPECT_EQ(at(*image, 15, 10), kOpaqueRed);
   EXPECT_EQ(at(*image, 5, 10), kOpaqueBlue);
@@ -136,8 +130,7 @@ TEST(ImageWithVectorStructure, DrawsItsEntriesOrTheBackgroundOrNothing) {
   EXPECT_FALSE(run(patch));
   EXPECT_FALSE(patch.bmp);
   setInputs(patch, {{"inputWidth", 10}, {"inputHeight", 10}});
-  ASSERT_TRUE(run(patch));
-  ASSERT_TRUE(patch.bmp);
+  ASSERT_TRUE(run(patch) && patch.bmp);
   patch.disable(nullptr);
   EXPECT_FALSE(patch.bmp);
   EXPECT_EQ(patch.bmpSize, 400u);
