@@ -19,11 +19,8 @@ Structure countState(Value count) { return Structure::withMembersAndKeys({{"bezi
 // With join on, a move to the current point continues the subpath; any other move stays, and
 // within one input such a move is dropped either way.
 TEST(Combine, JoinedAndSeparateSubpaths) {
-  struct Row {
-    bool join;
-    std::vector<El> first, second, expected;
-  };
-  const std::vector<Row> rows = {
+  // Join, the first and second inputs, the output.
+  const std::vector<std::tuple<bool, std::vector<El>, std::vector<El>, std::vector<El>>> rows = {
       {true, {M(0, 0), L(1, 0)}, {M(1, 0), L(1, 1)}, {M(0, 0), L(1, 0), L(1, 1)}},
       {false, {M(0, 0), L(1, 0)}, {M(1, 0), L(1, 1)}, {M(0, 0), L(1, 0), M(1, 0), L(1, 1)}},
       {true, {M(0, 0), L(1, 0)}, {M(1, 1e-12), L(1, 1)}, {M(0, 0), L(1, 0), M(1, 1e-12), L(1, 1)}},
@@ -35,13 +32,12 @@ TEST(Combine, JoinedAndSeparateSubpaths) {
       {true, {M(2, 2), C({3, 4}, {5, 6}, {7, 8}), Z()}, {M(2, 2), L(0, 0)},
        {M(2, 2), C({3, 4}, {5, 6}, {7, 8}), Z(), L(0, 0)}},
   };
-  for (size_t i = 0; i < rows.size(); ++i) {
-    SCOPED_TRACE(i);
+  for (const auto& [join, first, second, expected] : rows) {
     V2DBezierPathCombinePatch patch("c");
-    patch.inputJoin.setBooleanValue(rows[i].join);
-    vector(patch, 1)->setBezierPathValue(pathOf(rows[i].first));
-    if (!rows[i].second.empty()) vector(patch, 2)->setBezierPathValue(pathOf(rows[i].second));
-    expectElements(*run(patch), rows[i].expected);
+    patch.inputJoin.setBooleanValue(join);
+    vector(patch, 1)->setBezierPathValue(pathOf(first));
+    if (!second.empty()) vector(patch, 2)->setBezierPathValue(pathOf(second));
+    expectElements(*run(patch), expected);
   }
 }
 

@@ -80,13 +80,8 @@ TEST(Morph, WorkedPairingTables) {
 }
 
 TEST(Morph, WorkedFramesWithEachPairing) {
-  struct Row {
-    unsigned algorithm;
-    BezierPathRef start, end;
-    double t;
-    std::vector<El> expected;
-  };
-  const std::vector<Row> rows = {
+  // Pairing, start, end, time, frame.
+  const std::vector<std::tuple<unsigned, BezierPathRef, BezierPathRef, double, std::vector<El>>> rows = {
       // r = 4/3: the rotated from vertices k .. k+3 pair with to vertices 0, 0, 1, 2. Travel by
       // rotation: k = 0: 3 + sqrt 2, k = 1: 1, k = 2: 3, k = 3: 1 + 3 sqrt 2; k = 1 wins.
       {1, unitSquare(), triangle(), 0.5, {M(0, 0), L(1, 0.5), L(1, 1), L(0, 1), Z()}},
@@ -108,12 +103,11 @@ TEST(Morph, WorkedFramesWithEachPairing) {
       // r = 4/6 gives to indices 0, 1, 3, 4 (rotation 0 travels least, sqrt 5 + sqrt 17).
       {2, unitSquare(), pathOf({M(0, 0), L(5, 0)}), 0.5, {M(0, 0), L(1, 0), L(2, 0.5), L(2, 0.5), Z()}},
   };
-  for (size_t i = 0; i < rows.size(); ++i) {
-    SCOPED_TRACE(i);
+  for (const auto& [algorithm, start, end, t, expected] : rows) {
     V2DBezierPathMorphPatch patch("m");
-    setPaths(patch, rows[i].start, rows[i].end, rows[i].algorithm);
+    setPaths(patch, start, end, algorithm);
     clearUpdates(patch);  // a first execution pairs even when no input reports an update
-    expectElements(*morph(patch, rows[i].t), rows[i].expected);
+    expectElements(*morph(patch, t), expected);
     EXPECT_NE(patch.pairedPoints(), nullptr);
   }
 }

@@ -126,7 +126,6 @@ TEST(Resample, WorkedPaths) {
     double rate;
     Resample options;
     std::vector<El> expected;
-    double tolerance = 0;
   };
   const std::vector<El> eight = {M(0, 0), L(0.5, 0), L(1, 0), L(1, 0.5), L(1, 1), L(0.5, 1), L(0, 1), L(0, 0.5), Z()};
   const auto two = pathOf({M(0, 0), L(1, 0), M(100, 0), L(101, 0)});
@@ -137,9 +136,9 @@ TEST(Resample, WorkedPaths) {
       {unitSquare(), 8, {}, eight},
       {unitSquare(), 8, {.keep = true}, eight},
       // Samples at 4/3, 8/3 and 4 along the square's length, with and without the corners.
-      {unitSquare(), 3, {}, {M(0, 0), L(1, 1.0 / 3), L(1.0 / 3, 1), Z()}, 1e-12},
-      {unitSquare(), 3, {.keep = true}, {M(0, 0), L(1, 0), L(1, 1.0 / 3), L(1, 1), L(1.0 / 3, 1), L(0, 1), Z()}, 1e-12},
-      {pathOf({M(0, 0), L(4, 0), L(4, 6)}), 3, {}, {M(0, 0), L(10.0 / 3, 0), L(4, 20.0 / 3 - 4), L(4, 6)}, 1e-12},
+      {unitSquare(), 3, {}, {M(0, 0), L(1, 1.0 / 3), L(1.0 / 3, 1), Z()}},
+      {unitSquare(), 3, {.keep = true}, {M(0, 0), L(1, 0), L(1, 1.0 / 3), L(1, 1), L(1.0 / 3, 1), L(0, 1), Z()}},
+      {pathOf({M(0, 0), L(4, 0), L(4, 6)}), 3, {}, {M(0, 0), L(10.0 / 3, 0), L(4, 20.0 / 3 - 4), L(4, 6)}},
       // At most two points: it stops after the second counted element.
       {unitSquare(), 8, {.maxPoints = 2}, {M(0, 0), L(0.5, 0), L(1, 0)}},
       {unitSquare(), 8, {.maxPoints = 0}, {}},
@@ -159,7 +158,7 @@ TEST(Resample, WorkedPaths) {
   };
   for (size_t i = 0; i < rows.size(); ++i) {
     SCOPED_TRACE(i);
-    expectElements(*resample(rows[i].path, rows[i].rate, rows[i].options), rows[i].expected, rows[i].tolerance);
+    expectElements(*resample(rows[i].path, rows[i].rate, rows[i].options), rows[i].expected, 1e-12);
   }
   // Rates of zero, negative and not a number: one sample, at the start.
   for (double rate : {0.0, -5.0, kNaN, -kInf}) expectElements(*resample(unitSquare(), rate), {M(0, 0), L(0, 0), Z()});

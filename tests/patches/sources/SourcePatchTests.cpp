@@ -178,12 +178,8 @@ TEST(VectorCommands, RoundTripThroughVectorWithCommands) {
 // ---- Vector With Line Structure and Vector With Curve Structure -------------------------------
 
 TEST(VectorWithLineStructure, WorkedPointLists) {
-  struct Row {
-    Members points;
-    double x, y;
-    bool segments, relative;
-    std::vector<El> expected;
-  };
+  // Points, inputX, inputY, segments, relative, the path.
+  using Row = std::tuple<Members, double, double, bool, bool, std::vector<El>>;
   const V five{V{1, 1}, V{2, 2}, V{3, 3}, V{4, 4}, V{5, 5}};
   const std::vector<Row> rows = {
       {{V{1, 0}, V{1, 1}}, 0, 0, false, false, {M(0, 0), L(1, 0), L(1, 1)}},
@@ -212,11 +208,10 @@ TEST(VectorWithLineStructure, WorkedPointLists) {
       {{V{"1.5", "2px", "ignored"}, V{true, 3, 4, 5}}, 0, 0, false, false, {M(0, 0), L(1.5, 2), L(1, 3)}},
   };
   for (size_t i = 0; i < rows.size(); ++i) {
-    SCOPED_TRACE(i);
-    const Row& r = rows[i];
-    auto path = lines(r.points, r.x, r.y, r.segments, r.relative);
-    ASSERT_TRUE(path);
-    expectElements(*path, r.expected);
+    const auto& [points, x, y, segments, relative, expected] = rows[i];
+    auto path = lines(points, x, y, segments, relative);
+    ASSERT_TRUE(path) << i;
+    expectElements(*path, expected);
   }
 }
 
