@@ -2,6 +2,7 @@
 // cannot work.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <map>
 #include <optional>
@@ -45,15 +46,14 @@ bool allFinite(const Structure& mesh) {
 // Every directed edge meets its reverse exactly once and itself never again: each edge is shared
 // by two consistently oriented triangles. Triangles with coincident corners fail it too.
 bool watertight(const Structure& mesh) {
-  using P = std::tuple<float, float, float>;
-  std::map<std::pair<P, P>, int> edges;
+  std::map<std::array<float, 6>, int> edges;
   for (size_t t = 0; t < mesh.count() / 3; ++t)
     for (size_t c = 0; c < 3; ++c) {
       const V2DVector3 a = positionOf(mesh, t * 3 + c), b = positionOf(mesh, t * 3 + (c + 1) % 3);
-      ++edges[{P{a.x, a.y, a.z}, P{b.x, b.y, b.z}}];
+      ++edges[{a.x, a.y, a.z, b.x, b.y, b.z}];
     }
   for (const auto& [e, count] : edges) {
-    auto back = edges.find({e.second, e.first});
+    auto back = edges.find({e[3], e[4], e[5], e[0], e[1], e[2]});
     if (count != 1 || back == edges.end() || back->second != 1) return false;
   }
   return !edges.empty();

@@ -227,15 +227,13 @@ TEST(IntermediatePoint, WorkedFractions) {
 }
 
 TEST(ContainsPoint, FillRulesOpenSubpathsAndPointsThatCannotBeInside) {
-  auto ring = BezierPath::bezierPath();
-  ring->appendBezierPathWithOvalInRect({{-10, -10}, {20, 20}});
+  auto ring = BezierPath::bezierPathWithOvalInRect({{-10, -10}, {20, 20}});
   ring->appendBezierPathWithOvalInRect({{-5, -5}, {10, 10}});
   // Path, fill rule, point, inside. In the band between the circles both rules agree; an open
   // subpath counts as closed.
   const std::vector<std::tuple<BezierPathRef, uint64_t, Point, bool>> rows = {
       {ring, 0, {0, 0}, true}, {ring, 1, {0, 0}, false}, {ring, 1, {7, 0}, true}, {ring, 1, {11, 0}, false},
-      {pathOf({M(0, 0), L(4, 0), L(4, 4)}), 1, {3, 1}, true},
-      {nullptr, 0, {0, 0}, false}, {unitSquare(), 0, {kNaN, 0.5}, false},
+      {pathOf({M(0, 0), L(4, 0), L(4, 4)}), 1, {3, 1}, true}, {nullptr, 0, {0, 0}, false}, {unitSquare(), 0, {kNaN, 0.5}, false},
   };
   V2DBezierPathContainsPointPatch patch("c");
   for (size_t i = 0; i < rows.size(); ++i) {
