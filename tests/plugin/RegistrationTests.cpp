@@ -2,7 +2,6 @@
 // then answers about every class, against the catalogue kept as data in catalogue.json.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>

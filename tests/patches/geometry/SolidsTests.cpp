@@ -184,8 +184,8 @@ TEST(Extrusion, SmoothedCornersBlendTheWalls) {
   EXPECT_NEAR(normalOf(mesh, 7).y, -1 / std::sqrt(5.0), 1e-4);
 }
 
-// Watertight: every cap edge meets a wall or another cap triangle, so the caps are exactly the
-// outline's fill (a ring with a hole among them), and the walls close on themselves.
+// Watertight: every cap edge meets exactly one wall or other cap triangle the other way round, so
+// the caps fill the outline (a ring with a hole among them) without gap or overlap.
 TEST(Extrusion, ClosedOutlinesAreWatertight) {
   EXPECT_TRUE(watertight(extrude(polyline({{{-2, -2}, {6, -2}, {6, 6}, {-2, 6}}, {{1, 1}, {1, 3}, {4, 3}, {3, 1.5}}}))));
   auto oval = BezierPath::bezierPathWithOvalInRect({{0, 0}, {30, 20}});
@@ -241,7 +241,6 @@ Structure lathe(std::shared_ptr<const BezierPath> path, Lathe o = {}) {
 
 // (1, 1) down to (1, 0): a cylinder wall at distance 1 from the axis.
 std::shared_ptr<BezierPath> wall() { return polyline({{{1, 1}, {1, 0}}}, false); }
-
 
 // Step 1: P0, C1, C0 then P1, C1, P0, facing away from the axis at 22.5 degrees (0.92388, 0,
 // 0.38268, stored rounded to thousandths), step 2 at 67.5; reversed, the range turns the normals
