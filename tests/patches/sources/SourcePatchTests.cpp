@@ -1,0 +1,303 @@
+// The source patches: primitive shapes, paths from drawing commands and back, paths through
+// point lists, and text outlines.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "patches/sources/PrimitiveShapePatches.h"
+#include "patches/sources/V2DBezierPathCommandPatches.h"
+#include "patches/sources/V2DBezierPathWithPointStructurePatches.h"
+#include "patches/sources/V2DBezierPathWithStringPatch.h"
+#include "tests/support/CapturedLog.h"
+#include "tests/support/Fontconfig.h"
+#include "tests/support/PatchInputs.h"
+#include "tests/support/PathElements.h"
+#include "text/Font.h"
+#include "text/TextOutlines.h"
+
+using namespace vellum;
+using namespace vellum::testing;
+
+namespace {
+
+using V = std::vector<Value>;  // a command or point as a list of members
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The output of a new patch with these inputs. Every execution makes a new path with the same
+// elements: a host sees a new object as news.
+template <class T>
+BezierPathRef runWith(const Inputs& inputs) {
+  T patch("p");
+  setInputs(patch, inputs);
+  BezierPathRef first = run(patch);
+  patch.outputBezierPath.setUpdated(false);
+  BezierPathRef second = run(patch);
+  EXPECT_EQ(bool(first), bool(second));
+  if (!first || !second) return first;
+  EXPECT_TRUE(first != second && patch.outputBezierPath.wasUpdated());
+  EXPECT_EQ(first->elementCount(), second->elementCount());
+  return first;
+}
+
+BezierPathRef pathFrom(V2DBezierPathWithStructurePatch& patch, const Members& commands) {
+  patch.inputStructure.setStructureValue(Structure(commands.values));
+  EXPECT_TRUE(patch.execute(nullptr, 0, {}));
+  return patch.outputBezierPath.bezierPathValue();
+}
+
+StructureRef commandsOf(BezierPathRef path) {
+  V2DBezierPathCommandsPatch patch("c");
+  patch.inputBezierPath.setBezierPathValue(std::move(path));
+  EXPECT_TRUE(patch.execute(nullptr, 0, {}));
+  return patch.outputCommands.structureValue();
+}
+
+Value keyed(std::initializer_list<std::pair<std::string, Value>> members) {
+  return Value(std::make_shared<Structure>(Structure::withMembersAndKeys(members)));
+}
+Value xy(Value x, Value y) { return keyed({{"X", x}, {"Y", y}}); }
+
+BezierPathRef lines(const Members& points, double x = 0, double y = 0, bool segments = false, bool relative = false) {
+  return runWith<V2DBezierPathWithLineStructurePatch>(
+      {{"inputX", x}, {"inputY", y}, {"inputLines", points.values}, {"inputType", segments}, {"inputRelative", relative}});
+}
+
+BezierPathRef curves(const Members& entries, double x = 0, double y = 0, bool relative = false) {
+  return runWith<V2DBezierPathWithCurveStructurePatch>(
+      {{"inputX", x}, {"inputY", y}, {"inputCurves", entries.values}, {"inputRelative", relative}});
+}
+
+const std::string kCommandsPrefix = "[V2DBezierPathWithStructurePatch execute:time:arguments:]  exception = ";
+
+}  // namespace
+
+// ---- Primitive shapes ---------------------------------------------------------------------------
+
+// Every shape from its initial inputs, and inputs that change its course. The oval is the path's
+// own (tests/path checks its construction), closed.
+TEST(PrimitiveShapes, WorkedPaths) {
+  const double k = 1 - kK, h = 10 / std::sqrt(2.0);
+  auto oval = [](Rect r) {
+    auto p = BezierPath::bezierPathWithOvalInRect(r);
+    p->closePath();
+    return elementsOf(*p);
+  };
+  const std::vector<std::pair<BezierPathRef, std::vector<El>>> rows = {
+      {runWith<V2DBezierPathWithArcPatch>({}), {M(10, 0), C({10, 10 * kK}, {10 * kK, 10}, {0, 10})}},
+      // Clockwise sweeps the other three quarters.
+      {runWith<V2DBezierPathWithArcPatch>({{"inputClockwise", true}}),
+       {M(10, 0), C({10, -10 * kK}, {10 * kK, -10}, {0, -10}), C({-10 * kK, -10}, {-10, -10 * kK}, {-10, 0}),
+        C({-10, 10 * kK}, {-10 * kK, 10}, {0, 10})}},
+      {runWith<V2DBezierPathWithArcPatch>({{"inputStartDegrees", 45}, {"inputEndDegrees", 45}}), {M(h, h)}},
+      {runWith<V2DBezierPathWithCurvePatch>({}), {M(0, 0), C({2, 12}, {9, 4}, {10, 10})}},
+      {runWith<V2DBezierPathWithLinePatch>({}), {M(0, 0), L(10, 10)}},
+      {runWith<V2DBezierPathWithRectanglePatch>({}), {M(0, 0), L(10, 0), L(10, 10), L(0, 10), Z()}},
+      {runWith<V2DBezierPathWithRectanglePatch>({{"inputWidth", 0}, {"inputHeight", 0}}), {M(0, 0), L(0, 0), L(0, 0), L(0, 0), Z()}},
+      {runWith<V2DBezierPathWithRoundedRectanglePatch>({}),
+       {M(1, 10), C({k, 10}, {0, 10 - k}, {0, 9}), L(0, 1), C({0, k}, {k, 0}, {1, 0}), L(9, 0),
+        C({10 - k, 0}, {10, k}, {10, 1}), L(10, 9), C({10, 10 - k}, {10 - k, 10}, {9, 10}), Z()}},
+      {runWith<V2DBezierPathWithOvalPatch>({}), oval({{0, 0}, {10, 10}})},
+      {runWith<V2DBezierPathWithOvalPatch>({{"inputX", 2}, {"inputWidth", 0}}), oval({{2, 0}, {0, 10}})},
+  };
+  for (size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_TRUE(rows[i].first);
+    expectElements(*rows[i].first, rows[i].second, 1e-12);
+  }
+}
+
+// ---- Vector With Commands and Vector Commands -------------------------------------------------
+
+TEST(VectorWithCommands, WorkedCommandListsLogNothing) {
+  CapturedLog log;
+  V2DBezierPathWithStructurePatch patch("w");
+  EXPECT_TRUE(patch.execute(nullptr, 0, {}));  // nothing connected: an empty path
+  ASSERT_TRUE(patch.outputBezierPath.bezierPathValue());
+  EXPECT_TRUE(patch.outputBezierPath.bezierPathValue()->isEmpty());
+  // Members that are not commands, unknown names and text in a missing font are skipped without a
+  // trace (the command reader's own tests have the rest).
+  expectElements(*pathFrom(patch, {Value(1), V{"moveto", 2, 3}, V{"wiggle", 1}, V{"text", "x", 12, "NotAFont-Regular"},
+                                  V{"lineto", 4, 5}, V{"close"}}),
+                 {M(2, 3), L(4, 5), Z()});
+  EXPECT_TRUE(log.lines.empty());
+}
+
+// An error is logged once per execution and the output is nothing, even when part of the path
+// was built.
+TEST(VectorWithCommands, AnErrorIsLoggedAndOutputsNothing) {
+  const std::vector<std::pair<Members, std::string>> rows = {
+      {{V{"lineto", 5, 5}}, "'No current point for line'"},
+      {{V{"moveto", 0, 0}, V{"lineto", 1, 1}, V{"lineto", 2, V{}}},
+       "'argument 2 of 'lineto' is not a number (structure)'"},
+  };
+  for (const auto& [commands, message] : rows) {
+    V2DBezierPathWithStructurePatch patch("w");
+    ASSERT_TRUE(pathFrom(patch, {V{"moveto", 0, 0}}));
+    CapturedLog log;
+    EXPECT_FALSE(pathFrom(patch, commands));
+    EXPECT_EQ(log.lines, std::vector<std::string>{kCommandsPrefix + message});
+  }
+}
+
+TEST(VectorCommands, WorkedPathsWithTheCurveEndPointFirst) {
+  V2DBezierPathCommandsPatch patch("c");
+  patch.outputCommands.setStructureValue(Structure());
+  EXPECT_TRUE(patch.execute(nullptr, 0, {}));
+  EXPECT_FALSE(patch.outputCommands.structureValue());  // nothing connected: nothing
+  ASSERT_TRUE(commandsOf(BezierPath::bezierPath()));
+  EXPECT_EQ(commandsOf(BezierPath::bezierPath())->count(), 0u);
+  StructureRef s = commandsOf(pathOf({M(0, 0), L(100, 0), L(100, 100), Z()}));
+  ASSERT_TRUE(s);
+  EXPECT_EQ(*s, Structure(V{V{"moveTo", 0.0, 0.0}, V{"lineTo", 100.0, 0.0}, V{"lineTo", 100.0, 100.0}, V{"close"}}));
+  // Numbers are doubles, members unkeyed.
+  EXPECT_EQ(s->memberAtIndex(1).structure()->memberAtIndex(1).kind(), Value::Kind::Double);
+  EXPECT_FALSE(s->keyAtIndex(0));
+  EXPECT_EQ(*commandsOf(pathOf({M(0, 0), C({0, 5}, {10, 5}, {10, 0})})),
+            Structure(V{V{"moveTo", 0.0, 0.0}, V{"curveTo", 10.0, 0.0, 0.0, 5.0, 10.0, 5.0}}));
+}
+
+TEST(VectorCommands, RoundTripThroughVectorWithCommands) {
+  auto path = pathOf({M(1.5, -2), C({3, 4}, {5, 6}, {7, 8}), L(0.1, 0.7), Z(), M(9, 9)});
+  path->appendBezierPathWithRoundedRect({{0, 0}, {20, 10}}, 3, 2);
+  path->appendBezierPathWithArcWithCenter({5, 5}, 4, 10, 300);
+  path->appendBezierPathWithOvalInRect({{0, 0}, {10, 10}});
+  path->closePath();
+  CapturedLog log;
+  V2DBezierPathWithStructurePatch reader("w");
+  reader.inputStructure.setStructureValue(commandsOf(path));
+  BezierPathRef rebuilt = run(reader);
+  ASSERT_TRUE(rebuilt);
+  EXPECT_TRUE(rebuilt->isEqualToBezierPath(*path));
+  EXPECT_TRUE(log.lines.empty());
+}
+
+// ---- Vector With Line Structure and Vector With Curve Structure -------------------------------
+
+TEST(VectorWithLineStructure, WorkedPointLists) {
+  // Points, inputX, inputY, segments, relative, the path.
+  using Row = std::tuple<Members, double, double, bool, bool, std::vector<El>>;
+  const V five{V{1, 1}, V{2, 2}, V{3, 3}, V{4, 4}, V{5, 5}};
+  const std::vector<Row> rows = {
+      {{V{1, 0}, V{1, 1}}, 0, 0, false, false, {M(0, 0), L(1, 0), L(1, 1)}},
+      {{xy(1, 0), xy(1, 1)}, 0, 0, false, false, {M(0, 0), L(1, 0), L(1, 1)}},  // keyed: the same path
+      {{V{1, 0}, V{1, 1}}, 0, 0, false, true, {M(0, 0), L(1, 0), L(2, 1)}},  // relative steps
+      {{V{1, 0}}, 5, 6, false, true, {M(5, 6), L(6, 6)}},
+      // Extra keys are fine; a missing "Y" in a later entry reads as 0.
+      {{xy(1, 2), keyed({{"Z", 9}, {"X", 4}})}, 0, 0, false, false, {M(0, 0), L(1, 2), L(4, 0)}},
+      // The first member decides the form. Indexed first: keyed entries later are read by
+      // position (X then Y, in insertion order).
+      {{V{1, 0}, xy(7, 8)}, 0, 0, false, false, {M(0, 0), L(1, 0), L(7, 8)}},
+      {{V{1, 0}, keyed({{"Y", 8}, {"X", 7}})}, 0, 0, false, false, {M(0, 0), L(1, 0), L(8, 7)}},
+      // Keyed first: an indexed pair later has no "X" or "Y" and reads as (0, 0).
+      {{xy(1, 1), V{5, 5}}, 0, 0, false, false, {M(0, 0), L(1, 1), L(0, 0)}},
+      // The first member decides even when it is skipped for being too short.
+      {{keyed({{"X", 3}}), xy(2, 2)}, 0, 0, false, false, {M(0, 0), L(2, 2)}},
+      // Segments; relative, the pen-up points are absolute and the drawn ones offsets.
+      {five, 0, 0, true, false, {M(0, 0), L(1, 1), M(2, 2), L(3, 3), M(4, 4), L(5, 5)}},
+      {five, 0, 0, true, true, {M(0, 0), L(1, 1), M(2, 2), L(5, 5), M(4, 4), L(9, 9)}},
+      // An even count ends on a pen-up that draws nothing.
+      {{V{1, 1}, V{2, 2}}, 0, 0, true, false, {M(0, 0), L(1, 1)}},
+      // Skipped members do not count in segments mode.
+      {{V{1, 1}, Value(3), V{9}, V{2, 2}, Value("x"), V{"a", V{}}, V{3, 3}}, 0, 0, true, false,
+       {M(0, 0), L(1, 1), M(2, 2), L(3, 3)}},
+      // Numbers as strings, extra members ignored.
+      {{V{"1.5", "2px", "ignored"}, V{true, 3, 4, 5}}, 0, 0, false, false, {M(0, 0), L(1.5, 2), L(1, 3)}},
+  };
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const auto& [points, x, y, segments, relative, expected] = rows[i];
+    auto path = lines(points, x, y, segments, relative);
+    ASSERT_TRUE(path) << i;
+    expectElements(*path, expected);
+  }
+}
+
+TEST(VectorWithLineStructure, NothingUsableOutputsNothingNonFiniteCoordinatesAreKept) {
+  V2DBezierPathWithLineStructurePatch patch("l");
+  EXPECT_TRUE(patch.execute(nullptr, 0, {}));
+  EXPECT_FALSE(patch.outputBezierPath.bezierPathValue());
+  EXPECT_FALSE(lines({}));
+  EXPECT_FALSE(lines({Value(1), Value("a"), V{1}, V{}, V{Value(), 2}, V{Value(Point{1, 2}), 1}}));
+  // A keyed entry whose "X" is a structure is skipped like any bad member.
+  EXPECT_FALSE(lines({xy(V{1}, 2)}));
+  BezierPathRef p = lines({V{kNaN, 1e308}, V{1e308, -1e308}}, 0, 0, false, true);
+  ASSERT_TRUE(p);
+  ASSERT_EQ(p->elementCount(), 3u);
+  EXPECT_TRUE(std::isnan(p->associatedPoints(1)[0].x));
+  EXPECT_EQ(p->associatedPoints(2)[0].y, -1e308 + 1e308);
+}
+
+TEST(VectorWithCurveStructure, CurvesEndPointFirstRelativeOffsetsAndShortOrKeyedEntriesSkipped) {
+  expectElements(*curves({V{10, 0, 0, 5, 10, 5}}), {M(0, 0), C({0, 5}, {10, 5}, {10, 0})});
+  // Relative: all three points offset.
+  expectElements(*curves({V{10, 0, 0, 5, 10, 5}, V{10, 0, 0, 5, 10, 5}}, 1, 1, true),
+                 {M(1, 1), C({1, 6}, {11, 6}, {11, 1}), C({11, 6}, {21, 6}, {21, 1})});
+  expectElements(*curves({V{1, 1, 1, 1, 1, 1}, V{2, 2, 2, 2, 2}, V{3, 3, 3, 3, 3, 3}}),
+                 {M(0, 0), C({1, 1}, {1, 1}, {1, 1}), C({3, 3}, {3, 3}, {3, 3})});
+  EXPECT_FALSE(curves({V{1, 2}, V{2, 2, 2, 2, 2}}));
+  // Curves are always read by position; a keyed point has too few members.
+  EXPECT_FALSE(curves({xy(1, 2)}));
+}
+
+// ---- Vector With String -------------------------------------------------------------------------
+
+// The default font is missing here: the output is nothing, and the log says so once per name,
+// naming an installed look-alike that the patch would find.
+TEST(VectorWithString, MissingFontOutputsNothingAndIsLoggedOncePerName) {
+  if (fontconfigLists(FC_POSTSCRIPT_NAME, "Georgia-Bold")) GTEST_SKIP() << "Georgia-Bold is installed here";
+  CapturedLog log;
+  V2DBezierPathWithStringPatch patch("s");
+  EXPECT_FALSE(run(patch));
+  for (const char* name : {"Georgia-Bold", "Arial", "DejaVuSans", "Arial", "Georgia-Bold"}) {
+    patch.inputFontName.setStringValue(name);
+    EXPECT_EQ(bool(run(patch)), name == std::string("DejaVuSans")) << name;
+  }
+  ASSERT_EQ(log.lines.size(), 2u);
+  for (auto [line, name] : {std::pair{log.lines[0], "Georgia-Bold"}, std::pair{log.lines[1], "Arial"}}) {
+    std::smatch alike;
+    ASSERT_TRUE(std::regex_match(line, alike, std::regex(std::string(R"(\[V2DBezierPathWithStringPatch execute:time:arguments:\]  )"
+        R"(inputFontName: no installed font is named ")") + name + R"(", so the output is nothing\. The closest installed )"
+        R"re(face is "([^"]+)"; `fc-list : postscriptname` lists every installed name\.)re"))) << line;
+    EXPECT_TRUE(Font::fontWithName(alike[1].str(), 12)) << alike[1];
+  }
+}
+
+// The outline reversed (the path tests check reversal itself), drawn from (inputX, inputY).
+TEST(VectorWithString, OutputIsTheReversedOutlineFromThePosition) {
+  BezierPathRef out = runWith<V2DBezierPathWithStringPatch>({{"inputFontName", "DejaVuSerif-Bold"}, {"inputX", 3}, {"inputY", -4}});
+  ASSERT_TRUE(out);
+  BezierPath forward;
+  forward.moveToPoint({3, -4});
+  appendBezierPathWithString(forward, "Goodbye World!", *Font::fontWithName("DejaVuSerif-Bold", 20));
+  EXPECT_GT(forward.elementCount(), 100u);
+  EXPECT_TRUE(out->isEqualToBezierPath(*forward.bezierPathByReversingPath()));
+}
+
+TEST(VectorWithString, TheEmptyStringGivesItsStartAnUnknownFontNothing) {
+  V2DBezierPathWithStringPatch patch("s");
+  setInputs(patch, {{"inputFontName", "DejaVuSans"}});
+  ASSERT_TRUE(run(patch));
+  setInputs(patch, {{"inputString", ""}, {"inputX", 7}});
+  ASSERT_TRUE(run(patch));
+  expectElements(*run(patch), {M(7, 0)});
+  patch.inputFontName.setStringValue("DejaVuSans-Heavy");
+  EXPECT_FALSE(run(patch));
+}
+
+// NaN positions stay NaN; invalid UTF-8, control characters, emoji and combining marks all draw
+// something or nothing, never fail.
+TEST(VectorWithString, BadInputsStayBounded) {
+  V2DBezierPathWithStringPatch patch("s");
+  setInputs(patch, {{"inputFontName", "DejaVuSans"}, {"inputFontSize", -3},
+                    {"inputString", std::string("a\xff\x00\n\xF0\x9F\x98\x80q\xCC\x81", 11)}});
+  BezierPathRef out = run(patch);
+  ASSERT_TRUE(out);
+  EXPECT_GT(out->elementCount(), 2u);
+  patch.inputX.setDoubleValue(kNaN);
+  out = run(patch);
+  ASSERT_TRUE(out);
+  EXPECT_TRUE(std::isnan(out->associatedPoints(0)[0].x));
+}
