@@ -3,7 +3,7 @@
 // use after the loop must not have grown beyond what the first thousand executions settled at.
 #include <malloc.h>
 
-#include "tests/sweep/SweepSupport.h"
+#include "tests/plugin/SweepSupport.h"
 
 namespace vellum::sweep {
 namespace {

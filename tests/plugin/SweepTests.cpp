@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "host/Exception.h"
-#include "tests/sweep/SweepSupport.h"
+#include "tests/plugin/SweepSupport.h"
 
 namespace vellum::sweep {
 namespace {
