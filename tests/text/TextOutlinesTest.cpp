@@ -263,30 +263,22 @@ TEST(TextOutlines, EmptyTextAppendsNothing) {
   EXPECT_TRUE(empty.isEmpty());
 }
 
-TEST(TextOutlines, AMegabyteOfTextIsCutToTheGlyphLimit) {
-  FontRef f = font("DejaVuSans", 10);
-  RawFace raw(f->filePath());
-  const Glyph x = raw.glyphFor('x');
-  const size_t perGlyph = f->outlineForGlyph(x).kinds.size();
-  ASSERT_GT(perGlyph, 0u);
-  ASSERT_LE(perGlyph * kMaxGlyphsPerAppend, kMaxElementsPerAppend) << "the element limit would bind first";
-  auto path = BezierPath::bezierPath();
-  path->moveToPoint({0, 0});
-  appendBezierPathWithString(*path, std::string(1 << 20, 'x'), *f);
-  EXPECT_EQ(path->elementCount(), 2 + kMaxGlyphsPerAppend * perGlyph);
-  EXPECT_DOUBLE_EQ(path->currentPoint().x, double(kMaxGlyphsPerAppend) * raw.advance(x) * f->scale());
-}
-
+// One call outlines at most kMaxGlyphsPerAppend glyphs (a megabyte of text is cut there), and
+// stops before the glyph that would take it past kMaxElementsPerAppend elements. Both limits
+// leave the pen after the last glyph drawn.
 TEST(TextOutlines, ElementLimitStopsBeforeTheGlyphThatWouldPassIt) {
   FontRef f = font("DejaVuSans", 10);
   RawFace raw(f->filePath());
-  const Glyph at = raw.glyphFor('@');
-  const size_t perGlyph = f->outlineForGlyph(at).kinds.size();
-  const size_t fit = kMaxElementsPerAppend / perGlyph;  // whole glyphs within the limit
+  const Glyph x = raw.glyphFor('x'), at = raw.glyphFor('@');
+  const size_t perX = f->outlineForGlyph(x).kinds.size(), perAt = f->outlineForGlyph(at).kinds.size();
+  const size_t fit = kMaxElementsPerAppend / perAt;  // whole glyphs within the limit
+  ASSERT_LE(perX * kMaxGlyphsPerAppend, kMaxElementsPerAppend) << "the element limit would bind first";
   ASSERT_LT(fit, kMaxGlyphsPerAppend) << "the glyph limit would bind first";
-  auto path = BezierPath::bezierPath();
-  path->moveToPoint({0, 0});
-  appendBezierPathWithGlyphs(*path, std::vector<Glyph>(fit + 1, at), *f);
-  EXPECT_EQ(path->elementCount(), 2 + fit * perGlyph);
-  EXPECT_DOUBLE_EQ(path->currentPoint().x, double(fit) * raw.advance(at) * f->scale());
+  auto xs = pathOf({M(0, 0)}), ats = pathOf({M(0, 0)});
+  appendBezierPathWithString(*xs, std::string(1 << 20, 'x'), *f);
+  appendBezierPathWithGlyphs(*ats, std::vector<Glyph>(fit + 1, at), *f);
+  EXPECT_EQ(xs->elementCount(), 2 + kMaxGlyphsPerAppend * perX);
+  EXPECT_DOUBLE_EQ(xs->currentPoint().x, double(kMaxGlyphsPerAppend) * raw.advance(x) * f->scale());
+  EXPECT_EQ(ats->elementCount(), 2 + fit * perAt);
+  EXPECT_DOUBLE_EQ(ats->currentPoint().x, double(fit) * raw.advance(at) * f->scale());
 }
