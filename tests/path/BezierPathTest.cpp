@@ -66,11 +66,10 @@ TEST(BezierPathShapes, RectIsFiveElementsCounterClockwiseSizeAsGiven) {
 }
 
 TEST(BezierPathShapes, OvalStartsAtMinus45AndRunsFourQuarters) {
-  BezierPath p;
-  p.moveToPoint({100, 100});
-  p.appendBezierPathWithOvalInRect({{0, 0}, {4, 2}});  // centre (2, 1), semi-axes 2 and 1
+  auto p = pathOf({M(100, 100)});
+  p->appendBezierPathWithOvalInRect({{0, 0}, {4, 2}});  // centre (2, 1), semi-axes 2 and 1
   const double s = std::sqrt(0.5), a = 2 * s, b = s, ka = kK * a, kb = kK * b;
-  expectElements(p,
+  expectElements(*p,
                  {M(100, 100), M(2 + a, 1 - b), C({2 + a + ka, 1 - b + kb}, {2 + a + ka, 1 + b - kb}, {2 + a, 1 + b}),
                   C({2 + a - ka, 1 + b + kb}, {2 - a + ka, 1 + b + kb}, {2 - a, 1 + b}),
                   C({2 - a - ka, 1 + b - kb}, {2 - a - ka, 1 - b + kb}, {2 - a, 1 - b}),
@@ -118,11 +117,10 @@ TEST(BezierPathArcs, QuartersRemaindersTurnsAndWrapping) {
     EXPECT_EQ(arc(1, 0, end).elementCount(), elements) << end;
     EXPECT_EQ(arc(1, 0, end).currentPoint(), last) << end;
   }
-  BezierPath p;
-  p.moveToPoint({5, 5});
-  p.appendBezierPathWithArcWithCenter({0, 0}, 1, 180, 180);
-  p.appendBezierPathWithArcWithCenter({0, 0}, 1, 180, 270);
-  EXPECT_EQ(elementsOf(p), (Els{M(5, 5), L(-1, 0), C({-1, -kK}, {-kK, -1}, {0, -1})}));
+  auto p = pathOf({M(5, 5)});
+  p->appendBezierPathWithArcWithCenter({0, 0}, 1, 180, 180);
+  p->appendBezierPathWithArcWithCenter({0, 0}, 1, 180, 270);
+  EXPECT_EQ(elementsOf(*p), (Els{M(5, 5), L(-1, 0), C({-1, -kK}, {-kK, -1}, {0, -1})}));
 }
 
 TEST(BezierPathArcs, NonFiniteArgumentsAppendNothing) {

@@ -47,12 +47,7 @@ double deviation(const Cubic& c, const std::vector<Point>& pl) {
   return worst;
 }
 
-std::shared_ptr<BezierPath> curvePath(const Cubic& c) {
-  auto p = BezierPath::bezierPath();
-  p->moveToPoint(c.p0);
-  p->curveToPoint(c.p3, c.p1, c.p2);
-  return p;
-}
+std::shared_ptr<BezierPath> curvePath(const Cubic& c) { return pathOf({M(c.p0.x, c.p0.y), C(c.p1, c.p2, c.p3)}); }
 
 // Wang's uniform count: a strict upper bound that near-minimal flattening must not exceed.
 double wangCount(const Cubic& c, double f) {

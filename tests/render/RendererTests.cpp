@@ -292,13 +292,12 @@ TEST(Renderer, PathsThroughFarCoordinatesDrawWhatIsVisibleOfThem) {
 }
 
 TEST(QuartzPath, SameElementsDrawnByCairoAndSameContainment) {
-  BezierPath p;
-  p.appendBezierPathWithOvalInRect({{1, 1}, {30, 20}});
-  p.closePath();
-  p.appendBezierPathWithRect({{10, 6}, {8, 8}});
-  const QuartzPath q = p.quartzPath();
-  EXPECT_EQ(q.elementCount(), p.elementCount());
-  EXPECT_EQ(q.boundingBox(), p.bounds());
+  auto p = BezierPath::bezierPathWithOvalInRect({{1, 1}, {30, 20}});
+  p->closePath();
+  p->appendBezierPathWithRect({{10, 6}, {8, 8}});
+  const QuartzPath q = p->quartzPath();
+  EXPECT_EQ(q.elementCount(), p->elementCount());
+  EXPECT_EQ(q.boundingBox(), p->bounds());
   EXPECT_TRUE(BezierPath().quartzPath().isEmpty());
 
   cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);

@@ -1,6 +1,7 @@
 // Colours, lengths, transform texts and style sheets.
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "svg/SVGCSS.h"
 #include "svg/SVGStyle.h"
@@ -104,15 +105,12 @@ TEST(SVGStyleSheetTest, RulesSelectorsAndSpecificity) {
                         "a:hover{fill:red} path[d]{fill:red} g + g {fill:red} .c{}"));
   const auto& rules = sheet.rules();
   ASSERT_EQ(rules.size(), 3u);
-  EXPECT_EQ(rules[0].specificity, 0x000100u);
-  EXPECT_EQ(rules[1].specificity, 0x010101u);
-  EXPECT_EQ(rules[2].specificity, 0x000001u);
+  EXPECT_EQ(std::tuple(rules[0].specificity, rules[1].specificity, rules[2].specificity),
+            std::tuple(0x000100u, 0x010101u, 0x000001u));
   ASSERT_EQ(rules[0].declarations.size(), 2u);
-  EXPECT_EQ(rules[0].declarations[0].value, "#f00");
-  EXPECT_FALSE(rules[0].declarations[0].important);
-  EXPECT_EQ(rules[0].declarations[1].property, SVGProperty::Stroke);
-  EXPECT_EQ(rules[0].declarations[1].value, "blue");
-  EXPECT_TRUE(rules[0].declarations[1].important);
+  const SVGDeclaration &fill = rules[0].declarations[0], &stroke = rules[0].declarations[1];
+  EXPECT_EQ(std::tuple(fill.property, fill.value, fill.important), std::tuple(SVGProperty::Fill, "#f00", false));
+  EXPECT_EQ(std::tuple(stroke.property, stroke.value, stroke.important), std::tuple(SVGProperty::Stroke, "blue", true));
 
   // svg > g#a > g.b > path.st0, and a path directly in svg.
   SVGTree tree{{{.name = "svg"},

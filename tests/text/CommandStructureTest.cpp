@@ -35,16 +35,6 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 }  // namespace
 
-TEST(CommandStructure, NothingOrAnEmptyStructureAppendsNothing) {
-  auto path = pathOf({M(3, 4)});
-  Structure empty;
-  appendBezierPathWithStructure(*path, nullptr);
-  appendBezierPathWithStructure(*path, StructureRef());
-  appendBezierPathWithStructure(*path, &empty);
-  expectElements(*path, {M(3, 4)});
-  EXPECT_TRUE(interpret({})->isEmpty());
-}
-
 // Command lists and the elements they append, one behaviour per row.
 TEST(CommandStructure, WorkedCommandLists) {
   const std::vector<std::pair<Members, std::vector<El>>> rows = {
@@ -84,8 +74,15 @@ TEST(CommandStructure, WorkedCommandLists) {
   }
   // ("moveto", 0, 0, 5) has four members: skipped, so the line has no current point.
   expectThrowsLeaving({V{"moveto", 0, 0, 5}, V{"lineto", 1, 1}}, 0);
-  // On an empty path a close appends nothing and is no error.
+  // On an empty path a close appends nothing and is no error; no structure, or an empty one,
+  // appends nothing.
   EXPECT_TRUE(interpret({V{"close"}})->isEmpty());
+  auto path = pathOf({M(3, 4)});
+  const Structure empty;
+  appendBezierPathWithStructure(*path, nullptr);
+  appendBezierPathWithStructure(*path, StructureRef());
+  appendBezierPathWithStructure(*path, &empty);
+  EXPECT_EQ(elementsOf(*path), std::vector<El>{M(3, 4)});
 }
 
 // Ovals, rounded rectangles, arcs centred on the current point (counter-clockwise: 90 to 0 is
@@ -116,10 +113,9 @@ TEST(CommandStructure, ShapesAsThePathDrawsThem) {
        [](BezierPath& p) { p.appendBezierPathWithArcFromPoint({20, 20}, {20, 30}, 3); }},
   };
   for (const auto& [commands, draw] : rows) {
-    BezierPath expected;
-    expected.moveToPoint({10, 20});
-    draw(expected);
-    expectElements(*interpret(commands), elementsOf(expected));
+    auto expected = pathOf({M(10, 20)});
+    draw(*expected);
+    expectElements(*interpret(commands), elementsOf(*expected));
   }
 }
 
@@ -187,10 +183,9 @@ TEST(CommandStructure, TextAtTheCurrentPoint) {
   for (const auto& [command, name, size] : rows) {
     FontRef font = Font::fontWithName(name, size);
     ASSERT_TRUE(font);
-    BezierPath expected;
-    expected.moveToPoint({5, 6});
-    appendBezierPathWithString(expected, *command[1].string(), *font);
-    expectElements(*interpret({V{"moveto", 5, 6}, command}), elementsOf(expected));
+    auto expected = pathOf({M(5, 6)});
+    appendBezierPathWithString(*expected, *command[1].string(), *font);
+    expectElements(*interpret({V{"moveto", 5, 6}, command}), elementsOf(*expected));
   }
   // A size that is no number at all.
   expectThrowsLeaving({V{"moveto", 0, 0}, V{"text", "a", Value(), "DejaVuSans"}}, 1);
@@ -208,27 +203,19 @@ TEST(CommandStructure, TextThatCannotBeDrawnIsSkipped) {
 TEST(CommandStructure, RoundTripWithTheStructureRepresentation) {
   FontRef font = Font::fontWithName("LiberationSerif-Italic", 33);
   ASSERT_TRUE(font);
-  BezierPath original;
-  original.moveToPoint({1, 2});
-  original.curveToPoint({7, 8}, {3, 4}, {5, 6});
-  original.closePath();
-  original.moveToPoint({0, 0});
-  original.moveToPoint({10, 20});
-  original.lineToPoint({-1.25, 1e-300});
-  original.appendBezierPathWithOvalInRect({{0, 0}, {3, 7}});
-  original.appendBezierPathWithRoundedRect({{1, 1}, {5, 5}}, 1, 2);
-  original.lineToPoint({0.1, 0.2});
-  original.moveToPoint({-4, 9});
-  appendBezierPathWithString(original, "Quartz & fjord", *font);
-
-  const Structure s = original.structureRepresentationFlattened(false, 0);
-  BezierPath rebuilt;
-  appendBezierPathWithStructure(rebuilt, &s);
-  EXPECT_TRUE(rebuilt.isEqualToBezierPath(original));
-
-  const Structure flat = original.structureRepresentationFlattened(true, 0.01);
-  BezierPath rebuiltFlat;
-  appendBezierPathWithStructure(rebuiltFlat, &flat);
-  EXPECT_TRUE(rebuiltFlat.isEqualToBezierPath(*original.bezierPathByFlatteningPathWithFlatness(0.01)));
-  EXPECT_GT(rebuiltFlat.elementCount(), original.elementCount());
+  auto original = pathOf({M(1, 2), C({3, 4}, {5, 6}, {7, 8}), Z(), M(0, 0), M(10, 20), L(-1.25, 1e-300)});
+  original->appendBezierPathWithOvalInRect({{0, 0}, {3, 7}});
+  original->appendBezierPathWithRoundedRect({{1, 1}, {5, 5}}, 1, 2);
+  original->lineToPoint({0.1, 0.2});
+  original->moveToPoint({-4, 9});
+  appendBezierPathWithString(*original, "Quartz & fjord", *font);
+  // Flattened, the structure holds lines only, and rebuilds the flattened path.
+  for (double flatness : {0.0, 0.01}) {
+    const Structure s = original->structureRepresentationFlattened(flatness > 0, flatness);
+    BezierPath rebuilt;
+    appendBezierPathWithStructure(rebuilt, &s);
+    EXPECT_TRUE(rebuilt.isEqualToBezierPath(flatness > 0 ? *original->bezierPathByFlatteningPathWithFlatness(flatness)
+                                                         : *original));
+    EXPECT_EQ(rebuilt.elementCount() > original->elementCount(), flatness > 0);
+  }
 }

@@ -95,9 +95,7 @@ TEST(TextGlyphs, CharactersMapThroughTheCharacterMap) {
     EXPECT_EQ(f->glyphsForString(row.text), cmapGlyphs(raw, row.codepoints)) << row.text;
   }
   RawFace sans(font("DejaVuSans", 12)->filePath()), serif(font("DejaVuSerif", 12)->filePath());
-  EXPECT_NE(sans.glyphFor(0xFB01), 0u);
-  EXPECT_NE(sans.glyphFor(r), 0u);
-  EXPECT_EQ(serif.glyphFor(0x1F600), 0u) << "this font now has the emoji";
+  EXPECT_TRUE(sans.glyphFor(0xFB01) && sans.glyphFor(r) && !serif.glyphFor(0x1F600)) << "the fonts changed";
 }
 
 // Each stack is counted on its own, whatever marks it holds (in canonical order: the marks below
