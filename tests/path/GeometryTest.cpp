@@ -5,33 +5,22 @@
 
 #include "path/AffineTransform.h"
 #include "path/BezierPath.h"
+#include "tests/support/PathElements.h"
 
 using namespace vellum;
+using namespace vellum::testing;
 
-TEST(BezierPathBounds, EmptyLoneMoveAndEveryMoveCounts) {
+// Every move counts, and a curve by its extent, not its control points.
+TEST(BezierPathBounds, MovesAndCurveExtents) {
   EXPECT_EQ(BezierPath().bounds(), Rect{});
-  BezierPath one;
-  one.moveToPoint({3, 4});
-  EXPECT_EQ(one.bounds(), (Rect{{3, 4}, {0, 0}}));
-  BezierPath moves;
-  moves.moveToPoint({-5, -5});
-  moves.moveToPoint({0, 0});
-  moves.lineToPoint({1, 1});
-  EXPECT_EQ(moves.bounds(), (Rect{{-5, -5}, {6, 6}}));
-}
-
-TEST(BezierPathBounds, CurveByItsExtentNotItsControlPoints) {
-  BezierPath p;
-  p.moveToPoint({0, 0});
-  p.curveToPoint({10, 0}, {0, 100}, {10, 100});
-  EXPECT_EQ(p.bounds(), (Rect{{0, 0}, {10, 75}}));
-  EXPECT_EQ(p.controlPointBounds(), (Rect{{0, 0}, {10, 100}}));
+  EXPECT_EQ(pathOf({M(3, 4)})->bounds(), (Rect{{3, 4}, {0, 0}}));
+  EXPECT_EQ(pathOf({M(-5, -5), M(0, 0), L(1, 1)})->bounds(), (Rect{{-5, -5}, {6, 6}}));
+  auto hump = pathOf({M(0, 0), C({0, 100}, {10, 100}, {10, 0})});
+  EXPECT_EQ(hump->bounds(), (Rect{{0, 0}, {10, 75}}));
+  EXPECT_EQ(hump->controlPointBounds(), (Rect{{0, 0}, {10, 100}}));
 
   // An S-curve overshooting in x on both sides: extrema at t = 1/2 -+ sqrt(3)/6.
-  BezierPath s;
-  s.moveToPoint({0, 0});
-  s.curveToPoint({0, 30}, {-60, 10}, {60, 20});
-  const Rect b = s.bounds();
+  const Rect b = pathOf({M(0, 0), C({-60, 10}, {60, 20}, {0, 30})})->bounds();
   const double t = 0.5 - std::sqrt(3.0) / 6, u = 1 - t;
   const double minX = 3 * u * u * t * -60 + 3 * u * t * t * 60;
   EXPECT_NEAR(b.origin.x, minX, 1e-12);
@@ -61,52 +50,30 @@ TEST(BezierPathBounds, OvalBoundsAreItsRectExactly) {
     }
 }
 
-TEST(BezierPathContains, NonZeroAndEvenOdd) {
-  BezierPath p;
-  p.appendBezierPathWithRect({{0, 0}, {10, 10}});
-  p.appendBezierPathWithRect({{2, 2}, {6, 6}});  // same direction: winding 2 inside it
-  EXPECT_TRUE(p.containsPoint({5, 5}));
-  EXPECT_TRUE(p.containsPoint({1, 5}));
-  EXPECT_FALSE(p.containsPoint({11, 5}));
-  p.setWindingRule(EvenOddWindingRule);
-  EXPECT_FALSE(p.containsPoint({5, 5}));
-  EXPECT_TRUE(p.containsPoint({1, 5}));
-
-  BezierPath hole;  // inner square reversed: a hole under either rule
-  hole.appendBezierPathWithRect({{0, 0}, {10, 10}});
-  hole.appendBezierPath(*BezierPath::bezierPathWithRect({{2, 2}, {6, 6}})->bezierPathByReversingPath());
-  EXPECT_FALSE(hole.containsPoint({5, 5}));
-  EXPECT_TRUE(hole.containsPoint({1, 5}));
+// Same-direction rings nest under the nonzero rule only; a reversed inner ring is a hole under
+// both. Open subpaths count as closed; curves are followed exactly, not flattened.
+TEST(BezierPathContains, WindingRulesOpenSubpathsAndCurves) {
+  auto rings = pathOf({M(0, 0), L(10, 0), L(10, 10), L(0, 10), Z(), M(2, 2), L(8, 2), L(8, 8), L(2, 8), Z()});
+  auto hole = pathOf({M(0, 0), L(10, 0), L(10, 10), L(0, 10), Z(), M(2, 2), L(2, 8), L(8, 8), L(8, 2), Z()});
+  auto open = pathOf({M(0, 0), L(10, 0), L(10, 10)});
+  auto hump = pathOf({M(0, 0), C({0, 100}, {10, 100}, {10, 0}), Z()});  // y(x) = 75 at x = 5
+  struct Row {
+    BezierPath* path;
+    bool evenOdd;
+    Point p;
+    bool inside;
+  };
+  const Row rows[] = {
+      {rings.get(), false, {5, 5}, true},      {rings.get(), false, {1, 5}, true}, {rings.get(), false, {11, 5}, false},
+      {rings.get(), true, {5, 5}, false},      {rings.get(), true, {1, 5}, true},  {hole.get(), false, {5, 5}, false},
+      {hole.get(), false, {1, 5}, true},       {hole.get(), true, {5, 5}, false},  {open.get(), false, {8, 2}, true},
+      {open.get(), false, {2, 8}, false},      {hump.get(), false, {5, 74.999}, true},
+      {hump.get(), false, {5, 75.001}, false}, {hump.get(), false, {5, -0.001}, false},
+      {hump.get(), false, {NAN, 3}, false},
+  };
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    rows[i].path->setWindingRule(rows[i].evenOdd ? EvenOddWindingRule : NonZeroWindingRule);
+    EXPECT_EQ(rows[i].path->containsPoint(rows[i].p), rows[i].inside) << "row " << i;
+  }
 }
 
-TEST(BezierPathContains, OpenSubpathsCountAsClosed) {
-  BezierPath p;
-  p.moveToPoint({0, 0});
-  p.lineToPoint({10, 0});
-  p.lineToPoint({10, 10});
-  EXPECT_TRUE(p.containsPoint({8, 2}));
-  EXPECT_FALSE(p.containsPoint({2, 8}));
-}
-
-TEST(BezierPathContains, FollowsCurvesExactly) {
-  BezierPath p;  // the hump of CurveByItsExtent: y(x) = 75 at x = 5
-  p.moveToPoint({0, 0});
-  p.curveToPoint({10, 0}, {0, 100}, {10, 100});
-  p.closePath();
-  EXPECT_TRUE(p.containsPoint({5, 74.999}));
-  EXPECT_FALSE(p.containsPoint({5, 75.001}));
-  EXPECT_FALSE(p.containsPoint({5, -0.001}));
-  EXPECT_FALSE(p.containsPoint({NAN, 3}));
-}
-
-TEST(BezierPathScale, MillionElementsStayCheap) {
-  auto p = BezierPath::bezierPath();
-  p->moveToPoint({0, 0});
-  for (int i = 1; i < 1000000; ++i) p->lineToPoint({static_cast<double>(i % 1000), static_cast<double>(i / 1000)});
-  EXPECT_EQ(p->elementCount(), 1000000u);
-  EXPECT_EQ(p->bounds(), (Rect{{0, 0}, {999, 999}}));
-  EXPECT_EQ(p->bezierPathByFlatteningPathWithFlatness(0.01)->elementCount(), 1000000u);
-  EXPECT_EQ(p->bezierPathByReversingPath()->currentPoint(), (Point{0, 0}));
-  (void)p->containsPoint({500.5, 500.5});
-  EXPECT_FALSE(p->containsPoint({-1, -1}));
-}

@@ -2,24 +2,21 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <unordered_set>
 
 #include "path/BezierPath.h"
 #include "path/V2DVector3.h"
+#include "tests/support/PathElements.h"
 
 using namespace vellum;
+using namespace vellum::testing;
 
 namespace {
 
 Value cmd(std::vector<Value> members) { return Value(members); }
 
-std::shared_ptr<BezierPath> sample() {
-  auto p = BezierPath::bezierPath();
-  p->moveToPoint({1, 2});
-  p->curveToPoint({7, 8}, {3, 4}, {5, 6});
-  p->closePath();
-  return p;
-}
+std::shared_ptr<BezierPath> sample() { return pathOf({M(1, 2), C({3, 4}, {5, 6}, {7, 8}), Z()}); }
 
 Value withPath(std::vector<Value> commands, std::vector<std::pair<std::string, Value>> more = {}) {
   more.insert(more.begin(), {"$path", Value(commands)});
@@ -28,50 +25,16 @@ Value withPath(std::vector<Value> commands, std::vector<std::pair<std::string, V
 
 }  // namespace
 
+// Commands in path order, a curve's end point first, numbers as doubles, no keys. Flattened:
+// lines (the sample's curve is straight, its control points on the chord: one line).
 TEST(StructureRepresentation, CommandsInPathOrderCurveEndFirst) {
   const Structure s = sample()->structureRepresentationFlattened(false, 0);
-  ASSERT_EQ(s.count(), 3u);
-  EXPECT_EQ(s.memberAtIndex(0), cmd({"moveto", 1.0, 2.0}));
-  EXPECT_EQ(s.memberAtIndex(1), cmd({"curveto", 7.0, 8.0, 3.0, 4.0, 5.0, 6.0}));
-  EXPECT_EQ(s.memberAtIndex(2), cmd({"close"}));
+  EXPECT_EQ(s, Structure({cmd({"moveto", 1.0, 2.0}), cmd({"curveto", 7.0, 8.0, 3.0, 4.0, 5.0, 6.0}), cmd({"close"})}));
   EXPECT_EQ(s.memberAtIndex(1).structure()->memberAtIndex(1).kind(), Value::Kind::Double);
   EXPECT_FALSE(s.keyAtIndex(0).has_value());
   EXPECT_TRUE(BezierPath().structureRepresentationFlattened(true, 0.01).empty());
-}
-
-TEST(StructureRepresentation, FlattenedHoldsNoCurves) {
-  // The sample curve is straight (its control points lie on the chord): one line.
-  EXPECT_EQ(sample()->structureRepresentationFlattened(true, 0.01).count(), 3u);
-  auto p = BezierPath::bezierPath();
-  p->moveToPoint({1, 2});
-  p->curveToPoint({7, 8}, {1, 8}, {7, 2});
-  p->closePath();
-  const Structure s = p->structureRepresentationFlattened(true, 0.01);
-  ASSERT_GT(s.count(), 10u);
-  EXPECT_EQ(s.memberAtIndex(0), cmd({"moveto", 1.0, 2.0}));
-  for (size_t i = 1; i + 1 < s.count(); ++i) EXPECT_EQ(*s.memberAtIndex(i).structure()->memberAtIndex(0).string(), "lineto");
-  EXPECT_EQ(s.memberAtIndex(s.count() - 2), cmd({"lineto", 7.0, 8.0}));
-  EXPECT_EQ(s.memberAtIndex(s.count() - 1), cmd({"close"}));
-}
-
-TEST(Representation, KeyedFormWithAttributes) {
-  auto p = sample();
-  p->setLineDash({4, 2.5}, 1);
-  p->setLineCapStyle(RoundLineCapStyle);
-  const Value v = p->representation();
-  const StructureRef s = v.structure();
-  ASSERT_TRUE(s);
-  std::vector<std::string> keys;
-  for (const auto& m : *s) keys.push_back(*m.key());
-  EXPECT_EQ(keys, (std::vector<std::string>{"$path", "windingRule", "lineWidth", "lineCapStyle", "lineJoinStyle",
-                                            "miterLimit", "dash", "dashPhase"}));
-  EXPECT_EQ(*s->memberForKey("$path").structure(), sample()->structureRepresentationFlattened(false, 0));
-  EXPECT_EQ(s->memberForKey("windingRule"), Value(0));
-  EXPECT_EQ(s->memberForKey("lineCapStyle"), Value(1));
-  EXPECT_EQ(s->memberForKey("lineWidth"), Value(1.0));
-  EXPECT_EQ(s->memberForKey("miterLimit"), Value(10.0));
-  EXPECT_EQ(s->memberForKey("dash"), Value(std::vector<Value>{4.0, 2.5}));
-  EXPECT_EQ(s->memberForKey("dashPhase"), Value(1.0));
+  EXPECT_EQ(sample()->structureRepresentationFlattened(true, 0.01),
+            Structure({cmd({"moveto", 1.0, 2.0}), cmd({"lineto", 7.0, 8.0}), cmd({"close"})}));
 }
 
 TEST(Representation, RoundTripKeepsElementsAndAttributes) {
@@ -84,15 +47,15 @@ TEST(Representation, RoundTripKeepsElementsAndAttributes) {
   p->setLineJoinStyle(BevelLineJoinStyle);
   p->setMiterLimit(3);
   p->setLineDash({1, 2, 3}, 0.5);
+  p->setLineCapStyle(RoundLineCapStyle);
   auto back = BezierPath::fromRepresentation(p->representation());
   ASSERT_TRUE(back);
   EXPECT_TRUE(back->isEqualToBezierPath(*p));
-  EXPECT_EQ(back->windingRule(), EvenOddWindingRule);
-  EXPECT_EQ(back->lineWidth(), 2.25);
-  EXPECT_EQ(back->lineJoinStyle(), BevelLineJoinStyle);
-  EXPECT_EQ(back->miterLimit(), 3);
-  EXPECT_EQ(back->lineDash(), (std::vector<double>{1, 2, 3}));
-  EXPECT_EQ(back->dashPhase(), 0.5);
+  auto attributes = [](const BezierPath& q) {
+    return std::tuple(q.windingRule(), q.lineWidth(), q.lineCapStyle(), q.lineJoinStyle(), q.miterLimit(), q.lineDash(),
+                      q.dashPhase());
+  };
+  EXPECT_EQ(attributes(*back), attributes(*p));
   EXPECT_EQ(back->representation(), p->representation());
 }
 
@@ -105,27 +68,19 @@ TEST(Representation, AttributesOptionalIntegersAndNonFiniteSpellingsAccepted) {
   EXPECT_TRUE(std::isnan(p->associatedPoints(1)[0].y));
   EXPECT_EQ(p->lineWidth(), 3);
   EXPECT_EQ(p->miterLimit(), 10);
-  ASSERT_TRUE(BezierPath::fromRepresentation(withPath({})));
-  EXPECT_EQ(BezierPath::fromRepresentation(withPath({}))->elementCount(), 0u);
+  auto empty = BezierPath::fromRepresentation(withPath({}));
+  EXPECT_TRUE(empty && empty->isEmpty());
 }
 
 TEST(Representation, MalformedInputAnswersNull) {
+  // No "$path" key; no current point; too few or too many numbers, or not numbers; the JSON form
+  // is lower case; close takes nothing; attributes of the wrong kind or out of range.
   const Value bad[] = {
-      Value(),
-      Value(3),
-      Value("path"),
-      Value(std::vector<Value>{cmd({"moveto", 1, 2})}),          // no "$path" key
-      withPath({cmd({"lineto", 1, 2})}),                          // no current point
-      withPath({cmd({"moveto", 1})}),                             // too few numbers
-      withPath({cmd({"moveto", 1, 2, 3})}),                       // too many
-      withPath({cmd({"moveto", 1, 2}), cmd({"curveto", 1, 2, 3, 4, 5})}),
-      withPath({cmd({"moveto", "one", 2})}),                      // not a number
-      withPath({cmd({"moveto", true, 2})}),
-      withPath({cmd({"MoveTo", 1, 2})}),                          // the JSON form is lower case
-      withPath({cmd({"close"})}),
-      withPath({cmd({"moveto", 1, 2}), cmd({"close", 1})}),
-      withPath({Value(5)}),
-      withPath({cmd({})}),
+      Value(), Value(3), Value("path"), Value(std::vector<Value>{cmd({"moveto", 1, 2})}),
+      withPath({cmd({"lineto", 1, 2})}), withPath({cmd({"moveto", 1})}), withPath({cmd({"moveto", 1, 2, 3})}),
+      withPath({cmd({"moveto", 1, 2}), cmd({"curveto", 1, 2, 3, 4, 5})}), withPath({cmd({"moveto", "one", 2})}),
+      withPath({cmd({"moveto", true, 2})}), withPath({cmd({"MoveTo", 1, 2})}), withPath({cmd({"close"})}),
+      withPath({cmd({"moveto", 1, 2}), cmd({"close", 1})}), withPath({Value(5)}), withPath({cmd({})}),
       withPath({cmd({"moveto", 1, 2})}, {{"dash", 4}}),
       withPath({cmd({"moveto", 1, 2})}, {{"dash", Value(std::vector<Value>{1, "x"})}}),
       withPath({cmd({"moveto", 1, 2})}, {{"windingRule", 1e20}}),
@@ -137,11 +92,8 @@ TEST(Representation, MalformedInputAnswersNull) {
 TEST(V2DVector3, RoundedToThousandthsZeroIsPositive) {
   const Value v = valueWithV2DVector3({1.23449f, -0.0004f, 2.0006f});
   EXPECT_EQ(v.kind(), Value::Kind::Vector3);
-  const V2DVector3 r = V2DVector3Value(v);
-  EXPECT_EQ(r.x, 1.234f);
-  EXPECT_EQ(r.y, 0.0f);
-  EXPECT_FALSE(std::signbit(r.y));
-  EXPECT_EQ(r.z, 2.001f);
+  EXPECT_EQ(V2DVector3Value(v), (V2DVector3{1.234f, 0, 2.001f}));
+  EXPECT_FALSE(std::signbit(V2DVector3Value(v).y));
   EXPECT_EQ(V2DVector3Rounded({-0.0005f, 0.0005f, -2.5f}), (V2DVector3{-0.001f, 0.001f, -2.5f}));
 }
 

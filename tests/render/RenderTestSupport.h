@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <functional>
 #include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "patches/render/V2DImageWithBezierPathStructurePatch.h"
 #include "path/BezierPath.h"
@@ -81,6 +85,52 @@ inline Px at(const Image& image, int x, int y) {
 }
 
 inline int alphaAt(const Image& image, int x, int y) { return at(image, x, y).a; }
+
+// A pixel and what it should hold, each channel to within `tolerance`.
+struct Probe {
+  int x, y;
+  Px px;
+  int tolerance = 0;
+};
+
+// A structure rendered at a size (not positive: automatic), the image size it should give
+// (0: no image at all) and what its pixels should hold.
+struct Drawing {
+  std::string what;
+  Structure s;
+  double width = 0, height = 0;
+  int imageWidth = 0, imageHeight = 0;
+  std::vector<Probe> probes;
+  std::function<Px(int, int)> every;  // when given, the whole image
+  Value background = Color::colorWithRed(0, 0, 0, 0);
+  double flatness = 0.01;
+  bool antialias = true;
+};
+
+inline void expectDrawing(const Drawing& d) {
+  SCOPED_TRACE(d.what);
+  Renderer render;
+  ASSERT_TRUE(render(nullptr, 2, 2));  // a buffer, which answering nothing must free
+  auto image = render(&d.s, d.width, d.height, d.background, d.antialias, d.flatness);
+  if (d.imageWidth == 0) {
+    EXPECT_FALSE(image);
+    EXPECT_FALSE(render.bitmap);
+    return;
+  }
+  ASSERT_TRUE(image);
+  ASSERT_EQ(image->width(), d.imageWidth);
+  ASSERT_EQ(image->height(), d.imageHeight);
+  ASSERT_EQ(image->data().size(), 4u * unsigned(d.imageWidth) * unsigned(d.imageHeight));
+  for (const Probe& p : d.probes) {
+    const Px got = at(*image, p.x, p.y);
+    const bool near = std::abs(got.r - p.px.r) <= p.tolerance && std::abs(got.g - p.px.g) <= p.tolerance &&
+                      std::abs(got.b - p.px.b) <= p.tolerance && std::abs(got.a - p.px.a) <= p.tolerance;
+    EXPECT_TRUE(near) << "at " << p.x << ", " << p.y << ": " << got << " where " << p.px << " was expected";
+  }
+  for (int y = 0; d.every && y < d.imageHeight; ++y)
+    for (int x = 0; x < d.imageWidth; ++x)
+      ASSERT_EQ(at(*image, x, y), d.every(x, y)) << "at " << x << ", " << y;
+}
 
 }  // namespace vellum::test
 

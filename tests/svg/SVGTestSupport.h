@@ -26,10 +26,10 @@ namespace fs = std::filesystem;
 // A folder of its own per test, removed afterwards.
 class ScratchFolder {
  public:
-  ScratchFolder() {
+  explicit ScratchFolder(const std::string& tag = "") {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     path_ = fs::temp_directory_path() /
-            ("vellum-svg-" + std::to_string(::getpid()) + "-" + (info ? info->name() : std::string("x")));
+            ("vellum-svg-" + std::to_string(::getpid()) + "-" + (info ? info->name() : std::string("x")) + tag);
     fs::remove_all(path_);
     fs::create_directories(path_);
   }
@@ -62,6 +62,9 @@ inline StructureRef readSVG(const ScratchFolder& folder, const std::string& docu
   return readFile(folder.write("drawing.svg", document).string());
 }
 
+// The same, in a folder of its own.
+inline StructureRef readSVG(const std::string& document) { return readSVG(ScratchFolder("-read"), document); }
+
 inline const Structure& entryAt(const StructureRef& s, size_t i) {
   static const Structure none;
   const StructureRef e = s ? s->memberAtIndex(i).structure() : nullptr;
@@ -76,13 +79,6 @@ inline Color colorOf(const Structure& entry, const char* key) {
   const Color* c = entry.memberForKey(key).color();
   EXPECT_NE(c, nullptr) << key;
   return c ? *c : Color{-1, -1, -1, -1};
-}
-
-inline void expectColor(const Color& c, double r, double g, double b, double a) {
-  EXPECT_DOUBLE_EQ(c.red, r);
-  EXPECT_DOUBLE_EQ(c.green, g);
-  EXPECT_DOUBLE_EQ(c.blue, b);
-  EXPECT_DOUBLE_EQ(c.alpha, a);
 }
 
 }  // namespace vellum::svgtest

@@ -49,51 +49,36 @@ TEST(SVGBadInput, FilesThatCannotBeReadGiveAnEmptyStructureAndSaySo) {
   }
 }
 
-// Everything read before the error is dropped; the log line is expat's message.
+// Everything read before the error is dropped; the log line is expat's message (for binary
+// garbage, whatever expat makes of it).
 TEST(SVGBadInput, MalformedXmlGivesAnEmptyStructureAndOneLogLine) {
+  std::string junk = "<svg>";
+  for (uint32_t i = 0, x = 12345; i < 100000; ++i) junk += char((x = x * 1103515245 + 12345) >> 24);
   const std::vector<std::pair<std::string, std::string>> rows = {
       {"", "no element found at line 1, column 1"},
       {"<svg>\n<rect width=\"1\" height=\"1\"/>\n<g></svg>", "mismatched tag at line 3, column 6"},
       {"<svg><rect width=\"1\" height=\"1\"/><path d=\"M0 0 L", "unclosed token at line 1, column 34"},
       {"<svg><text>caf\xe9 \xff</text></svg>", "not well-formed (invalid token) at line 1, column 15"},
+      // Declared Latin-1 is converted: not an error at all.
+      {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><svg><text>caf\xe9</text></svg>", "-"},
+      {junk, ""},
   };
   ScratchFolder folder;
   for (const auto& [doc, message] : rows) {
     CapturedLog log;
     const std::string file = folder.write("bad.svg", doc).string();
-    EXPECT_EQ(entriesIn(file), 0u) << doc;
-    ASSERT_EQ(log.lines.size(), 1u) << doc;
-    EXPECT_EQ(log.lines[0], kPrefix + message + " of " + file + "'");
+    EXPECT_EQ(entriesIn(file), message == "-" ? 1u : 0u) << doc.substr(0, 40);
+    ASSERT_EQ(log.lines.size(), message == "-" ? 0u : 1u) << doc.substr(0, 40);
+    if (message == "-") continue;
+    if (message.empty()) EXPECT_EQ(log.lines[0].rfind(kPrefix, 0), 0u) << log.lines[0];
+    else EXPECT_EQ(log.lines[0], kPrefix + message + " of " + file + "'");
   }
-}
-
-TEST(SVGBadInput, BinaryGarbage) {
-  ScratchFolder folder;
-  std::string junk;
-  uint32_t x = 12345;
-  for (int i = 0; i < 100000; ++i) {
-    x = x * 1103515245 + 12345;
-    junk += char(x >> 24);
-  }
-  CapturedLog log;
-  EXPECT_EQ(entriesIn(folder.write("junk.svg", "<svg>" + junk).string()), 0u);
-  ASSERT_EQ(log.lines.size(), 1u);
-  EXPECT_EQ(log.lines[0].rfind(kPrefix, 0), 0u);
-}
-
-TEST(SVGBadInput, DeclaredLatin1IsConverted) {
-  ScratchFolder folder;
-  CapturedLog log;
-  const std::string doc = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><svg><text>caf\xe9</text></svg>";
-  EXPECT_EQ(entriesIn(folder.write("latin1.svg", doc).string()), 1u);
-  EXPECT_TRUE(log.lines.empty());
 }
 
 TEST(SVGBadInput, OverflowingNumbersAreReadAndNotDrawnAsGarbage) {
-  ScratchFolder folder;
   CapturedLog log;
-  auto s = readSVG(folder, "<svg><rect width=\"1e999\" height=\"99999999999999999999\"/>"
-                           "<path d=\"M 1e999 5 L 99999999999999999999 3\"/><rect width=\"4\" height=\"2\"/></svg>");
+  auto s = readSVG("<svg><rect width=\"1e999\" height=\"99999999999999999999\"/>"
+                   "<path d=\"M 1e999 5 L 99999999999999999999 3\"/><rect width=\"4\" height=\"2\"/></svg>");
   ASSERT_EQ(s->count(), 3u);
   // Infinite coordinates keep their entries but no part of the bounds: H = 2 from the last.
   EXPECT_EQ(pathAt(s, 0)->associatedPoints(1)[0].x, INFINITY);
@@ -106,9 +91,8 @@ TEST(SVGBadInput, OverflowingNumbersAreReadAndNotDrawnAsGarbage) {
 
 // Path data in error keeps what came before the error, with one log line for the file.
 TEST(SVGBadInput, PathDataInErrorIsLoggedOnce) {
-  ScratchFolder folder;
   CapturedLog log;
-  auto s = readSVG(folder, "<svg><path d='M0 0 L 5 5 L 7'/><path d='M 1 1 x'/><path d='M0 0 h 3'/></svg>");
+  auto s = readSVG("<svg><path d='M0 0 L 5 5 L 7'/><path d='M 1 1 x'/><path d='M0 0 h 3'/></svg>");
   ASSERT_EQ(s->count(), 3u);
   EXPECT_EQ(pathAt(s, 0)->elementCount(), 3u);
   ASSERT_EQ(log.lines.size(), 1u);
@@ -117,11 +101,10 @@ TEST(SVGBadInput, PathDataInErrorIsLoggedOnce) {
 }
 
 TEST(SVGBadInput, TenMegabytesOfPathData) {
-  ScratchFolder folder;
   std::string d = "M0 0";
   while (d.size() < 10'000'000) d += " l1 0.5 0.25-1";
   const auto start = std::chrono::steady_clock::now();
-  auto s = readSVG(folder, "<svg><path d=\"" + d + "\"/></svg>");
+  auto s = readSVG("<svg><path d=\"" + d + "\"/></svg>");
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   ASSERT_EQ(s->count(), 1u);
   EXPECT_EQ(pathAt(s, 0)->elementCount(), 2 + (d.size() - 4) / 14 * 2);
@@ -131,25 +114,19 @@ TEST(SVGBadInput, TenMegabytesOfPathData) {
 
 // --- safety ---------------------------------------------------------------------------------
 
+// Internal entities expand; external ones and the DTD are never loaded.
 TEST(SVGSafety, ExternalEntitiesAndDtdAreNeverLoaded) {
   ScratchFolder folder;
   folder.write("inner.xml", "<rect width=\"7\" height=\"7\"/>");
   folder.write("outer.dtd", "<!ENTITY inner SYSTEM \"inner.xml\"><!ENTITY % p SYSTEM \"inner.xml\">");
   const std::string doc = "<?xml version=\"1.0\"?>\n<!DOCTYPE svg SYSTEM \"" + (folder.path() / "outer.dtd").string() +
                           "\" [\n<!ENTITY ext SYSTEM \"" + (folder.path() / "inner.xml").string() +
-                          "\">\n]>\n<svg>&ext;<circle r=\"1\"/></svg>";
+                          "\">\n<!ENTITY w \"12\">]>\n<svg>&ext;<rect width=\"&w;\" height=\"1\"/></svg>";
   CapturedLog log;
   auto s = readSVG(folder, doc);
-  ASSERT_EQ(s->count(), 1u);  // the circle alone: nothing from inner.xml
-  EXPECT_EQ(pathAt(s, 0)->elementCount(), 5u);
+  ASSERT_EQ(s->count(), 1u);  // the rectangle alone: nothing from inner.xml
+  EXPECT_EQ(pathAt(s, 0)->bounds(), (Rect{{0, 0}, {12, 1}}));
   EXPECT_TRUE(log.lines.empty());
-}
-
-TEST(SVGSafety, InternalEntitiesExpand) {
-  ScratchFolder folder;
-  auto s = readSVG(folder, "<!DOCTYPE svg [<!ENTITY w \"12\">]><svg><rect width=\"&w;\" height=\"1\"/></svg>");
-  ASSERT_EQ(s->count(), 1u);
-  EXPECT_EQ(pathAt(s, 0)->bounds().size.width, 12);
 }
 
 TEST(SVGSafety, BillionLaughsIsRefusedQuickly) {
@@ -171,40 +148,30 @@ TEST(SVGSafety, BillionLaughsIsRefusedQuickly) {
   EXPECT_LT(seconds, 10) << "bounded time, not a speed target";
 }
 
-TEST(SVGSafety, HundredThousandNestedGroupsDoNotOverflowTheStack) {
-  constexpr int kDepth = 100000;
-  std::string doc = "<svg>";
-  doc.reserve(kDepth * 40);
-  for (int i = 0; i < kDepth; ++i) doc += "<g transform=\"translate(1,0)\" fill=\"red\">";
-  doc += "<rect width=\"1\" height=\"1\"/>";
-  for (int i = 0; i < kDepth; ++i) doc += "</g>";
-  doc += "<rect width=\"1\" height=\"1\"/></svg>";
-  ScratchFolder folder;
+// 100 000 nested groups do not overflow the stack; 20 000 levels each holding a shape read in
+// linear time, every entry finished where it is read.
+TEST(SVGSafety, DeeplyNestedGroups) {
+  constexpr int kDepth = 100000, kShapes = 20000;
+  std::string deep = "<svg>", shapes = "<svg>";
+  for (int i = 0; i < kDepth; ++i) deep += "<g transform=\"translate(1,0)\" fill=\"red\">";
+  deep += "<rect width=\"1\" height=\"1\"/>";
+  for (int i = 0; i < kDepth; ++i) deep += "</g>";
+  for (int i = 0; i < kShapes; ++i) shapes += "<g stroke=\"blue\"><line x2=\"1\"/>";
+  for (int i = 0; i < kShapes; ++i) shapes += "</g>";
   CapturedLog log;
-  auto s = readSVG(folder, doc);
+  auto s = readSVG(deep + "<rect width=\"1\" height=\"1\"/></svg>");
   ASSERT_EQ(s->count(), 2u);
   EXPECT_EQ(pathAt(s, 0)->bounds(), (Rect{{kDepth, 0}, {1, 1}}));
-  EXPECT_EQ(entryAt(s, 0).memberForKey("strokefill"), Value(1));
-  expectColor(colorOf(entryAt(s, 0), "fill"), 1, 0, 0, 1);
+  EXPECT_EQ(colorOf(entryAt(s, 0), "fill"), (Color{1, 0, 0, 1}));
   EXPECT_EQ(pathAt(s, 1)->bounds(), (Rect{{0, 0}, {1, 1}}));
-  EXPECT_EQ(entryAt(s, 1).memberForKey("strokefill"), Value(1));
+  EXPECT_EQ(colorOf(entryAt(s, 1), "fill"), (Color{0, 0, 0, 1}));
   EXPECT_TRUE(log.lines.empty());
-}
-
-TEST(SVGSafety, ManyShapesInDeepGroupsReadInLinearTime) {
-  // 20 000 levels, each holding a shape: every entry is finished where it is read.
-  constexpr int kDepth = 20000;
-  std::string doc = "<svg>";
-  for (int i = 0; i < kDepth; ++i) doc += "<g stroke=\"blue\"><line x2=\"1\"/>";
-  for (int i = 0; i < kDepth; ++i) doc += "</g>";
-  doc += "</svg>";
-  ScratchFolder folder;
   const auto start = std::chrono::steady_clock::now();
-  auto s = readSVG(folder, doc);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  ASSERT_EQ(s->count(), size_t(kDepth));
-  expectColor(colorOf(entryAt(s, kDepth - 1), "stroke"), 0, 0, 1, 1);
-  EXPECT_LT(seconds, 30) << "bounded time, not a speed target";
+  s = readSVG(shapes + "</svg>");
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 30)
+      << "bounded time, not a speed target";
+  ASSERT_EQ(s->count(), size_t(kShapes));
+  EXPECT_EQ(colorOf(entryAt(s, kShapes - 1), "stroke"), (Color{0, 0, 1, 1}));
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <tuple>
 
 #include "text/CommandStructure.h"
 #include "text/Font.h"
@@ -33,19 +35,6 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 }  // namespace
 
-TEST(CommandStructure, NothingOrAnEmptyStructureAppendsNothing) {
-  auto path = BezierPath::bezierPath();
-  appendBezierPathWithStructure(*path, nullptr);
-  appendBezierPathWithStructure(*path, StructureRef());
-  Structure empty;
-  appendBezierPathWithStructure(*path, &empty);
-  EXPECT_TRUE(path->isEmpty());
-
-  path->moveToPoint({3, 4});
-  appendBezierPathWithStructure(*path, &empty);
-  expectElements(*path, {M(3, 4)});
-}
-
 // Command lists and the elements they append, one behaviour per row.
 TEST(CommandStructure, WorkedCommandLists) {
   const std::vector<std::pair<Members, std::vector<El>>> rows = {
@@ -54,7 +43,8 @@ TEST(CommandStructure, WorkedCommandLists) {
       {{V{"mOVEtO", 1, 2}, V{"CuRvEtO", 3, 4, 5, 6, 7, 8}, V{"CLOSE"}, V{"LineToRel", 1, 1}},
        {M(1, 2), C({5, 6}, {7, 8}, {3, 4}), Z(), L(2, 3)}},
       // Unknown keywords are skipped.
-      {{V{"moveto", 0, 0}, V{"lineto ", 5, 5}, V{"line", 5, 5}, V{"", 1, 1}, V{"quadto", 1, 2, 3, 4}, V{"lineto", 1, 1}},
+      {{V{"moveto", 0, 0}, V{"lineto ", 5, 5}, V{"line", 5, 5}, V{"", 1, 1}, V{"quadto", 1, 2, 3, 4},
+        V{"lineto", 1, 1}},
        {M(0, 0), L(1, 1)}},
       // So are wrong member counts.
       {{V{"moveto", 1}, V{"moveto", 2, 2}, V{"lineto", 3, 3, 3}, V{"lineto"}, V{"rectto", 1, 2, 3},
@@ -84,62 +74,49 @@ TEST(CommandStructure, WorkedCommandLists) {
   }
   // ("moveto", 0, 0, 5) has four members: skipped, so the line has no current point.
   expectThrowsLeaving({V{"moveto", 0, 0, 5}, V{"lineto", 1, 1}}, 0);
-  // On an empty path a close appends nothing and is no error.
+  // On an empty path a close appends nothing and is no error; no structure, or an empty one,
+  // appends nothing.
   EXPECT_TRUE(interpret({V{"close"}})->isEmpty());
+  auto path = pathOf({M(3, 4)});
+  const Structure empty;
+  appendBezierPathWithStructure(*path, nullptr);
+  appendBezierPathWithStructure(*path, StructureRef());
+  appendBezierPathWithStructure(*path, &empty);
+  EXPECT_EQ(elementsOf(*path), std::vector<El>{M(3, 4)});
 }
 
-TEST(CommandStructure, MemberKeysAreIgnored) {
-  Structure s;
-  s.addMember(V{"moveto", 1, 1}, std::string("b"));
-  s.addMember(V{"lineto", 2, 2}, std::string("a"));
-  auto path = BezierPath::bezierPath();
-  appendBezierPathWithStructure(*path, &s);
-  expectElements(*path, {M(1, 1), L(2, 2)});
-}
-
-TEST(CommandStructure, OvalsAtTheCurrentPoint) {
-  BezierPath expected;
-  expected.moveToPoint({10, 20});
-  expected.appendBezierPathWithOvalInRect({{10, 20}, {30, 40}});
-  // After the oval the current point is its start, (10 + 15 + 15 cos 45, 20 + 20 - 20 sin 45).
-  const Point c = expected.currentPoint();
-  expected.appendBezierPathWithOvalInRect({c, {c.x + 3, c.y + 4}});
-  expectElements(*interpret({V{"moveto", 10, 20}, V{"ovalto", 30, 40}, V{"ovaltorel", 3, 4}}), elementsOf(expected));
-}
-
-TEST(CommandStructure, RoundedRectanglesAtTheCurrentPoint) {
-  BezierPath expected;
-  expected.moveToPoint({10, 20});
-  expected.appendBezierPathWithRoundedRect({{10, 20}, {30, 40}}, 5, 6);
-  const Point c = expected.currentPoint();
-  expected.appendBezierPathWithRoundedRect({c, {c.x + 30, c.y + 40}}, 2, 3);
-  expectElements(*interpret({V{"moveto", 10, 20}, V{"roundedrectto", 30, 40, 5, 6}, V{"roundedrecttorel", 30, 40, 2, 3}}),
-                 elementsOf(expected));
-}
-
-TEST(CommandStructure, ArcIsCentredOnTheCurrentPointCounterClockwise) {
-  constexpr double k = kK * 20;
-  expectElements(*interpret({V{"moveto", 50, 50}, V{"arc", 20, 0, 90}}),
-                 {M(50, 50), L(70, 50), C({70, 50 + k}, {50 + k, 70}, {50, 70})},
-                 1e-12);
-  // 90 to 0 counter-clockwise is three quarters of a turn.
-  auto back = interpret({V{"moveto", 50, 50}, V{"arc", 20, 90, 0}});
-  EXPECT_EQ(back->elementCount(), 5u);
-  EXPECT_NEAR(back->currentPoint().x, 70, 1e-12);
-  EXPECT_NEAR(back->currentPoint().y, 50, 1e-12);
-}
-
-TEST(CommandStructure, TangentArcs) {
-  BezierPath expected;
-  expected.moveToPoint({0, 0});
-  expected.appendBezierPathWithArcFromPoint({10, 0}, {10, 10}, 3);
-  expectElements(*interpret({V{"moveto", 0, 0}, V{"arcto", 10, 0, 10, 10, 3}}), elementsOf(expected));
-
-  // Relative: both points offset by the current point, the radius not.
-  BezierPath rel;
-  rel.moveToPoint({5, 5});
-  rel.appendBezierPathWithArcFromPoint({15, 5}, {15, 15}, 3);
-  expectElements(*interpret({V{"moveto", 5, 5}, V{"arctorel", 10, 0, 10, 10, 3}}), elementsOf(rel));
+// Ovals, rounded rectangles, arcs centred on the current point (counter-clockwise: 90 to 0 is
+// three quarters of a turn) and tangent arcs, drawn as the path draws them. The relative forms
+// offset their points by the current point, but not a radius.
+TEST(CommandStructure, ShapesAsThePathDrawsThem) {
+  const std::vector<std::pair<Members, std::function<void(BezierPath&)>>> rows = {
+      {{V{"moveto", 10, 20}, V{"ovalto", 30, 40}, V{"ovaltorel", 3, 4}},
+       [](BezierPath& p) {
+         p.appendBezierPathWithOvalInRect({{10, 20}, {30, 40}});
+         const Point c = p.currentPoint();  // the oval's start
+         p.appendBezierPathWithOvalInRect({c, {c.x + 3, c.y + 4}});
+       }},
+      {{V{"moveto", 10, 20}, V{"roundedrectto", 30, 40, 5, 6}, V{"roundedrecttorel", 30, 40, 2, 3}},
+       [](BezierPath& p) {
+         p.appendBezierPathWithRoundedRect({{10, 20}, {30, 40}}, 5, 6);
+         const Point c = p.currentPoint();
+         p.appendBezierPathWithRoundedRect({c, {c.x + 30, c.y + 40}}, 2, 3);
+       }},
+      {{V{"moveto", 10, 20}, V{"arc", 20, 0, 90}, V{"arc", 20, 90, 0}},
+       [](BezierPath& p) {
+         p.appendBezierPathWithArcWithCenter({10, 20}, 20, 0, 90);
+         p.appendBezierPathWithArcWithCenter({10, 40}, 20, 90, 0);  // centred on where the first ended
+       }},
+      {{V{"moveto", 10, 20}, V{"arcto", 20, 20, 20, 30, 3}},
+       [](BezierPath& p) { p.appendBezierPathWithArcFromPoint({20, 20}, {20, 30}, 3); }},
+      {{V{"moveto", 10, 20}, V{"arctorel", 10, 0, 10, 10, 3}},
+       [](BezierPath& p) { p.appendBezierPathWithArcFromPoint({20, 20}, {20, 30}, 3); }},
+  };
+  for (const auto& [commands, draw] : rows) {
+    auto expected = pathOf({M(10, 20)});
+    draw(*expected);
+    expectElements(*interpret(commands), elementsOf(*expected));
+  }
 }
 
 TEST(CommandStructure, CommandsThatNeedACurrentPointRaiseOnAnEmptyPath) {
@@ -153,18 +130,7 @@ TEST(CommandStructure, CommandsThatNeedACurrentPointRaiseOnAnEmptyPath) {
   }
 }
 
-TEST(CommandStructure, AnErrorStopsButKeepsWhatWasAppended) {
-  auto path = BezierPath::bezierPath();
-  Structure s(V{V{"moveto", 0, 0}, V{"lineto", 1, 1}, V{5, 1, 2}, V{"lineto", 9, 9}});
-  try {
-    appendBezierPathWithStructure(*path, &s);
-    FAIL() << "a keyword that is not a string is an error";
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "command keyword is not a string (integer)");
-  }
-  expectElements(*path, {M(0, 0), L(1, 1)});
-}
-
+// An error stops the list but keeps what was appended, and says what was wrong.
 TEST(CommandStructure, ArgumentsOfOtherKindsAreErrors) {
   const Value structure(V{1, 2});
   for (const Value& bad : {structure, Value(), Value(Point{1, 2}), Value(Color{1, 0, 0, 1})}) {
@@ -172,11 +138,22 @@ TEST(CommandStructure, ArgumentsOfOtherKindsAreErrors) {
     expectThrowsLeaving({V{"moveto", 1, 1}, V{"lineto", 2, bad}}, 1);
     expectThrowsLeaving({V{"moveto", bad, 1}}, 0);
   }
-  try {
-    interpret({V{"moveto", 1, structure}});
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "argument 2 of 'moveto' is not a number (structure)");
+  const std::pair<Members, const char*> rows[] = {
+      {{V{"moveto", 0, 0}, V{"lineto", 1, 1}, V{5, 1, 2}, V{"lineto", 9, 9}},
+       "command keyword is not a string (integer)"},
+      {{V{"moveto", 0, 0}, V{"lineto", 1, 1}, V{"moveto", 1, structure}},
+       "argument 2 of 'moveto' is not a number (structure)"},
+  };
+  for (const auto& [commands, message] : rows) {
+    auto path = BezierPath::bezierPath();
+    Structure s(commands.values);
+    try {
+      appendBezierPathWithStructure(*path, &s);
+      ADD_FAILURE() << message;
+    } catch (const Exception& e) {
+      EXPECT_STREQ(e.what(), message);
+    }
+    expectElements(*path, {M(0, 0), L(1, 1)});
   }
 }
 
@@ -194,15 +171,24 @@ TEST(CommandStructure, NonFiniteAndHugeArguments) {
   EXPECT_EQ(interpret({V{"moveto", 0, 0}, V{"roundedrectto", 10, 10, kNaN, 2}})->elementCount(), 6u);
 }
 
+// Text at the current point as the font draws it; the size may be a numeric string, 0 means 12,
+// and the name ignores case.
 TEST(CommandStructure, TextAtTheCurrentPoint) {
-  FontRef font = Font::fontWithName("DejaVuSerif-Bold", 20);
-  ASSERT_TRUE(font);
-  BezierPath expected;
-  expected.moveToPoint({5, 6});
-  appendBezierPathWithString(expected, "Hi fi", *font);
-  expectElements(*interpret({V{"moveto", 5, 6}, V{"text", "Hi fi", 20, "DejaVuSerif-Bold"}}), elementsOf(expected));
-  // The size may be a numeric string; the name ignores case.
-  expectElements(*interpret({V{"moveto", 5, 6}, V{"TEXT", "Hi fi", "20", "dejavuserif-bold"}}), elementsOf(expected));
+  const std::tuple<V, const char*, double> rows[] = {
+      {V{"text", "Hi fi", 20, "DejaVuSerif-Bold"}, "DejaVuSerif-Bold", 20},
+      {V{"TEXT", "Hi fi", "20", "dejavuserif-bold"}, "DejaVuSerif-Bold", 20},
+      {V{"text", "a", 0, "DejaVuSans"}, "DejaVuSans", 12},
+      {V{"text", "a", 1e9, "DejaVuSans"}, "DejaVuSans", 1e9},
+  };
+  for (const auto& [command, name, size] : rows) {
+    FontRef font = Font::fontWithName(name, size);
+    ASSERT_TRUE(font);
+    auto expected = pathOf({M(5, 6)});
+    appendBezierPathWithString(*expected, *command[1].string(), *font);
+    expectElements(*interpret({V{"moveto", 5, 6}, command}), elementsOf(*expected));
+  }
+  // A size that is no number at all.
+  expectThrowsLeaving({V{"moveto", 0, 0}, V{"text", "a", Value(), "DejaVuSans"}}, 1);
 }
 
 TEST(CommandStructure, TextThatCannotBeDrawnIsSkipped) {
@@ -214,50 +200,22 @@ TEST(CommandStructure, TextThatCannotBeDrawnIsSkipped) {
   }
 }
 
-TEST(CommandStructure, TextSizeZeroAndHuge) {
-  auto zero = interpret({V{"moveto", 0, 0}, V{"text", "a", 0, "DejaVuSans"}});
-  auto twelve = interpret({V{"moveto", 0, 0}, V{"text", "a", 12, "DejaVuSans"}});
-  EXPECT_TRUE(zero->isEqualToBezierPath(*twelve));
-  auto huge = interpret({V{"moveto", 0, 0}, V{"text", "a", 1e9, "DejaVuSans"}});
-  ASSERT_EQ(huge->elementCount(), twelve->elementCount());
-  const double ratio = 1e9 / 12;
-  EXPECT_NEAR(huge->currentPoint().x / twelve->currentPoint().x, ratio, ratio * 1e-12);
-  // A size that is no number at all.
-  expectThrowsLeaving({V{"moveto", 0, 0}, V{"text", "a", Value(), "DejaVuSans"}}, 1);
-}
-
 TEST(CommandStructure, RoundTripWithTheStructureRepresentation) {
-  BezierPath original;
-  original.moveToPoint({1, 2});
-  original.curveToPoint({7, 8}, {3, 4}, {5, 6});
-  original.closePath();
-  original.moveToPoint({0, 0});
-  original.moveToPoint({10, 20});
-  original.lineToPoint({-1.25, 1e-300});
-  original.appendBezierPathWithOvalInRect({{0, 0}, {3, 7}});
-  original.appendBezierPathWithRoundedRect({{1, 1}, {5, 5}}, 1, 2);
-  original.lineToPoint({0.1, 0.2});
-
-  const Structure s = original.structureRepresentationFlattened(false, 0);
-  BezierPath rebuilt;
-  appendBezierPathWithStructure(rebuilt, &s);
-  EXPECT_TRUE(rebuilt.isEqualToBezierPath(original));
-
-  const Structure flat = original.structureRepresentationFlattened(true, 0.01);
-  BezierPath rebuiltFlat;
-  appendBezierPathWithStructure(rebuiltFlat, &flat);
-  EXPECT_TRUE(rebuiltFlat.isEqualToBezierPath(*original.bezierPathByFlatteningPathWithFlatness(0.01)));
-  EXPECT_GT(rebuiltFlat.elementCount(), original.elementCount());
-}
-
-TEST(CommandStructure, RoundTripOfText) {
   FontRef font = Font::fontWithName("LiberationSerif-Italic", 33);
   ASSERT_TRUE(font);
-  BezierPath original;
-  original.moveToPoint({-4, 9});
-  appendBezierPathWithString(original, "Quartz & fjord", *font);
-  const Structure s = original.structureRepresentationFlattened(false, 0);
-  BezierPath rebuilt;
-  appendBezierPathWithStructure(rebuilt, &s);
-  EXPECT_TRUE(rebuilt.isEqualToBezierPath(original));
+  auto original = pathOf({M(1, 2), C({3, 4}, {5, 6}, {7, 8}), Z(), M(0, 0), M(10, 20), L(-1.25, 1e-300)});
+  original->appendBezierPathWithOvalInRect({{0, 0}, {3, 7}});
+  original->appendBezierPathWithRoundedRect({{1, 1}, {5, 5}}, 1, 2);
+  original->lineToPoint({0.1, 0.2});
+  original->moveToPoint({-4, 9});
+  appendBezierPathWithString(*original, "Quartz & fjord", *font);
+  // Flattened, the structure holds lines only, and rebuilds the flattened path.
+  for (double flatness : {0.0, 0.01}) {
+    const Structure s = original->structureRepresentationFlattened(flatness > 0, flatness);
+    BezierPath rebuilt;
+    appendBezierPathWithStructure(rebuilt, &s);
+    EXPECT_TRUE(rebuilt.isEqualToBezierPath(flatness > 0 ? *original->bezierPathByFlatteningPathWithFlatness(flatness)
+                                                         : *original));
+    EXPECT_EQ(rebuilt.elementCount() > original->elementCount(), flatness > 0);
+  }
 }

@@ -3,7 +3,6 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
-#include FT_OUTLINE_H
 
 #include <string>
 #include <utility>
@@ -45,13 +44,6 @@ class RawFace {
     if (contourEnds) contourEnds->assign(o.contours, o.contours + o.n_contours);
     return out;
   }
-  FT_BBox cbox(unsigned glyph) const {
-    FT_Load_Glyph(face_, glyph, FT_LOAD_NO_SCALE);
-    FT_BBox b;
-    FT_Outline_Get_CBox(&face_->glyph->outline, &b);
-    return b;
-  }
-
  private:
   FT_Library lib_ = nullptr;
   FT_Face face_ = nullptr;

@@ -46,81 +46,88 @@ std::vector<El> expectedRun(const Font& f, const RawFace& raw, const std::vector
   return out;
 }
 
-std::vector<Glyph> cmapGlyphs(const RawFace& raw, std::initializer_list<uint32_t> codepoints) {
+std::vector<Glyph> cmapGlyphs(const RawFace& raw, const std::vector<uint32_t>& codepoints) {
   std::vector<Glyph> out;
   for (uint32_t c : codepoints) out.push_back(raw.glyphFor(c));
   return out;
 }
 
+std::vector<uint32_t> codepointsOf(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
+
 }  // namespace
 
 // ---- character to glyph mapping -----------------------------------------------------------------
 
-TEST(TextGlyphs, PlainCharactersMapThroughTheCharacterMap) {
-  FontRef f = font("DejaVuSerif-Bold", 20);
-  RawFace raw(f->filePath());
-  ASSERT_TRUE(raw.ok());
-  std::vector<Glyph> expected;
-  for (char c : std::string("Goodbye World!")) expected.push_back(raw.glyphFor(static_cast<unsigned char>(c)));
-  EXPECT_EQ(f->glyphsForString("Goodbye World!"), expected);
+// What the shaper makes of characters, as glyphs looked up in the font's own character map.
+TEST(TextGlyphs, CharactersMapThroughTheCharacterMap) {
+  // Tab, line feed, carriage return, NUL, DEL, a C1 control, soft hyphen, zero-width joiner.
+  static const char controls[] = "a\tb\nc\rd\0e\x7f" "f\xC2\x85g\xC2\xADh\xE2\x80\x8Di";
+  const uint32_t r = 0xFFFD;
+  struct Row {
+    const char* font;
+    std::string text;
+    std::vector<uint32_t> codepoints;
+  };
+  const Row rows[] = {
+      // The font's own "fi" ligature glyph, but not across a line break, which draws nothing.
+      {"DejaVuSans", "fix", {0xFB01, 'x'}},
+      {"DejaVuSans", "f\ni", {'f', 'i'}},
+      // e + combining acute composes to the precomposed letter the font has; q has none: the
+      // base, then the mark.
+      {"DejaVuSans", "e\xCC\x81", {0xE9}},
+      {"DejaVuSans", "q\xCC\x81", {'q', 0x301}},
+      {"DejaVuSans", std::string(controls, sizeof controls - 1), codepointsOf("abcdefghi")},
+      {"DejaVuSans", "\n\n\t", {}},
+      // A stray byte, an overlong slash, an encoded surrogate and a sequence cut off at the end:
+      // one replacement per bad byte.
+      {"DejaVuSans", "a\xFF" "b", {'a', r, 'b'}},
+      {"DejaVuSans", "a\xC0\xAF" "b", {'a', r, r, 'b'}},
+      {"DejaVuSans", "\xED\xA0\x80", {r, r, r}},
+      {"DejaVuSans", "a\xE2\x82", {'a', r, r}},
+      // A character the font lacks gives its missing glyph, 0; DejaVu Sans has this emoji.
+      {"DejaVuSerif", "\xF0\x9F\x98\x80", {0x1F600}},
+      {"DejaVuSans", "\xF0\x9F\x98\x80", {0x1F600}},
+  };
+  for (const Row& row : rows) {
+    FontRef f = font(row.font, 12);
+    RawFace raw(f->filePath());
+    ASSERT_TRUE(raw.ok());
+    EXPECT_EQ(f->glyphsForString(row.text), cmapGlyphs(raw, row.codepoints)) << row.text;
+  }
+  RawFace sans(font("DejaVuSans", 12)->filePath()), serif(font("DejaVuSerif", 12)->filePath());
+  EXPECT_TRUE(sans.glyphFor(0xFB01) && sans.glyphFor(r) && !serif.glyphFor(0x1F600)) << "the fonts changed";
 }
 
-TEST(TextGlyphs, LigatureBecomesOneGlyph) {
-  FontRef f = font("DejaVuSans", 12);
-  RawFace raw(f->filePath());
-  const Glyph fi = raw.glyphFor(0xFB01);  // the font's own "fi" ligature glyph
-  ASSERT_NE(fi, 0u);
-  EXPECT_EQ(f->glyphsForString("fi"), std::vector<Glyph>{fi});
-  EXPECT_EQ(f->glyphsForString("fix"), (std::vector<Glyph>{fi, raw.glyphFor('x')}));
-  // Not across a line break, which itself draws nothing.
-  EXPECT_EQ(f->glyphsForString("f\ni"), cmapGlyphs(raw, {'f', 'i'}));
-}
-
-TEST(TextGlyphs, CombiningMarks) {
-  FontRef f = font("DejaVuSans", 12);
-  RawFace raw(f->filePath());
-  // e + combining acute composes to the precomposed letter the font has.
-  EXPECT_EQ(f->glyphsForString("e\xCC\x81"), cmapGlyphs(raw, {0xE9}));
-  // q has no precomposed form: the base, then the mark, in that order.
-  EXPECT_EQ(f->glyphsForString("q\xCC\x81"), cmapGlyphs(raw, {'q', 0x301}));
-}
-
+// Each stack is counted on its own, whatever marks it holds (in canonical order: the marks below
+// before the ones above); a stray byte ends a stack, and invisible characters count towards it.
 TEST(TextGlyphs, RunsOfMoreThanThirtyMarksAreCut) {
   FontRef f = font("DejaVuSans", 12);
   RawFace raw(f->filePath());
-  const Glyph q = raw.glyphFor('q'), acute = raw.glyphFor(0x301), dot = raw.glyphFor(0x323);
   auto marks = [](int n, const char* mark = "\xCC\x81") {
     std::string s;
     for (int i = 0; i < n; ++i) s += mark;
     return s;
   };
-  std::vector<Glyph> thirty(1, q);
-  thirty.insert(thirty.end(), 30, acute);
-  EXPECT_EQ(f->glyphsForString("q" + marks(30)), thirty);
-  EXPECT_EQ(f->glyphsForString("q" + marks(31)), thirty);
-  EXPECT_EQ(f->glyphsForString("q" + marks(40)), thirty);
-  // Each stack is counted on its own, whatever marks it holds; a stray byte ends a stack.
-  std::vector<Glyph> two = thirty;
-  two.insert(two.end(), thirty.begin(), thirty.end());
-  EXPECT_EQ(f->glyphsForString("q" + marks(35) + "q" + marks(31)), two);
-  // (in canonical order: the marks below before the ones above)
-  std::vector<Glyph> mixed(1, q);
-  mixed.insert(mixed.end(), 10, dot);
-  mixed.insert(mixed.end(), 20, acute);
-  EXPECT_EQ(f->glyphsForString("q" + marks(20) + marks(15, "\xCC\xA3")), mixed);
-  std::vector<Glyph> split(1, q);
-  split.insert(split.end(), 20, acute);
-  split.push_back(raw.glyphFor(0xFFFD));
-  split.insert(split.end(), 20, acute);
-  EXPECT_EQ(f->glyphsForString("q" + marks(20) + "\xFF" + marks(20)), split);
-  // A megabyte of accents on one letter: the same thirty.
-  EXPECT_EQ(f->glyphsForString("q" + marks(1 << 19)), thirty);
-  // Invisible characters count towards the run: 20 accents with a joiner after each keep 15.
-  std::vector<Glyph> fifteen(1, q);
-  fifteen.insert(fifteen.end(), 15, acute);
-  EXPECT_EQ(f->glyphsForString("q" + marks(20, "\xCC\x81\xE2\x80\x8D")), fifteen);
-  // A megabyte of nothing but soft hyphens: no glyph.
-  EXPECT_TRUE(f->glyphsForString(marks(1 << 19, "\xC2\xAD")).empty());
+  // Runs of (character, count), as glyphs of the character map.
+  auto runs = [&](std::initializer_list<std::pair<uint32_t, int>> parts) {
+    std::vector<Glyph> out;
+    for (auto [c, n] : parts) out.insert(out.end(), size_t(n), raw.glyphFor(c));
+    return out;
+  };
+  const std::vector<Glyph> thirty = runs({{'q', 1}, {0x301, 30}});
+  const std::pair<std::string, std::vector<Glyph>> rows[] = {
+      {"q" + marks(30), thirty},
+      {"q" + marks(31), thirty},
+      {"q" + marks(40), thirty},
+      {"q" + marks(1 << 19), thirty},  // a megabyte of accents on one letter
+      {"q" + marks(35) + "q" + marks(31), runs({{'q', 1}, {0x301, 30}, {'q', 1}, {0x301, 30}})},
+      {"q" + marks(20) + marks(15, "\xCC\xA3"), runs({{'q', 1}, {0x323, 10}, {0x301, 20}})},
+      {"q" + marks(20) + "\xFF" + marks(20), runs({{'q', 1}, {0x301, 20}, {0xFFFD, 1}, {0x301, 20}})},
+      {"q" + marks(20, "\xCC\x81\xE2\x80\x8D"), runs({{'q', 1}, {0x301, 15}})},  // accents, each with a joiner
+      {marks(1 << 19, "\xC2\xAD"), {}},  // a megabyte of nothing but soft hyphens
+  };
+  for (size_t i = 0; i < std::size(rows); ++i)
+    EXPECT_EQ(f->glyphsForString(rows[i].first), rows[i].second) << "row " << i;
 }
 
 TEST(TextGlyphs, TextPastFourMebibytesIsNotRead) {
@@ -135,61 +142,29 @@ TEST(TextGlyphs, TextPastFourMebibytesIsNotRead) {
   EXPECT_EQ(f->glyphsForString(std::string(limit - 2, '\n') + "\xC3\xA9"), cmapGlyphs(raw, {0xE9}));
 }
 
-TEST(TextGlyphs, ControlAndInvisibleCharactersGiveNoGlyph) {
-  FontRef f = font("DejaVuSans", 12);
-  RawFace raw(f->filePath());
-  // Tab, line feed, carriage return, NUL, DEL, a C1 control, soft hyphen, zero-width joiner.
-  static const char text[] = "a\tb\nc\rd\0e\x7f" "f\xC2\x85g\xC2\xADh\xE2\x80\x8Di";
-  const std::string s(text, sizeof text - 1);
-  EXPECT_EQ(f->glyphsForString(s), cmapGlyphs(raw, {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i'}));
-  EXPECT_TRUE(f->glyphsForString("\n\n\t").empty());
-}
-
-TEST(TextGlyphs, InvalidUtf8ReadsAsReplacementCharacters) {
-  FontRef f = font("DejaVuSans", 12);
-  RawFace raw(f->filePath());
-  const Glyph r = raw.glyphFor(0xFFFD);
-  ASSERT_NE(r, 0u);
-  const Glyph a = raw.glyphFor('a'), b = raw.glyphFor('b');
-  // A stray byte, an overlong slash and an encoded surrogate: one replacement per bad byte.
-  EXPECT_EQ(f->glyphsForString("a\xFF" "b"), (std::vector<Glyph>{a, r, b}));
-  EXPECT_EQ(f->glyphsForString("a\xC0\xAF" "b"), (std::vector<Glyph>{a, r, r, b}));
-  EXPECT_EQ(f->glyphsForString("\xED\xA0\x80"), (std::vector<Glyph>{r, r, r}));
-  // Cut off at the end of the text.
-  EXPECT_EQ(f->glyphsForString("a\xE2\x82"), (std::vector<Glyph>{a, r, r}));
-}
-
-TEST(TextGlyphs, CharactersTheFontLacksGiveItsMissingGlyph) {
-  FontRef serif = font("DejaVuSerif", 12);
-  RawFace raw(serif->filePath());
-  ASSERT_EQ(raw.glyphFor(0x1F600), 0u) << "this font now has the emoji";
-  EXPECT_EQ(serif->glyphsForString("\xF0\x9F\x98\x80"), std::vector<Glyph>{0});
-  // DejaVu Sans has that emoji.
-  FontRef sans = font("DejaVuSans", 12);
-  RawFace rawSans(sans->filePath());
-  EXPECT_EQ(sans->glyphsForString("\xF0\x9F\x98\x80"), cmapGlyphs(rawSans, {0x1F600}));
-}
-
 // ---- outlines ------------------------------------------------------------------------------------
 
-TEST(GlyphOutlines, StraightGlyphIsItsPointsClosed) {
-  FontRef f = font("DejaVuSans", 2048);  // one unit per point
-  RawFace raw(f->filePath());
+// A straight glyph is its stored points, closed and scaled by size / 2048 exactly at any size;
+// then the pen moves by the font's own advance.
+TEST(GlyphOutlines, StraightGlyphIsItsPointsClosedAtAnySize) {
+  RawFace raw(font("DejaVuSans", 12)->filePath());
   const Glyph l = raw.glyphFor('l');
   std::vector<int> ends;
   const auto pts = raw.rawPoints(l, &ends);
   ASSERT_EQ(ends.size(), 1u);
   for (auto& [p, on] : pts) ASSERT_TRUE(on) << "'l' is expected to be straight";
-
-  auto path = BezierPath::bezierPath();
-  path->moveToPoint({100, -50});
-  appendBezierPathWithGlyphs(*path, std::vector<Glyph>{l}, *f);
-  std::vector<El> expected{M(100, -50)};
-  for (size_t i = 0; i < pts.size(); ++i)
-    expected.push_back({i == 0 ? K::MoveTo : K::LineTo, {{100 + pts[i].first.x, -50 + pts[i].first.y}}});
-  expected.push_back(Z());
-  expected.push_back(M(100.0 + raw.advance(l), -50));
-  expectElements(*path, expected);
+  for (double size : {2048.0, 1e9, 1e-4, 12.0}) {
+    SCOPED_TRACE(size);
+    const double s = size / 2048, x = 100 * s, y = -50 * s;
+    auto path = pathOf({M(x, y)});
+    appendBezierPathWithGlyphs(*path, std::vector<Glyph>{l}, *font("DejaVuSans", size));
+    std::vector<El> expected{M(x, y)};
+    for (size_t i = 0; i < pts.size(); ++i)
+      expected.push_back({i == 0 ? K::MoveTo : K::LineTo, {{x + pts[i].first.x * s, y + pts[i].first.y * s}}});
+    expected.push_back(Z());
+    expected.push_back(M(x + double(raw.advance(l)) * s, y));
+    expectElements(*path, expected);
+  }
 }
 
 TEST(GlyphOutlines, QuadraticsAreRaisedExactly) {
@@ -237,186 +212,71 @@ TEST(GlyphOutlines, QuadraticsAreRaisedExactly) {
   EXPECT_GT(curves, 4);
 }
 
-TEST(GlyphOutlines, EveryContourIsClosedAndStartsWithAMove) {
-  FontRef f = font("DejaVuSerif-Bold", 20);
-  for (Glyph g : f->glyphsForString("Goodbye World!&%@8")) {
-    const GlyphOutline& o = f->outlineForGlyph(g);
-    if (o.kinds.empty()) continue;
-    EXPECT_EQ(o.kinds.front(), 0);
-    EXPECT_EQ(o.kinds.back(), 3);
-    for (size_t i = 0; i + 1 < o.kinds.size(); ++i) {
-      if (o.kinds[i] == 3) {
-        EXPECT_EQ(o.kinds[i + 1], 0) << "glyph " << g;
-      }
-    }
-  }
-}
-
 // ---- placing glyphs -------------------------------------------------------------------------
 
-TEST(TextOutlines, GlyphsFollowEachOtherByTheirAdvancesOnOneBaseline) {
-  FontRef f = font("DejaVuSerif-Bold", 20);
-  RawFace raw(f->filePath());
-  auto path = BezierPath::bezierPath();
-  path->moveToPoint({0, 0});
-  appendBezierPathWithString(*path, "Goodbye World!", *f);
-
-  const std::vector<Glyph> glyphs = f->glyphsForString("Goodbye World!");
-  std::vector<El> expected{M(0, 0)};
-  for (El& e : expectedRun(*f, raw, glyphs, {0, 0})) expected.push_back(e);
-  expectElements(*path, expected);
-
-  // The final pen position is the sum of the font's advances, on the baseline.
-  long sum = 0;
-  for (Glyph g : glyphs) sum += raw.advance(g);
-  EXPECT_EQ(path->currentPoint(), (Point{sum * (20.0 / 2048), 0}));
-}
-
-TEST(TextOutlines, StartsAtTheCurrentPointAfterWhatIsThere) {
-  FontRef f = font("DejaVuSans", 10);
-  RawFace raw(f->filePath());
-  auto path = BezierPath::bezierPath();
-  path->moveToPoint({0, 0});
-  path->lineToPoint({30, 40});
-  appendBezierPathWithString(*path, "ab", *f);
-  std::vector<El> expected{M(0, 0), L(30, 40)};
-  for (El& e : expectedRun(*f, raw, cmapGlyphs(raw, {'a', 'b'}), {30, 40})) expected.push_back(e);
-  expectElements(*path, expected);
-}
-
-TEST(TextOutlines, LineBreaksStayOnOneBaseline) {
-  FontRef f = font("DejaVuSans", 10);
-  auto broken = BezierPath::bezierPath(), plain = BezierPath::bezierPath();
-  broken->moveToPoint({5, 5});
-  plain->moveToPoint({5, 5});
-  appendBezierPathWithString(*broken, "ab\ncd\r\nef", *f);
-  appendBezierPathWithString(*plain, "abcdef", *f);
-  EXPECT_TRUE(broken->isEqualToBezierPath(*plain));
-}
-
-TEST(TextOutlines, LigatureIsDrawnOnceWithItsOwnAdvance) {
-  FontRef f = font("DejaVuSans", 2048);
-  RawFace raw(f->filePath());
-  auto path = BezierPath::bezierPath();
-  path->moveToPoint({0, 0});
-  appendBezierPathWithString(*path, "fi", *f);
-  const Glyph fi = raw.glyphFor(0xFB01);
-  std::vector<El> expected{M(0, 0)};
-  for (El& e : expectedRun(*f, raw, {fi}, {0, 0})) expected.push_back(e);
-  expectElements(*path, expected);
-  EXPECT_EQ(path->currentPoint().x, raw.advance(fi));
-}
-
-TEST(TextOutlines, EmptyTextAppendsNothing) {
-  FontRef f = font("DejaVuSans", 10);
-  auto path = BezierPath::bezierPath();
-  path->moveToPoint({1, 2});
-  appendBezierPathWithString(*path, "", *f);
-  appendBezierPathWithString(*path, "\n\t", *f);  // nothing to place either
-  appendBezierPathWithGlyphs(*path, {}, *f);
-  EXPECT_EQ(path->elementCount(), 1u);
-}
-
-TEST(TextOutlines, SpaceOnlyMovesThePen) {
-  FontRef f = font("DejaVuSans", 2048);
-  RawFace raw(f->filePath());
-  auto path = BezierPath::bezierPath();
-  path->moveToPoint({1, 2});
-  appendBezierPathWithString(*path, "  ", *f);
-  expectElements(*path, {M(1, 2), M(1.0 + 2 * raw.advance(raw.glyphFor(' ')), 2)});
-}
-
-TEST(TextOutlines, NoCurrentPointIsAnErrorAndAppendsNothing) {
-  FontRef f = font("DejaVuSans", 10);
-  BezierPath path;
-  EXPECT_THROW(appendBezierPathWithString(path, "abc", *f), Exception);
-  EXPECT_THROW(appendBezierPathWithString(path, "", *f), Exception);
-  EXPECT_THROW(appendBezierPathWithGlyphs(path, std::vector<Glyph>{68}, *f), Exception);
-  EXPECT_TRUE(path.isEmpty());
-}
-
-TEST(TextOutlines, AfterACloseTheTextStartsAtTheSubpathStart) {
-  FontRef f = font("DejaVuSans", 10);
-  auto closed = BezierPath::bezierPath(), moved = BezierPath::bezierPath();
-  closed->moveToPoint({7, 8});
-  closed->lineToPoint({20, 8});
-  closed->closePath();
-  appendBezierPathWithString(*closed, "x", *f);
-  moved->moveToPoint({7, 8});
-  appendBezierPathWithString(*moved, "x", *f);
-  EXPECT_EQ(closed->associatedPoints(3)[0], moved->associatedPoints(1)[0]);
-}
-
-TEST(TextOutlines, HugeAndTinySizesScaleExactly) {
-  RawFace raw(font("DejaVuSans", 1)->filePath());
-  const Glyph l = raw.glyphFor('l');
-  const FT_BBox box = raw.cbox(l);
-  for (double size : {1e9, 1e-4, 12.0}) {
-    FontRef f = font("DejaVuSans", size);
-    auto path = BezierPath::bezierPath();
-    path->moveToPoint({0, 0});
-    appendBezierPathWithString(*path, "l", *f);
-    // Without the two pen moves, the box is the glyph's own box scaled by size / 2048.
-    auto glyphOnly = BezierPath::bezierPath();
-    for (size_t i = 1; i + 1 < path->elementCount(); ++i) {
-      auto pts = path->associatedPoints(i);
-      if (path->elementAtIndex(i) == K::MoveTo) glyphOnly->moveToPoint(pts[0]);
-      else if (path->elementAtIndex(i) == K::LineTo) glyphOnly->lineToPoint(pts[0]);
-    }
-    const Rect b = glyphOnly->bounds();
-    const double s = size / 2048;
-    EXPECT_DOUBLE_EQ(b.origin.x, box.xMin * s) << size;
-    EXPECT_DOUBLE_EQ(b.origin.y, box.yMin * s) << size;
-    EXPECT_DOUBLE_EQ(b.origin.x + b.size.width, box.xMax * s) << size;
-    EXPECT_DOUBLE_EQ(b.origin.y + b.size.height, box.yMax * s) << size;
-    EXPECT_TRUE(std::isfinite(path->currentPoint().x));
+// A run starts at the current point after what is there; glyphs follow each other by the font's
+// own advances on one baseline, and the run ends with a move to the pen's last position.
+TEST(TextOutlines, RunsFollowTheFontsAdvancesFromTheCurrentPoint) {
+  struct Row {
+    const char* font;
+    double size;
+    std::vector<El> before;
+    std::string text;
+    std::vector<uint32_t> codepoints;
+  };
+  const Row rows[] = {
+      {"DejaVuSerif-Bold", 20, {M(0, 0)}, "Goodbye World!", codepointsOf("Goodbye World!")},
+      {"DejaVuSans", 10, {M(0, 0), L(30, 40)}, "ab", codepointsOf("ab")},
+      {"DejaVuSans", 10, {M(5, 5)}, "ab\ncd\r\nef", codepointsOf("abcdef")},  // line breaks stay on the baseline
+      {"DejaVuSans", 2048, {M(0, 0)}, "fi", {0xFB01}},  // a ligature once, with its own advance
+      {"DejaVuSans", 2048, {M(1, 2)}, "  ", codepointsOf("  ")},  // spaces only move the pen
+      {"DejaVuSans", 10, {M(7, 8), L(20, 8), Z()}, "x", codepointsOf("x")},  // after a close: the subpath's start
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    FontRef f = font(row.font, row.size);
+    RawFace raw(f->filePath());
+    auto path = pathOf(row.before);
+    const Point origin = path->currentPoint();
+    appendBezierPathWithString(*path, row.text, *f);
+    std::vector<El> expected = row.before;
+    for (El& e : expectedRun(*f, raw, cmapGlyphs(raw, row.codepoints), origin)) expected.push_back(e);
+    expectElements(*path, expected);
   }
 }
 
-TEST(TextOutlines, ZeroSizeMeansTwelve) {
-  auto a = BezierPath::bezierPath(), b = BezierPath::bezierPath();
-  a->moveToPoint({0, 0});
-  b->moveToPoint({0, 0});
-  appendBezierPathWithString(*a, "Hi", *font("DejaVuSans", 0));
-  appendBezierPathWithString(*b, "Hi", *font("DejaVuSans", 12));
-  EXPECT_TRUE(a->isEqualToBezierPath(*b));
-}
-
-TEST(TextOutlines, AMegabyteOfTextIsCutToTheGlyphLimit) {
+// Nothing to place appends nothing, not even the pen's move; without a current point, even
+// that is an error.
+TEST(TextOutlines, EmptyTextAppendsNothing) {
   FontRef f = font("DejaVuSans", 10);
-  RawFace raw(f->filePath());
-  const Glyph x = raw.glyphFor('x');
-  const size_t perGlyph = f->outlineForGlyph(x).kinds.size();
-  ASSERT_GT(perGlyph, 0u);
-  ASSERT_LE(perGlyph * kMaxGlyphsPerAppend, kMaxElementsPerAppend) << "the element limit would bind first";
-  auto path = BezierPath::bezierPath();
-  path->moveToPoint({0, 0});
-  appendBezierPathWithString(*path, std::string(1 << 20, 'x'), *f);
-  EXPECT_EQ(path->elementCount(), 2 + kMaxGlyphsPerAppend * perGlyph);
-  EXPECT_DOUBLE_EQ(path->currentPoint().x, double(kMaxGlyphsPerAppend) * raw.advance(x) * f->scale());
+  auto path = pathOf({M(1, 2)});
+  appendBezierPathWithString(*path, "", *f);
+  appendBezierPathWithString(*path, "\n\t", *f);
+  appendBezierPathWithGlyphs(*path, {}, *f);
+  EXPECT_EQ(path->elementCount(), 1u);
+  BezierPath empty;
+  EXPECT_THROW(appendBezierPathWithString(empty, "abc", *f), Exception);
+  EXPECT_THROW(appendBezierPathWithString(empty, "", *f), Exception);
+  EXPECT_THROW(appendBezierPathWithGlyphs(empty, std::vector<Glyph>{68}, *f), Exception);
+  EXPECT_TRUE(empty.isEmpty());
 }
 
+// One call outlines at most kMaxGlyphsPerAppend glyphs (a megabyte of text is cut there), and
+// stops before the glyph that would take it past kMaxElementsPerAppend elements. Both limits
+// leave the pen after the last glyph drawn.
 TEST(TextOutlines, ElementLimitStopsBeforeTheGlyphThatWouldPassIt) {
   FontRef f = font("DejaVuSans", 10);
   RawFace raw(f->filePath());
-  const Glyph at = raw.glyphFor('@');
-  const size_t perGlyph = f->outlineForGlyph(at).kinds.size();
-  const size_t fit = kMaxElementsPerAppend / perGlyph;  // whole glyphs within the limit
+  const Glyph x = raw.glyphFor('x'), at = raw.glyphFor('@');
+  const size_t perX = f->outlineForGlyph(x).kinds.size(), perAt = f->outlineForGlyph(at).kinds.size();
+  const size_t fit = kMaxElementsPerAppend / perAt;  // whole glyphs within the limit
+  ASSERT_LE(perX * kMaxGlyphsPerAppend, kMaxElementsPerAppend) << "the element limit would bind first";
   ASSERT_LT(fit, kMaxGlyphsPerAppend) << "the glyph limit would bind first";
-  auto path = BezierPath::bezierPath();
-  path->moveToPoint({0, 0});
-  appendBezierPathWithGlyphs(*path, std::vector<Glyph>(fit + 1, at), *f);
-  EXPECT_EQ(path->elementCount(), 2 + fit * perGlyph);
-  EXPECT_DOUBLE_EQ(path->currentPoint().x, double(fit) * raw.advance(at) * f->scale());
-}
-
-TEST(TextOutlines, ExactlyTheGlyphLimitIsKept) {
-  FontRef f = font("DejaVuSans", 10);
-  const std::vector<Glyph> glyphs(kMaxGlyphsPerAppend + 1, 3);  // spaces: no contours, only advances
-  RawFace raw(f->filePath());
-  auto path = BezierPath::bezierPath();
-  path->moveToPoint({0, 0});
-  appendBezierPathWithGlyphs(*path, glyphs, *f);
-  EXPECT_EQ(path->elementCount(), 2u);
-  EXPECT_DOUBLE_EQ(path->currentPoint().x, double(kMaxGlyphsPerAppend) * raw.advance(3) * f->scale());
+  auto xs = pathOf({M(0, 0)}), ats = pathOf({M(0, 0)});
+  appendBezierPathWithString(*xs, std::string(1 << 20, 'x'), *f);
+  appendBezierPathWithGlyphs(*ats, std::vector<Glyph>(fit + 1, at), *f);
+  EXPECT_EQ(xs->elementCount(), 2 + kMaxGlyphsPerAppend * perX);
+  EXPECT_DOUBLE_EQ(xs->currentPoint().x, double(kMaxGlyphsPerAppend) * raw.advance(x) * f->scale());
+  EXPECT_EQ(ats->elementCount(), 2 + fit * perAt);
+  EXPECT_DOUBLE_EQ(ats->currentPoint().x, double(fit) * raw.advance(at) * f->scale());
 }
