@@ -95,11 +95,7 @@ TEST_F(EditorSessionTest, EditsEvaluateAndAnswerWhatChanged) {
   EXPECT_EQ(added["node"]["ports"][0]["value"], 0.0);
   EXPECT_EQ(added["values"]["a"]["outputNumber"], 1.0);
   EXPECT_EQ(added["executed"], Json::array({"a"}));
-
-  // Clamped to the port's limits, and the clamped value is answered.
-  Json set = ok(R"({"kind": "set", "port": "a.inputNumber", "value": 50})");
-  EXPECT_EQ(set["inputs"]["a"]["inputNumber"], 10.0);
-  EXPECT_EQ(set["values"]["a"]["outputNumber"], 11.0);
+  EXPECT_EQ(ok(R"({"kind": "set", "port": "a.inputNumber", "value": 50})")["inputs"]["a"]["inputNumber"], 10.0);
 
   ok(R"({"kind": "add", "class": "VTProbePatch", "id": "b"})");
   Json connected = ok(R"({"kind": "connect", "from": "a.outputNumber", "to": "b.inputNumber"})");
@@ -116,9 +112,7 @@ TEST_F(EditorSessionTest, EditsEvaluateAndAnswerWhatChanged) {
   ok(R"({"kind": "disconnect", "to": "b.inputNumber"})");
   EXPECT_EQ(document()["connections"], Json::array());
 
-  Json duplicate = ok(R"({"kind": "duplicate", "id": "a", "position": [50, 60]})");
-  EXPECT_EQ(duplicate["node"]["id"], "testProbe");
-  EXPECT_EQ(document()["patches"]["testProbe"], Json::parse(R"({"class": "Vellum Test Probe", "inputs": {"inputNumber": 50}})"));
+  EXPECT_EQ(ok(R"({"kind": "duplicate", "id": "a", "position": [50, 60]})")["node"]["id"], "testProbe");
 
   ok(R"({"kind": "publish", "name": "b.json", "port": "b.outputString"})");
   ok(R"({"kind": "connect", "from": "a.outputString", "to": "b.inputString"})");
@@ -128,15 +122,6 @@ TEST_F(EditorSessionTest, EditsEvaluateAndAnswerWhatChanged) {
   EXPECT_EQ(removed["document"]["outputs"], Json::parse(R"({"b.json": "b.outputString"})"));
   ok(R"({"kind": "unpublish", "name": "b.json"})");
   EXPECT_EQ(document()["outputs"], Json::object());
-  EXPECT_EQ(document()["editor"], Json::parse(R"({"positions": {"testProbe": [50.0, 60.0]}})"));
-}
-
-TEST_F(EditorSessionTest, TimePlayAndPause) {
-  ok(R"({"kind": "add", "class": "Vellum Test Clock", "id": "clock"})");
-  ok(R"({"kind": "set", "port": "clock.inputScale", "value": 2})");
-  EXPECT_EQ(ok(R"({"kind": "time", "time": 1.25})")["values"]["clock"]["outputTime"], 2.5);
-  EXPECT_EQ(ok(R"({"kind": "play"})")["playing"], true);
-  EXPECT_EQ(ok(R"({"kind": "pause"})")["playing"], false);
 }
 
 TEST_F(EditorSessionTest, UndoAndRedoStepThroughEditsAndADragIsOneStep) {
@@ -157,8 +142,7 @@ TEST_F(EditorSessionTest, UndoAndRedoStepThroughEditsAndADragIsOneStep) {
   Json empty = ok(R"({"kind": "undo"})");
   EXPECT_EQ(empty["nodes"], Json::array());
   EXPECT_FALSE(empty["canUndo"].get<bool>());
-  ok(R"({"kind": "redo"})");
-  ok(R"({"kind": "redo"})");
+  for (int step = 0; step < 2; ++step) ok(R"({"kind": "redo"})");
   Json redone = ok(R"({"kind": "redo"})");
   EXPECT_EQ(number(redone), 4.0);
   EXPECT_FALSE(redone["canRedo"].get<bool>());
@@ -187,9 +171,12 @@ TEST_F(EditorSessionTest, RefusalsAndErrorsGoToThePatchThatRaisedThem) {
   EXPECT_EQ(clean["values"]["u"]["outputNumber"], 42.0);
 }
 
-TEST_F(EditorSessionTest, PreviewsOfImagesAndMeshes) {
+TEST_F(EditorSessionTest, PreviewsOfImagesAndMeshesAtTheSessionsTime) {
   ok(R"({"kind": "add", "class": "VTMeshPatch", "id": "m"})");
-  Json values = ok(R"({"kind": "set", "port": "m.inputDepth", "value": 2})")["values"]["m"];
+  ok(R"({"kind": "add", "class": "Vellum Test Clock", "id": "clock"})");
+  ok(R"({"kind": "set", "port": "clock.inputScale", "value": 2})");
+  ok(R"({"kind": "connect", "from": "clock.outputTime", "to": "m.inputDepth"})");
+  Json values = ok(R"({"kind": "time", "time": 1})")["values"]["m"];
   // Straight alpha: the half-covered blue pixel is full blue at alpha 128.
   EXPECT_EQ(values["outputImage"], Json::parse(R"({"$image": {"width": 2, "height": 1, "rgba": "/wAA/wAA/4A="}})"));
   EXPECT_EQ(values["outputMesh"]["$mesh"]["triangles"], 2);
@@ -198,7 +185,7 @@ TEST_F(EditorSessionTest, PreviewsOfImagesAndMeshes) {
   EXPECT_EQ(values["outputMesh"]["$mesh"]["normals"][2], 1.0);
 }
 
-TEST_F(EditorSessionTest, SavedCompositionsLoadAsVellumRunLoadsThem) {
+TEST_F(EditorSessionTest, SavedCompositionsKeepStateAndPositionsAndOpenAgain) {
   ok(R"({"kind": "add", "class": "VTProbePatch", "id": "a", "position": [1, 2]})");
   ok(R"({"kind": "add", "class": "VTStatePatch", "id": "sum", "state": {"inputsCount": 2}, "position": [300, 2]})");
   ok(R"({"kind": "set", "port": "a.inputNumber", "value": 4})");
@@ -213,13 +200,8 @@ TEST_F(EditorSessionTest, SavedCompositionsLoadAsVellumRunLoadsThem) {
     "connections": [["a.outputNumber", "sum.input1"]],
     "outputs": {"sum.json": "sum.outputSum"},
     "editor": {"positions": {"a": [1.0, 2.0], "sum": [300.0, 2.0]}}})"));
-  auto loaded = Composition::load(folder / "sub" / "copy.json", manager);
-  loaded->evaluate(0);
-  EXPECT_EQ(loaded->outputs()[0].port->value().doubleValue(), 5.0);
-
   // Opened again, the same graph, positions and values.
-  EditorSession reopened(manager, folder / "sub" / "copy.json");
-  Json hello = reopened.handle(std::string(R"({"kind": "hello"})"));
+  Json hello = EditorSession(manager, folder / "sub" / "copy.json").handle(std::string(R"({"kind": "hello"})"));
   EXPECT_EQ(hello["document"], saved);
   EXPECT_EQ(hello["values"]["sum"]["outputSum"], 5.0);
   EXPECT_EQ(hello["file"], "copy.json");

@@ -73,13 +73,6 @@ TEST(Serve, AnswersMessagesOnLoopbackWhileBusyAndStopsCleanly) {
 
   httplib::Client client("127.0.0.1", server.port);
   client.set_read_timeout(30);
-  auto page = client.Get("/");
-  ASSERT_TRUE(page);
-  EXPECT_EQ(page->status, 200);
-  EXPECT_NE(page->body.find("editor.js"), std::string::npos);
-  auto hello = client.Post("/api", R"({"kind": "hello"})", "application/json");
-  ASSERT_TRUE(hello);
-  EXPECT_EQ(Json::parse(hello->body)["values"]["a"]["outputNumber"], 3.0);
   EXPECT_EQ(Json::parse(client.Post("/api", "{", "application/json")->body)["ok"], false);
   // A page elsewhere reaching this server through another name is turned away.
   auto foreign = client.Get("/", httplib::Headers{{"Host", "attacker.example:80"}});
@@ -96,16 +89,17 @@ TEST(Serve, AnswersMessagesOnLoopbackWhileBusyAndStopsCleanly) {
     return r ? Json::parse(r->body) : Json();
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  page = client.Get("/");
+  auto page = client.Get("/");
   ASSERT_TRUE(page);
   EXPECT_EQ(page->status, 200);
+  EXPECT_NE(page->body.find("editor.js"), std::string::npos);
   auto busy = client.Post("/api", R"({"kind": "hello"})", "application/json");
   ASSERT_TRUE(busy);
   EXPECT_EQ(Json::parse(busy->body)["busy"], true);
   EXPECT_EQ(slow.get()["values"]["slow"]["outputDone"], 6.0);
   auto after = client.Post("/api", R"({"kind": "hello"})", "application/json");
   ASSERT_TRUE(after);
-  EXPECT_EQ(Json::parse(after->body)["ok"], true);
+  EXPECT_EQ(Json::parse(after->body)["values"]["a"]["outputNumber"], 3.0);
   EXPECT_EQ(server.stop(), 0);
 }
 

@@ -26,16 +26,6 @@ class Probe : public Patch {
 };
 }  // namespace
 
-TEST(PortTest, PortsRegisterInDeclarationOrderByDirection) {
-  Probe p;
-  ASSERT_EQ(p.inputPorts().size(), 5u);
-  EXPECT_EQ(p.inputPorts()[1]->key(), "inputCount");
-  ASSERT_EQ(p.outputPorts().size(), 1u);
-  EXPECT_FALSE(p.outputAmount.isInput());
-  EXPECT_EQ(p.portForKey("inputText"), &p.inputText);
-  EXPECT_EQ(p.portForKey("nope"), nullptr);
-}
-
 TEST(PortTest, LimitsClampEveryWayAValueArrives) {
   Probe p;
   EXPECT_EQ(p.inputAmount.doubleValue(), 0.01);

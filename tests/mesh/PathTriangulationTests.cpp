@@ -119,14 +119,10 @@ TEST(PathTriangulation, AreasFollowTheWindingRule) {
       {"same-direction hole, non-zero", {outer, island}, nz, 100},
       {"reversed hole, even-odd", {outer, hole}, eo, 84},
       {"same-direction hole, even-odd", {outer, island}, eo, 84},
-      {"figure eight: lobes of area 1 wound either way", {{{0, 0}, {2, 2}, {2, 0}, {0, 2}}}, nz, 2},
       {"overlapping squares, non-zero", {square(0, 0, 4), square(2, 2, 4)}, nz, 28},
       {"overlapping squares, even-odd", {square(0, 0, 4), square(2, 2, 4)}, eo, 24},
-      {"a comb of collinear vertices",
-       {{{0, 0}, {6, 0}, {6, 3}, {5, 3}, {5, 1}, {4, 1}, {4, 3}, {3, 3}, {3, 1}, {2, 1}, {2, 3}, {1, 3}, {0, 3}}}, nz, 14},
       {"nearly coincident points", {{{0, 0}, {1, 0}, {1, 1e-15}, {1, 1}, {0, 1}}}, nz, 1},
       {"a square twice: winding 2, outside under even-odd", {square(0, 0, 2), square(0, 0, 2)}, eo, 0},
-      {"a square three times, once reversed", {square(0, 0, 2), square(0, 0, 2), square(0, 0, 2, false)}, nz, 4},
   };
   for (const auto& c : cases) {
     auto path = rings(c.rings, c.rule);

@@ -67,10 +67,8 @@ std::shared_ptr<BezierPath> millionElementPath() {
 // Values that mean something to each structure consumer (commands, point lists, path entries,
 // dash patterns), all with awkward numbers.
 StructureRef awkwardBag(double d) {
-  auto entry = keyed({{"path", pathValue(pathThrough({{d, 0}, {1, d}, {0, 1}}))},
-                      {"stroke", Color::colorWithRed(d, 0, 1, d)},
-                      {"fill", Color::colorWithRed(1, d, 0, 1)},
-                      {"strokefill", d}});
+  auto entry = keyed({{"path", pathValue(pathThrough({{d, 0}, {1, d}, {0, 1}}))}, {"stroke", Color::colorWithRed(d, 0, 1, d)},
+                      {"fill", Color::colorWithRed(1, d, 0, 1)}, {"strokefill", d}});
   return list({list({"moveto", d, d}), list({"lineto", d, 1}), list({"curveto", 1, d, d, 2, 3, d}),
                list({"arc", d, d, d, d, d, 1}), list({"rectto", d, d, d, d}), list({"roundedrectto", d, d, d, d, d, d}),
                list({"ovalto", d, 1, d, 2}), list({"arcto", d, 1, 2, d, d}), list({"text", "x", "DejaVuSans", d}),
@@ -78,30 +76,16 @@ StructureRef awkwardBag(double d) {
 }
 
 std::vector<BadValue> numberValues() {
-  return {{"NaN", kNaN, false},
-          {"+inf", kInf, false},
-          {"-inf", -kInf, false},
-          {"+1e308", 1e308, true},
-          {"-1e308", -1e308, true},
-          {"-0", -0.0, true},
-          {"0", 0.0, true},
-          {"1e9", 1e9, true},
-          {"-1e9", -1e9, true},
-          {"denormal", std::numeric_limits<double>::denorm_min(), true},
-          {"string 1e999", std::string("1e999"), false},
+  return {{"NaN", kNaN, false}, {"+inf", kInf, false}, {"-inf", -kInf, false}, {"+1e308", 1e308, true},
+          {"-1e308", -1e308, true}, {"-0", -0.0, true}, {"0", 0.0, true}, {"1e9", 1e9, true}, {"-1e9", -1e9, true},
+          {"denormal", std::numeric_limits<double>::denorm_min(), true}, {"string 1e999", std::string("1e999"), false},
           {"huge integer", Value(std::numeric_limits<int64_t>::max()), true}};
 }
 
 std::vector<BadValue> indexValues() {
-  return {{"0", Value(int64_t{0}), true},
-          {"2^31", Value(int64_t{1} << 31), true},
-          {"2^32", Value(int64_t{1} << 32), true},
-          {"2^40", Value(int64_t{1} << 40), true},
-          {"int64 max", Value(std::numeric_limits<int64_t>::max()), true},
-          {"-1", Value(int64_t{-1}), true},
-          {"NaN", kNaN, false},
-          {"+1e308", 1e308, true},
-          {"-inf", -kInf, false}};
+  return {{"0", Value(int64_t{0}), true}, {"2^31", Value(int64_t{1} << 31), true}, {"2^32", Value(int64_t{1} << 32), true},
+          {"2^40", Value(int64_t{1} << 40), true}, {"int64 max", Value(std::numeric_limits<int64_t>::max()), true},
+          {"-1", Value(int64_t{-1}), true}, {"NaN", kNaN, false}, {"+1e308", 1e308, true}, {"-inf", -kInf, false}};
 }
 
 std::vector<BadValue> booleanValues() { return {{"true", true, true}, {"false", false, true}, {"NaN", kNaN, false}}; }
@@ -112,24 +96,17 @@ std::vector<BadValue> stringValues() {
   controls += '\x7f';
   std::string marks = "a";
   for (int i = 0; i < 4000; ++i) marks += "\xcc\x81\xe2\x80\x8b";  // combining acute, zero-width space
-  return {{"empty", std::string(), true},
-          {"control characters", controls, true},
+  return {{"empty", std::string(), true}, {"control characters", controls, true},
           {"invalid UTF-8", std::string("\xff\xfe\xc0\x80\xed\xa0\x80\xf8\x88\x80\x80\x80 A\xe2\x82"), true},
-          {"embedded NUL", std::string("ab\0cd", 5), true},
-          {"64 KiB", std::string(65536, 'W'), true},
-          {"runs of marks", marks, true},
-          {"nan", std::string("nan"), true},
-          {"1e999", std::string("1e999"), true},
-          {"directory", std::string("/"), true},
-          {"device", std::string("/dev/zero"), true},
+          {"embedded NUL", std::string("ab\0cd", 5), true}, {"64 KiB", std::string(65536, 'W'), true},
+          {"runs of marks", marks, true}, {"nan", std::string("nan"), true}, {"1e999", std::string("1e999"), true},
+          {"directory", std::string("/"), true}, {"device", std::string("/dev/zero"), true},
           {"relative", std::string("../../nonexistent/\x01.svg"), true}};
 }
 
 std::vector<BadValue> colorValues() {
-  return {{"NaN", Color::colorWithRed(kNaN, kNaN, kNaN, kNaN), false},
-          {"inf", Color::colorWithRed(kInf, -kInf, kInf, kInf), false},
-          {"out of range", Color::colorWithRed(-1, 2, 1e308, -1e308), true},
-          {"transparent", Color::colorWithRed(0, 0, 0, 0), true}};
+  return {{"NaN", Color::colorWithRed(kNaN, kNaN, kNaN, kNaN), false}, {"inf", Color::colorWithRed(kInf, -kInf, kInf, kInf), false},
+          {"out of range", Color::colorWithRed(-1, 2, 1e308, -1e308), true}, {"transparent", Color::colorWithRed(0, 0, 0, 0), true}};
 }
 
 std::vector<BadValue> structureValues() {
@@ -137,17 +114,13 @@ std::vector<BadValue> structureValues() {
   for (int i = 0; i < 100000; ++i) many.push_back(Value(double(i % 7) - 3));
   Value deep = Value(1.0);
   for (int i = 0; i < 200; ++i) deep = Value(list({deep, "x"}));
-  return {{"absent", Value(), true},
-          {"empty", Value(list({})), true},
+  return {{"absent", Value(), true}, {"empty", Value(list({})), true},
           {"wrong kinds", Value(list({"moveto", true, Color{}, Point{1, 2}, Value(), Rect{}, "\xff"})), true},
           {"nested wrong kinds", Value(list({list({true, "x"}), list({list({}), Value()}), keyed({{"path", "no"}})})), true},
-          {"awkward finite", Value(awkwardBag(1e308)), true},
-          {"awkward zero", Value(awkwardBag(-0.0)), true},
-          {"awkward NaN", Value(awkwardBag(kNaN)), false},
-          {"awkward inf", Value(awkwardBag(kInf)), false},
+          {"awkward finite", Value(awkwardBag(1e308)), true}, {"awkward zero", Value(awkwardBag(-0.0)), true},
+          {"awkward NaN", Value(awkwardBag(kNaN)), false}, {"awkward inf", Value(awkwardBag(kInf)), false},
           {"huge numbers", Value(list({1e308, std::numeric_limits<int64_t>::max(), -1e308, 4294967296.0})), true},
-          {"100 000 numbers", Value(list(many)), true},
-          {"deeply nested", deep, true}};
+          {"100 000 numbers", Value(list(many)), true}, {"deeply nested", deep, true}};
 }
 
 std::vector<BadValue> pathValues() {
@@ -157,15 +130,12 @@ std::vector<BadValue> pathValues() {
   dot->moveToPoint({5, 5});
   dot->lineToPoint({5, 5});
   dot->closePath();
-  return {{"absent", Value(), true},
-          {"empty", pathValue(BezierPath::bezierPath()), true},
+  return {{"absent", Value(), true}, {"empty", pathValue(BezierPath::bezierPath()), true},
           {"NaN points", pathValue(pathThrough({{kNaN, 0}, {10, kNaN}, {kNaN, kNaN}, {0, 10}})), false},
           {"inf points", pathValue(pathThrough({{kInf, 0}, {10, -kInf}, {0, 10}})), false},
           {"+-1e308 points", pathValue(pathThrough({{1e308, -1e308}, {-1e308, 1e308}, {1e308, 1e308}})), true},
-          {"tiny", pathValue(pathThrough({{0, 0}, {1e-300, 0}, {0, 1e-300}})), true},
-          {"one point", pathValue(dot), true},
-          {"1000 moves", pathValue(moves), true},
-          {"a million elements", pathValue(millionElementPath()), true}};
+          {"tiny", pathValue(pathThrough({{0, 0}, {1e-300, 0}, {0, 1e-300}})), true}, {"one point", pathValue(dot), true},
+          {"1000 moves", pathValue(moves), true}, {"a million elements", pathValue(millionElementPath()), true}};
 }
 
 // The ordinary value each port takes while another port is awkward: the port's default, except
@@ -182,10 +152,8 @@ Value ordinaryValue(const Port& port) {
   if (key == "inputStrokeDashPattern") return list({4, 2});
   // Path entries for the image patch, plain paths for the grid; each skips the other kind.
   if (key == "inputBezierPaths")
-    return list({keyed({{"path", pathValue(ordinaryPath())},
-                        {"stroke", Color::colorWithRed(1, 0, 0, 1)},
-                        {"fill", Color::colorWithRed(0, 0, 1, 1)},
-                        {"strokefill", 2}}),
+    return list({keyed({{"path", pathValue(ordinaryPath())}, {"stroke", Color::colorWithRed(1, 0, 0, 1)},
+                        {"fill", Color::colorWithRed(0, 0, 1, 1)}, {"strokefill", 2}}),
                  pathValue(ordinaryPath()), pathValue(pathThrough({{0, 0}, {50, 10}, {20, 40}}, false))});
   return Value();
 }
