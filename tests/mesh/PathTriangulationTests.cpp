@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <limits>
-#include <random>
 #include <set>
 #include <string>
 
@@ -167,23 +166,6 @@ TEST(PathTriangulation, CornersAreRoundedToThousandths) {
   for (const auto& c : list[0].corners) xs.insert(c.x), ys.insert(c.y);
   EXPECT_EQ(xs, (std::set<float>{0.0f, 1.234f}));
   EXPECT_EQ(ys, (std::set<float>{0.0f, 2.0f}));
-}
-
-TEST(PathTriangulation, RandomStarShapedPolygon) {
-  std::mt19937 rng(11);
-  std::uniform_real_distribution<double> radius(0.3, 1.0);
-  const int n = 10000;
-  std::vector<Point> ring;
-  double twice = 0;  // the shoelace sum
-  for (int i = 0; i < n; ++i) {
-    const double a = 2 * M_PI * i / n, r = radius(rng);
-    ring.push_back({r * std::cos(a), r * std::sin(a)});
-    if (i > 0) twice += ring[size_t(i) - 1].x * ring.back().y - ring.back().x * ring[size_t(i) - 1].y;
-  }
-  twice += ring.back().x * ring[0].y - ring[0].x * ring.back().y;
-  const auto t = phase2(*rings({ring}));
-  EXPECT_EQ(t.triangles.size(), size_t(3 * (n - 2)));
-  EXPECT_NEAR(exactArea(t), twice / 2, 1e-9 * twice);
 }
 
 TEST(PathTriangulationBadInput, NotANumberInfinityAndBeyondSinglePrecisionGiveNothing) {

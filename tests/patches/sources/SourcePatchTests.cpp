@@ -160,21 +160,6 @@ TEST(VectorCommands, WorkedPathsWithTheCurveEndPointFirst) {
             Structure(V{V{"moveTo", 0.0, 0.0}, V{"curveTo", 10.0, 0.0, 0.0, 5.0, 10.0, 5.0}}));
 }
 
-TEST(VectorCommands, RoundTripThroughVectorWithCommands) {
-  auto path = pathOf({M(1.5, -2), C({3, 4}, {5, 6}, {7, 8}), L(0.1, 0.7), Z(), M(9, 9)});
-  path->appendBezierPathWithRoundedRect({{0, 0}, {20, 10}}, 3, 2);
-  path->appendBezierPathWithArcWithCenter({5, 5}, 4, 10, 300);
-  path->appendBezierPathWithOvalInRect({{0, 0}, {10, 10}});
-  path->closePath();
-  CapturedLog log;
-  V2DBezierPathWithStructurePatch reader("w");
-  reader.inputStructure.setStructureValue(commandsOf(path));
-  BezierPathRef rebuilt = run(reader);
-  ASSERT_TRUE(rebuilt);
-  EXPECT_TRUE(rebuilt->isEqualToBezierPath(*path));
-  EXPECT_TRUE(log.lines.empty());
-}
-
 // ---- Vector With Line Structure and Vector With Curve Structure -------------------------------
 
 TEST(VectorWithLineStructure, WorkedPointLists) {
