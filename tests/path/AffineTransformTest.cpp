@@ -24,7 +24,7 @@ TEST(AffineTransform, OperationsActNewestFirst) {
   EXPECT_EQ(m.transformPoint({1, 10}), (Point{36, 48}));
 }
 
-TEST(AffineTransform, PrependActsBeforeAppendActsAfter) {
+TEST(AffineTransform, PrependActsBeforeAppendActsAfterInvertUndoes) {
   AffineTransform scale, shift;
   scale.scaleXBy(3, 3);
   shift.translateXBy(1, 0);
@@ -33,9 +33,7 @@ TEST(AffineTransform, PrependActsBeforeAppendActsAfter) {
   b.appendTransform(scale);   // shift, then scale
   EXPECT_EQ(a.transformPoint({1, 1}), (Point{4, 3}));
   EXPECT_EQ(b.transformPoint({1, 1}), (Point{6, 3}));
-}
-
-TEST(AffineTransform, InvertUndoesAndRefusesSingular) {
+  // Inverting undoes; a singular transform is refused and left alone.
   AffineTransform t;
   t.translateXBy(4, -2);
   t.scaleXBy(2, 8);

@@ -78,7 +78,7 @@ TEST(BezierPathShapes, OvalStartsAtMinus45AndRunsFourQuarters) {
 }
 
 // Nine elements from the top left; radii are held to half the sides (zero-length lines are
-// kept), and a zero radius gives the rectangle.
+// kept), and a radius of zero or no number gives the rectangle.
 TEST(BezierPathShapes, RoundedRectFromTopLeftRadiiClamped) {
   BezierPath p, big, zero;
   p.appendBezierPathWithRoundedRect({{0, 0}, {10, 6}}, 2, 1);
@@ -93,8 +93,11 @@ TEST(BezierPathShapes, RoundedRectFromTopLeftRadiiClamped) {
   EXPECT_EQ(e[0], M(5, 6));
   EXPECT_EQ(e[2], L(0, 3));
   EXPECT_EQ(e[3].points[2], (Point{5, 0}));
-  zero.appendBezierPathWithRoundedRect({{0, 0}, {10, 6}}, 0, 3);
-  EXPECT_EQ(elementsOf(zero), (Els{M(0, 0), L(10, 0), L(10, 6), L(0, 6), Z()}));
+  for (double rx : {0.0, double(NAN)}) {
+    zero.removeAllPoints();
+    zero.appendBezierPathWithRoundedRect({{0, 0}, {10, 6}}, rx, 3);
+    EXPECT_EQ(elementsOf(zero), (Els{M(0, 0), L(10, 0), L(10, 6), L(0, 6), Z()})) << rx;
+  }
 }
 
 // On an empty path an arc starts with a move, otherwise with a line from the current point
@@ -154,16 +157,12 @@ TEST(BezierPathArcs, TangentArcFromPoint) {
   EXPECT_EQ(run({0, 0}, {5, 5}, 1), (Els{M(0, 0), L(0, 0)}));  // current point == p1
 }
 
-TEST(BezierPathEnumerator, EmptyOrAbsentPathHandsOutNothing) {
-  BezierPath empty;
-  EXPECT_FALSE(empty.enumerator().next().has_value());
-  V2DBezierPathEnumerator none(nullptr);
-  EXPECT_FALSE(none.next().has_value());
-}
-
 // A close returns to the latest move: after a close the next subpath starts where the closed
 // one did, and of two moves in a row (text and SVG path data begin so) the second one counts.
+// An empty or absent path hands out nothing.
 TEST(BezierPathEnumerator, CloseRecordsCarryTheLatestMove) {
+  EXPECT_FALSE(BezierPath().enumerator().next().has_value());
+  EXPECT_FALSE(V2DBezierPathEnumerator(nullptr).next().has_value());
   auto shared = pathOf({M(1, 1), L(2, 1), Z(), L(1, 3), Z(), M(0, 0), M(7, 7), C({8, 8}, {9, 8}, {9, 7}), Z()});
   const BezierPath plain = *shared;  // not owned by a shared_ptr: the enumerator walks a copy
   for (const BezierPath* p : {static_cast<const BezierPath*>(shared.get()), &plain}) {

@@ -106,17 +106,15 @@ TEST(Flatten, DefaultFlatnessGovernsPlainFlatteningAndIsLeftAlone) {
   BezierPath::setDefaultFlatness(0.6);
 }
 
-TEST(FlattenBadInput, NonPositiveOrNaNFlatnessMeansSmallestFlatness) {
+// A flatness not positive or no number means the smallest; the work per curve is capped.
+TEST(FlattenBadInput, FlatnessAndCoordinatesOutOfRange) {
   auto p = curvePath({{0, 0}, {0, 100}, {100, 100}, {100, 0}});
   auto finest = p->bezierPathByFlatteningPathWithFlatness(1e-4);
   for (double f : {0.0, -1.0, double(NAN), -double(INFINITY)})
     EXPECT_TRUE(p->bezierPathByFlatteningPathWithFlatness(f)->isEqualToBezierPath(*finest)) << f;
   EXPECT_EQ(p->bezierPathByFlatteningPathWithFlatness(INFINITY)->elementCount(), 2u);
   EXPECT_EQ(BezierPath().bezierPathByFlatteningPathWithFlatness(0.01)->elementCount(), 0u);
-}
 
-TEST(FlattenBadInput, WorkPerCurveIsCapped) {
-  auto p = curvePath({{0, 0}, {0, 100}, {100, 100}, {100, 0}});
   auto tiny = p->bezierPathByFlatteningPathWithFlatness(1e-300);
   EXPECT_EQ(tiny->elementCount(), 1 + detail::kMaxSegmentsPerCurve);
   EXPECT_EQ(tiny->currentPoint(), (Point{100, 0}));

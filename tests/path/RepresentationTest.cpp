@@ -89,15 +89,13 @@ TEST(Representation, MalformedInputAnswersNull) {
   for (size_t i = 0; i < std::size(bad); ++i) EXPECT_EQ(BezierPath::fromRepresentation(bad[i]), nullptr) << "case " << i;
 }
 
-TEST(V2DVector3, RoundedToThousandthsZeroIsPositive) {
+TEST(V2DVector3, RoundedToThousandthsZeroIsPositiveAndAlikeWhenRoundedAlike) {
   const Value v = valueWithV2DVector3({1.23449f, -0.0004f, 2.0006f});
   EXPECT_EQ(v.kind(), Value::Kind::Vector3);
   EXPECT_EQ(V2DVector3Value(v), (V2DVector3{1.234f, 0, 2.001f}));
   EXPECT_FALSE(std::signbit(V2DVector3Value(v).y));
   EXPECT_EQ(V2DVector3Rounded({-0.0005f, 0.0005f, -2.5f}), (V2DVector3{-0.001f, 0.001f, -2.5f}));
-}
-
-TEST(V2DVector3, ValuesThatRoundAlikeCompareAndHashAlike) {
+  // Values that round alike compare and hash alike.
   const Value a = valueWithV2DVector3({1.2344f, 0, 2});
   const Value b = valueWithV2DVector3({1.23441f, -0.0001f, 2.0f});
   EXPECT_EQ(a, b);

@@ -1,4 +1,4 @@
-// Writing SVG files into a scratch folder, reading them through the patch, and looking at the
+// Writing SVG files into a scratch folder, reading them with the SVG reader, and looking at the
 // entries and paths that come out.
 #pragma once
 
@@ -10,15 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "host/Log.h"
-#include "text/Font.h"
+#include "svg/SVGReader.h"
 #include "text/TextOutlines.h"
-#include "patches/sources/V2DBezierPathStructureWithSVGPatch.h"
 #include "tests/support/CapturedLog.h"
 #include "tests/support/PathElements.h"
 
 namespace vellum::svgtest {
 
+using testing::CapturedLog;
 using testing::El;
 using testing::K;
 namespace fs = std::filesystem;
@@ -48,22 +47,21 @@ class ScratchFolder {
   fs::path path_;
 };
 
-using vellum::testing::CapturedLog;
-
-inline StructureRef readFile(const std::string& file) {
-  V2DBezierPathStructureWithSVGPatch patch;
-  patch.inputFile.setStringValue(file);
-  EXPECT_TRUE(patch.execute(nullptr, 0, {}));
-  return patch.outputBezierPaths.structureValue();
+// The entries `reader` (or a reader of its own) makes of the file, as a structure: empty when the
+// file cannot be read.
+inline StructureRef readFile(const std::string& file, SVGReader* reader = nullptr) {
+  SVGReader own;
+  if (!reader) reader = &own;
+  auto s = std::make_shared<Structure>();
+  if (reader->read(file))
+    for (const SVGReader::Entry& e : reader->allBezierPaths) s->addMember(e.entry);
+  return s;
 }
 
-// The document inside a scratch file, read through the patch.
-inline StructureRef readSVG(const ScratchFolder& folder, const std::string& document) {
-  return readFile(folder.write("drawing.svg", document).string());
+// The document, read from a scratch file in a folder of its own.
+inline StructureRef readSVG(const std::string& document) {
+  return readFile(ScratchFolder("-read").write("drawing.svg", document).string());
 }
-
-// The same, in a folder of its own.
-inline StructureRef readSVG(const std::string& document) { return readSVG(ScratchFolder("-read"), document); }
 
 inline const Structure& entryAt(const StructureRef& s, size_t i) {
   static const Structure none;

@@ -14,11 +14,6 @@ namespace {
 
 constexpr double k128 = 128.0 / 255.0;
 
-Point mapped(const std::optional<AffineTransform>& t, Point p) {
-  EXPECT_TRUE(t.has_value());
-  return t ? t->transformPoint(p) : Point{NAN, NAN};
-}
-
 // --- colours ---------------------------------------------------------------------------------
 
 TEST(SVGColor, WorkedColours) {
@@ -87,7 +82,9 @@ TEST(SVGTransform, Functions) {
       {"", {5, 6}, {5, 6}},                     {"   ", {5, 6}, {5, 6}},
   };
   for (const Row& row : rows) {
-    const Point p = mapped(parseSVGTransform(row.text), row.in);
+    const auto t = parseSVGTransform(row.text);
+    ASSERT_TRUE(t) << row.text;
+    const Point p = t->transformPoint(row.in);
     EXPECT_NEAR(p.x, row.out.x, 1e-12) << row.text;
     EXPECT_NEAR(p.y, row.out.y, 1e-12) << row.text;
   }

@@ -37,8 +37,7 @@ TEST(FontLookup, NamesAndTheFilesTheyName) {
     ASSERT_TRUE(f) << name;
     EXPECT_EQ(baseName(f->filePath()), file) << name;
   }
-  EXPECT_EQ(Font::fontWithName("LiberationSans-Regular", 12)->fontName(), "LiberationSans");
-  EXPECT_EQ(Font::fontWithName("dejavu serif-bold", 20)->fontName(), "DejaVuSerif-Bold");
+  EXPECT_EQ(Font::fontWithName("LiberationSans-Regular", 12)->fontName(), "LiberationSans");  // the face's own name
 }
 
 // fonts-urw-base35 installs NimbusRoman-Regular as an OpenType file and as Type 1 files, whose
@@ -71,13 +70,11 @@ TEST(FontLookup, NoSubstituteForAMissingOrMalformedName) {
 
 TEST(FontLookup, SizesOutOfRangeMeanTwelve) {
   const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
-  for (double size : {0.0, -0.0, -5.0, nan, inf, -inf}) {
+  for (double size : {0.0, -0.0, -5.0, nan, inf, -inf, 1e9, 1e-4}) {
     FontRef f = Font::fontWithName("DejaVuSans", size);
     ASSERT_TRUE(f);
-    EXPECT_EQ(f->pointSize(), 12) << size;
+    EXPECT_EQ(f->pointSize(), std::isfinite(size) && size > 0 ? size : 12) << size;
   }
-  EXPECT_EQ(Font::fontWithName("DejaVuSans", 1e9)->pointSize(), 1e9);
-  EXPECT_EQ(Font::fontWithName("DejaVuSans", 1e-4)->pointSize(), 1e-4);
 }
 
 TEST(FontGlyphs, GlyphsOutsideTheFaceHaveNoOutline) {
