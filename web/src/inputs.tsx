@@ -8,6 +8,19 @@ type Props = { port: PortInfo; id: string; files: string[]; onSet: (id: string, 
 
 const clamp = (v: number, p: PortInfo) => Math.min(p.max ?? Infinity, Math.max(p.min ?? -Infinity, v));
 
+// The text of a field that follows the port's value, except while it is being typed in: a reply
+// that arrives then (to an earlier edit) must not replace what the user is typing.
+function useDraft(value: string) {
+  const [text, setText] = useState(value);
+  const typing = useRef(false);
+  useEffect(() => { if (!typing.current) setText(value); }, [value]);
+  return {
+    text,
+    type: (t: string) => { typing.current = true; setText(t); },
+    done: (t: string = value) => { typing.current = false; setText(t); },
+  };
+}
+
 export function InputEditor(props: Props) {
   const { port } = props;
   switch (port.portClass) {
@@ -25,15 +38,14 @@ export function InputEditor(props: Props) {
 
 function NumberInput({ port, id, onSet, integer }: Props & { integer: boolean }) {
   const value = typeof port.value === 'number' ? port.value : Number(port.value ?? 0);
-  const [text, setText] = useState(String(value));
+  const { text, type, done } = useDraft(String(value));
   const drag = useRef<{ x: number; start: number; moved: boolean; sent: boolean } | null>(null);
-  useEffect(() => setText(String(value)), [value]);
   const last = useRef(value);
   const commit = (v: number, merge = false) => {
-    if (!Number.isFinite(v)) { setText(String(value)); return; }
+    if (!Number.isFinite(v)) { done(); return; }
     let c = clamp(v, port);
     if (integer) c = Math.max(0, Math.round(c));
-    setText(String(c));
+    done(String(c));
     if (c !== last.current) onSet(id, port.key, c, merge);
     last.current = c;
   };
@@ -42,9 +54,9 @@ function NumberInput({ port, id, onSet, integer }: Props & { integer: boolean })
   return (
     <input className="nodrag num" type="text" inputMode="decimal" value={text} data-input={port.key}
       title={`drag sideways or type${port.min !== undefined ? `; min ${port.min}` : ''}${port.max !== undefined ? `; max ${port.max}` : ''}`}
-      onChange={(e) => setText(e.target.value)}
-      onKeyDown={(e) => { if (e.key === 'Enter') commit(Number(e.currentTarget.value)); if (e.key === 'Escape') setText(String(value)); }}
-      onBlur={(e) => { if (Number(e.currentTarget.value) !== value) commit(Number(e.currentTarget.value)); }}
+      onChange={(e) => type(e.target.value)}
+      onKeyDown={(e) => { if (e.key === 'Enter') commit(Number(e.currentTarget.value)); if (e.key === 'Escape') done(); }}
+      onBlur={(e) => { if (Number(e.currentTarget.value) !== value) commit(Number(e.currentTarget.value)); else done(); }}
       onPointerDown={(e) => { drag.current = { x: e.clientX, start: value, moved: false, sent: false }; }}
       onPointerMove={(e) => {
         const d = drag.current;
@@ -71,13 +83,13 @@ function ChoiceInput({ port, id, onSet }: Props) {
 
 function TextInput({ port, id, onSet }: Props) {
   const value = typeof port.value === 'string' ? port.value : '';
-  const [text, setText] = useState(value);
-  useEffect(() => setText(value), [value]);
+  const { text, type, done } = useDraft(value);
+  const commit = (t: string) => { if (t !== value) onSet(id, port.key, t); done(t); };
   return (
     <input className="nodrag text" type="text" value={text} data-input={port.key}
-      onChange={(e) => setText(e.target.value)}
-      onKeyDown={(e) => { if (e.key === 'Enter') onSet(id, port.key, e.currentTarget.value); }}
-      onBlur={(e) => { if (e.currentTarget.value !== value) onSet(id, port.key, e.currentTarget.value); }} />
+      onChange={(e) => type(e.target.value)}
+      onKeyDown={(e) => { if (e.key === 'Enter') commit(e.currentTarget.value); if (e.key === 'Escape') done(); }}
+      onBlur={(e) => commit(e.currentTarget.value)} />
   );
 }
 
@@ -111,16 +123,15 @@ function ColorInput({ port, id, onSet }: Props) {
 
 function StructureInput({ port, id, onSet }: Props) {
   const value = JSON.stringify(port.value ?? null);
-  const [text, setText] = useState(value);
+  const { text, type, done } = useDraft(value);
   const [bad, setBad] = useState('');
-  useEffect(() => setText(value), [value]);
   const commit = () => {
-    try { onSet(id, port.key, JSON.parse(text)); setBad(''); }
+    try { onSet(id, port.key, JSON.parse(text)); setBad(''); done(text); }
     catch (e) { setBad(String(e)); }
   };
   return (
     <span className="structure nodrag">
-      <textarea rows={2} value={text} onChange={(e) => setText(e.target.value)} title="JSON; Ctrl+Enter applies"
+      <textarea rows={2} value={text} onChange={(e) => type(e.target.value)} title="JSON; Ctrl+Enter applies"
         onKeyDown={(e) => { if (e.key === 'Enter' && (e.ctrlKey || e.metaKey)) commit(); }} onBlur={() => { if (text !== value) commit(); }} />
       {bad && <span className="bad">{bad}</span>}
     </span>
