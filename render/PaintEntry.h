@@ -10,7 +10,8 @@
 // consumers): structures with "kind" ("linear" or "radial"), "x1" "y1" "x2" "y2" or "cx" "cy" "r"
 // "fx" "fy" "fr" in gradient space, "matrix" (six numbers a b c d tx ty: gradient space to the
 // drawing), "spread" ("pad", "reflect", "repeat") and "stops" (structures of "offset" 0..1 and
-// "color"); "clip" (vector: the entry is drawn only inside it, by its winding rule).
+// "color"); "clip" (vector, or a structure of vectors: the entry is drawn only inside each, by
+// its winding rule).
 #pragma once
 
 #include "host/Structure.h"

@@ -43,14 +43,31 @@ bool isFinite(const Rect& r) {
 // The path of an entry the renderer draws and measures, or null: a path with elements, every
 // coordinate finite. A NaN or infinite coordinate has no place in a bitmap; such an entry is a
 // bad member and is skipped like one.
-std::shared_ptr<const BezierPath> drawablePath(const Structure& entry, std::string_view key = paint::kPath) {
-  auto path = entry.memberForKey(key).objectAs<BezierPath>();
+std::shared_ptr<const BezierPath> drawablePath(const Value& value) {
+  auto path = value.objectAs<BezierPath>();
   if (!path || path->isEmpty()) return nullptr;
   const ElementWalk walk(*path);
   for (size_t i = 0; i < walk.size(); ++i)
     for (const Point& p : walk.points(i))
       if (!std::isfinite(p.x) || !std::isfinite(p.y)) return nullptr;
   return path;
+}
+std::shared_ptr<const BezierPath> drawablePath(const Structure& entry) { return drawablePath(entry.memberForKey(paint::kPath)); }
+
+// An entry's "clip": one path, or a structure of paths that all apply. Empty when any of them
+// is unusable, which clips everything away.
+std::vector<std::shared_ptr<const BezierPath>> clipPaths(const Value& clip) {
+  std::vector<std::shared_ptr<const BezierPath>> paths;
+  if (const StructureRef all = clip.structure()) {
+    for (const Structure::Member member : *all) {
+      auto path = drawablePath(member.value);
+      if (!path) return {};
+      paths.push_back(std::move(path));
+    }
+  } else if (auto path = drawablePath(clip)) {
+    paths.push_back(std::move(path));
+  }
+  return paths;
 }
 
 // NaN, infinite and negative widths draw no stroke and add no stroke margin. Wider strokes
@@ -485,15 +502,17 @@ std::shared_ptr<Image> renderBezierPathStructure(const Structure* structure, dou
       const QuartzPath qpath = path->quartzPath();
       if (std::optional<Shadow> shadow = entryShadow(*entry))
         paintShadow(cr, int(w), int(h), tolerance, *path, qpath, paint, *shadow);
-      // A clip path (finite, with elements) limits the entry; an unusable one clips everything away.
+      // Clip paths (finite, with elements) limit the entry; an unusable one clips everything away.
       if (entry->hasKey(paint::kClip)) {
-        const std::shared_ptr<const BezierPath> usable = drawablePath(*entry, paint::kClip);
-        if (!usable) continue;
+        const auto clips = clipPaths(entry->memberForKey(paint::kClip));
+        if (clips.empty()) continue;
         cairo_save(cr);
-        appendPath(cr, usable->quartzPath());
-        cairo_set_fill_rule(cr, usable->windingRule() == EvenOddWindingRule ? CAIRO_FILL_RULE_EVEN_ODD
+        for (const auto& clip : clips) {
+          appendPath(cr, clip->quartzPath());
+          cairo_set_fill_rule(cr, clip->windingRule() == EvenOddWindingRule ? CAIRO_FILL_RULE_EVEN_ODD
                                                                             : CAIRO_FILL_RULE_WINDING);
-        cairo_clip(cr);
+          cairo_clip(cr);
+        }
         paintEntry(cr, qpath, paint);
         cairo_restore(cr);
         continue;

@@ -9,6 +9,8 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <functional>
+#include <set>
 #include <unordered_map>
 #include <cstring>
 
@@ -159,9 +161,10 @@ bool SVGReader::read(const std::string& path) {
   flipHeight = height;
   AffineTransform flip;
   flip.setTransformStruct(1, 0, 0, -1, 0, height);
+  std::set<const BezierPath*> flippedClips;
   for (Entry& e : allBezierPaths) {
     e.path->transformUsingAffineTransform(flip);
-    if (!e.fillGradient && !e.strokeGradient && !e.clip) continue;
+    if (!e.fillGradient && !e.strokeGradient && e.clips.empty()) continue;
     auto entry = std::make_shared<Structure>(*e.entry.structure());
     for (auto [gradient, key] : {std::pair{&e.fillGradient, paint::kFillGradient}, {&e.strokeGradient, paint::kStrokeGradient}}) {
       if (!*gradient) continue;
@@ -184,9 +187,14 @@ bool SVGReader::read(const std::string& path) {
       members.emplace_back(paint::kGradientStops, Value(StructureRef(stops)));
       entry->setMember(Value(std::make_shared<const Structure>(Structure::withMembersAndKeys(std::move(members)))), key);
     }
-    if (e.clip) {
-      e.clip->transformUsingAffineTransform(flip);
-      entry->setMember(Value(ObjectRef(e.clip)), paint::kClip);
+    for (const auto& clip : e.clips)
+      if (flippedClips.insert(clip.get()).second) clip->transformUsingAffineTransform(flip);
+    if (e.clips.size() == 1) {
+      entry->setMember(Value(ObjectRef(e.clips[0])), paint::kClip);
+    } else if (e.clips.size() > 1) {
+      std::vector<Value> all;
+      for (const auto& clip : e.clips) all.emplace_back(ObjectRef(clip));
+      entry->setMember(Value(std::make_shared<const Structure>(std::move(all))), paint::kClip);
     }
     e.entry = Value(StructureRef(entry));
   }
@@ -354,7 +362,11 @@ struct SVGReader::Walk {
     SVGLengthContext lengths;
     int useDepth = 0;
     bool viaUse = false;  // instantiated by "use": a "symbol" draws
-    std::shared_ptr<BezierPath> clip;  // in document coordinates; the innermost clip-path wins
+    std::vector<std::shared_ptr<BezierPath>> clips;  // in document coordinates; all of them apply
+    // A container's clip in bounding-box units waits for its content: the entries from
+    // `firstEntry` on get it when the container closes.
+    bool boxClip = false;
+    size_t firstEntry = 0;
   };
   std::vector<Frame> stack;
 
@@ -384,7 +396,8 @@ struct SVGReader::Walk {
       if (rank[i] && out[i] == "inherit") out[i] = parent[i];
   }
 
-  void push(int32_t index, size_t parentFrame, bool viaUse, const AffineTransform* extra) {
+  void push(int32_t index, size_t parentFrame, bool viaUse, const AffineTransform* extra,
+            const Style* inherited = nullptr) {
     Frame f;
     f.node = index;
     const Frame& parent = stack[parentFrame];
@@ -393,7 +406,7 @@ struct SVGReader::Walk {
     f.lengths = parent.lengths;
     f.useDepth = parent.useDepth + (viaUse ? 1 : 0);
     f.viaUse = viaUse;
-    computeStyle(index, parent.style, f.style);
+    computeStyle(index, inherited ? *inherited : parent.style, f.style);
     // Font sizes relative to the parent's, for em lengths below this element.
     if (!f.style[size_t(P::FontSize)].empty() && f.style[size_t(P::FontSize)] != parent.style[size_t(P::FontSize)]) {
       SVGLengthContext relative = parent.lengths;
@@ -402,14 +415,45 @@ struct SVGReader::Walk {
         f.lengths.fontSize = *size;
     }
     f.opacity = parent.opacity * opacityOf(f.style[size_t(P::Opacity)]);
-    f.clip = parent.clip;
+    f.clips = parent.clips;
     ++onStack[size_t(index)];
     stack.push_back(std::move(f));
   }
 
+  // What an element inherits from its own ancestors, from the document's root down.
+  Style ancestorsStyle(int32_t element) {
+    std::vector<int32_t> chain;
+    for (int32_t a = node(element).parent; a >= 0; a = node(a).parent) chain.push_back(a);
+    Style style = stack[0].style;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+      Style next;
+      computeStyle(*it, style, next);
+      style = next;
+    }
+    return style;
+  }
+
   void pop() {
+    if (stack.back().boxClip) clipToContentBox(stack.back());
     --onStack[size_t(stack.back().node)];
     stack.pop_back();
+  }
+
+  // The container's clip-path in the units of its content's box, in its own user space.
+  void clipToContentBox(const Frame& f) {
+    auto& entries = reader.allBezierPaths;
+    AffineTransform toUser = f.ctm;
+    if (f.firstEntry >= entries.size() || !toUser.invert()) return;
+    double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+    for (size_t i = f.firstEntry; i < entries.size(); ++i) {
+      auto user = entries[i].path->copy();
+      user->transformUsingAffineTransform(toUser);
+      const Rect r = drawnBounds(*user);
+      x0 = std::min(x0, r.origin.x), y0 = std::min(y0, r.origin.y);
+      x1 = std::max(x1, r.origin.x + r.size.width), y1 = std::max(y1, r.origin.y + r.size.height);
+    }
+    if (auto clip = clipPath(trim(f.style[size_t(P::ClipPath)]), f, Rect{{x0, y0}, {x1 - x0, y1 - y0}}))
+      for (size_t i = f.firstEntry; i < entries.size(); ++i) entries[i].clips.push_back(clip);
   }
 
   std::optional<AffineTransform> ownTransform(const SVGNode& n) {
@@ -610,6 +654,13 @@ struct SVGReader::Walk {
     return g;
   }
 
+  bool inBoundingBoxUnits(std::string_view reference) const {
+    const auto it = ids.find(referencedId(reference));
+    if (it == ids.end()) return false;
+    const std::string* units = node(it->second).attribute("clipPathUnits");
+    return units && trim(*units) == "objectBoundingBox";
+  }
+
   // The union of a clipPath's shapes in document coordinates, for an element whose user space
   // the frame's transform maps and whose user-space bounds are `box`.
   std::shared_ptr<BezierPath> clipPath(std::string_view reference, const Frame& f, const Rect& box) {
@@ -625,29 +676,39 @@ struct SVGReader::Walk {
       m.prependTransform(unit);
     }
     auto clip = BezierPath::bezierPath();
-    for (int32_t child = c.firstChild; child >= 0; child = node(child).nextSibling) {
-      int32_t shape = child;
-      AffineTransform own = m;
-      if (const std::string* t = node(child).attribute("transform"))
+    // Shapes, and groups and "use" references down to shapes, within the bounds on reuse.
+    size_t visits = 0;
+    std::function<void(int32_t, const AffineTransform&, int)> collect = [&](int32_t element, const AffineTransform& outer,
+                                                                          int depth) {
+      const SVGNode& s = node(element);
+      if (const std::string* d = s.attribute("display"); d && trim(*d) == "none") return;
+      if (depth > kMaxUseDepth || ++visits > kMaxUseVisits) return;
+      AffineTransform own = outer;
+      if (const std::string* t = s.attribute("transform"))
         if (auto ct = parseSVGTransform(*t)) own.prependTransform(*ct);
-      if (node(child).name == "use") {  // one level: a clip made of reused shapes
-        const std::string* href = node(child).attribute("href");
-        if (!href) href = node(child).attribute("xlink:href");
+      if (s.name == "g") {
+        for (int32_t child = s.firstChild; child >= 0; child = node(child).nextSibling) collect(child, own, depth);
+      } else if (s.name == "use") {
+        const std::string* href = s.attribute("href");
+        if (!href) href = s.attribute("xlink:href");
         const auto target = href ? ids.find(referencedId(*href)) : ids.end();
-        if (target == ids.end()) continue;
-        shape = target->second;
-        if (const std::string* t = node(shape).attribute("transform"))
-          if (auto ct = parseSVGTransform(*t)) own.prependTransform(*ct);
+        if (target == ids.end() || target->second == it->second) return;
+        auto at = [&](const char* key, SVGAxis axis) {
+          const std::string* t = s.attribute(key);
+          return (t ? parseSVGLength(*t, f.lengths, axis) : std::nullopt).value_or(0);
+        };
+        AffineTransform offset;
+        offset.translateXBy(at("x", SVGAxis::X), at("y", SVGAxis::Y));
+        own.prependTransform(offset);
+        collect(target->second, own, depth + 1);
+      } else if (auto path = isShapeElement(s.name) ? svgShapePath(s.name, NodeAttributes(s), f.lengths) : nullptr) {
+        path->transformUsingAffineTransform(own);
+        if (const std::string* rule = s.attribute("clip-rule"); rule && trim(*rule) == "evenodd")
+          clip->setWindingRule(EvenOddWindingRule);
+        clip->appendBezierPath(*path);
       }
-      const SVGNode& s = node(shape);
-      if (const std::string* d = s.attribute("display"); d && trim(*d) == "none") continue;
-      auto path = isShapeElement(s.name) ? svgShapePath(s.name, NodeAttributes(s), f.lengths) : nullptr;
-      if (!path) continue;
-      path->transformUsingAffineTransform(own);
-      if (const std::string* rule = s.attribute("clip-rule"); rule && trim(*rule) == "evenodd")
-        clip->setWindingRule(EvenOddWindingRule);
-      clip->appendBezierPath(*path);
-    }
+    };
+    for (int32_t child = c.firstChild; child >= 0; child = node(child).nextSibling) collect(child, m, 0);
     return clip;
   }
 
@@ -813,9 +874,9 @@ struct SVGReader::Walk {
       finished.strokeGradient = gradient(strokeGradient, box, f, strokeAlpha);
       if (!finished.strokeGradient) stroke.reset();
     }
-    finished.clip = f.clip;
+    finished.clips = f.clips;
     if (const std::string_view reference = trim(st[size_t(P::ClipPath)]); !reference.empty() && reference != "none")
-      if (auto own = clipPath(reference, f, box)) finished.clip = own;
+      if (auto own = clipPath(reference, f, box)) finished.clips.push_back(own);
     const int strokefill = fill && stroke ? paint::kFillThenStroke : fill ? paint::kFillOnly : paint::kStrokeOnly;
     if (!fill && !stroke) path->setLineWidth(0);  // nothing painted: an entry that draws nothing
     const Color unpainted = Color::colorWithRed(0, 0, 0, fill || stroke ? 1 : 0);
@@ -873,7 +934,7 @@ struct SVGReader::Walk {
       }
       if (path) emit(std::move(path), stack[top]);
       // The markers, first vertex on top of the stack so they are drawn in order; their content
-      // inherits from the document, not from the shape.
+      // inherits from the marker's own ancestors, not from the shape.
       const int depth = stack[top].useDepth;
       std::vector<std::pair<int32_t, AffineTransform>> markers;
       markers.swap(pendingMarkers);
@@ -881,7 +942,8 @@ struct SVGReader::Walk {
       std::erase_if(markers, [&](const auto& m) { return onStack[size_t(m.first)] > 0; });
       for (auto it = markers.rbegin(); it != markers.rend(); ++it) {
         if (depth >= kMaxUseDepth || useVisits >= kMaxUseVisits) break;
-        push(it->first, 0, true, nullptr);
+        const Style inherited = ancestorsStyle(it->first);
+        push(it->first, 0, true, nullptr, &inherited);
         stack.back().ctm = it->second;
         stack.back().useDepth = depth + 1;
         stack.back().next = -3;  // entered as a marker: its children, no viewport of its own
@@ -898,7 +960,14 @@ struct SVGReader::Walk {
     if (!isShapeElement(name) && name != "text")
       if (const std::string_view reference = trim(stack[top].style[size_t(P::ClipPath)]);
           !reference.empty() && reference != "none")
-        if (auto clip = clipPath(reference, stack[top], Rect{{0, 0}, {1, 1}})) stack[top].clip = clip;
+      {
+        if (inBoundingBoxUnits(reference)) {
+          stack[top].boxClip = true;
+          stack[top].firstEntry = reader.allBezierPaths.size();
+        } else if (auto clip = clipPath(reference, stack[top], Rect{{0, 0}, {1, 1}})) {
+          stack[top].clips.push_back(clip);
+        }
+      }
     if (name == "use") {
       use(top, n);
       return;

@@ -58,7 +58,9 @@ class SVGReader {
       std::vector<std::pair<double, Color>> stops;
     };
     std::optional<Gradient> fillGradient, strokeGradient;
-    std::shared_ptr<BezierPath> clip;
+    // Every clip-path from the shape out: the entry is drawn inside all of them. Entries of one
+    // group share its clip objects.
+    std::vector<std::shared_ptr<BezierPath>> clips;
   };
   std::vector<Entry> allBezierPaths;
 

@@ -247,9 +247,40 @@ TEST(SVGDocument, GradientsAndClipPathsAreDrawn) {
   EXPECT_EQ(image->pixel(10, 7)[3], 0);  // below the clip: nothing
 }
 
+// A group's clip applies to each of its shapes (flipped once, however many share it) and
+// intersects a shape's own; a clip's shapes may come through "use" and groups; a group's clip in
+// bounding-box units is relative to its content's box.
+TEST(SVGDocument, NestedClipPathsIntersect) {
+  auto s = readSVG(svg("<defs><g id='l'><rect width='1' height='2' transform='scale(5)'/></g></defs><clipPath "
+                       "id='top' clipPathUnits='objectBoundingBox'><rect width='1' height='0.5'/></clipPath><clipPath "
+                       "id='left'><use href='#l' x='1'/><use href='#l' x='-1'/></clipPath><g clip-path='url(#top)'><rect "
+                       "width='20' height='10' fill='red'/><rect width='20' height='10' fill='blue' "
+                       "clip-path='url(#left)'/></g>"));
+  ASSERT_EQ(s->count(), 2u);
+  const Rect top{{0, 5}, {20, 5}}, left{{-1, 0}, {7, 10}};
+  EXPECT_EQ(entryAt(s, 0).memberForKey("clip").objectAs<BezierPath>()->bounds(), top);
+  const StructureRef both = entryAt(s, 1).memberForKey("clip").structure();
+  ASSERT_TRUE(both && both->count() == 2);
+  EXPECT_EQ(both->memberAtIndex(0).objectAs<BezierPath>()->bounds(), left);
+  EXPECT_EQ(both->memberAtIndex(1).objectAs<BezierPath>()->bounds(), top);
+
+  BitmapBuffer bitmap;
+  uint64_t capacity = 0;
+  auto image = renderBezierPathStructure(s.get(), 0.01, 0, 0, true, Value(), bitmap, capacity);
+  ASSERT_TRUE(image);
+  const std::pair<Point, Color> probes[] = {{{5, 2}, {0, 0, 1, 1}}, {{15, 2}, {1, 0, 0, 1}}, {{5, 7}, {0, 0, 0, 0}}, {{15, 7}, {0, 0, 0, 0}}};
+  for (const auto& [at, color] : probes) {
+    const uint8_t* p = image->pixel(int(at.x), int(at.y));
+    EXPECT_EQ((std::array<int, 4>{p[0], p[1], p[2], p[3]}),
+              (std::array<int, 4>{int(color.red * 255), int(color.green * 255), int(color.blue * 255), int(color.alpha * 255)}))
+        << at.x << ", " << at.y;
+  }
+}
+
 TEST(SVGDocument, MarkersAreEntriesAtTheVertices) {
-  auto s = readSVG(svg("<marker id='m' refX='1' refY='1' orient='auto' markerUnits='userSpaceOnUse'>"
-                       "<rect width='2' height='2' fill='red'/></marker>"
+  // The content's paint comes from the marker's ancestors, not from the path.
+  auto s = readSVG(svg("<g fill='red'><marker id='m' refX='1' refY='1' orient='auto' markerUnits='userSpaceOnUse'>"
+                       "<rect width='2' height='2'/></marker></g>"
                        "<path d='M0 0 L10 0 L10 10' fill='none' stroke='blue' marker-start='url(#m)' "
                        "marker-mid='url(#m)' marker-end='url(#m)'/>"));
   ASSERT_EQ(s->count(), 4u);
