@@ -20,17 +20,6 @@ Value structure(Structure s) { return Value(std::make_shared<const Structure>(st
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-class RepresentedObject : public Object {
- public:
-  std::string className() const override { return "Represented"; }
-  Value representation() const override {
-    return structure(Structure::withMembersAndKeys(
-        {{"$path", Value(std::vector<Value>{Value(std::vector<Value>{"moveto", 1, 2.5}), Value(std::vector<Value>{"close"})})},
-         {"windingRule", 1},
-         {"lineWidth", 0.5}}));
-  }
-};
-
 Structure mixed() {
   Structure s;
   s.addMember(10, "a");
@@ -92,8 +81,6 @@ TEST(Json, ValuesWriteTheirTextAndReadBack) {
       {structure(mixed()), R"({"a":10,"#1":20,"c":30,"#3":40})"},
       // Of a repeated key the first member is written, as memberForKey answers.
       {structure(repeated()), R"({"a":1,"#2":2})", false},
-      {Value(ObjectRef(std::make_shared<RepresentedObject>())),
-       R"({"$path":[["moveto",1,2.5],["close"]],"windingRule":1,"lineWidth":0.5})", false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(out(c.value), c.text);

@@ -164,6 +164,7 @@ TEST(StructureTest, EqualityComparesKeysAndMembers) {
       {Structure::withMembersAndKeys({{"k0", 1}}), Structure({Value(1)}, "k"), true},
       {rows, Structure({row({1.0, 2.0}, xy)}), true},
       {rows, Structure({row({1.0, 2.0})}), false},  // the rows' keys count
+      {Structure({row({1, "x", row({2.5})})}), Structure({row({1, "x", row({2.0})})}), false},  // deep down
       {rows, Structure::withNumberRows(2, {1, 3}, xy), false},
       {Structure::withNumberRows(1, {std::nan("")}), Structure::withNumberRows(1, {std::nan("")}), false},
   };

@@ -36,11 +36,8 @@ TEST(MeshStructure, EachRecordGivesThreeKeyedVertices) {
   EXPECT_EQ(V2DMeshStructureFromTriangles({}, {}, true).count(), 0u);
   const Structure mesh = meshOf({{{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, kUp, false}}, false);
   ASSERT_EQ(mesh.count(), 3u);
-  for (unsigned k = 0; k < 3; ++k) {
-    EXPECT_EQ(*mesh.keyAtIndex(k), std::to_string(k));
-    EXPECT_EQ(mesh.memberAtIndex(k).structure()->count(), 6u);
-    EXPECT_EQ(normalOf(mesh, k), kUp);
-  }
+  // The keys and members of each vertex are pinned by the golden mesh files.
+  for (unsigned k = 0; k < 3; ++k) EXPECT_EQ(normalOf(mesh, k), kUp);
   EXPECT_EQ(read(mesh, 1, "X", "Y", "Z"), (V2DVector3{4, 5, 6}));
   // Negative zero, also from rounding, is written as zero.
   const Structure zero = meshOf({{{-0.0f, -0.0001f, 0}, {1, 0, 0}, {0, 1, 0}, kUp}}, false);

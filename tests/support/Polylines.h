@@ -1,7 +1,6 @@
 // Paths from point lists, for the mesh, solids and export suites.
 #pragma once
 
-#include <initializer_list>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -11,7 +10,7 @@
 namespace vellum::test {
 
 // One subpath per list: move, lines, and a close when `closed`.
-inline std::shared_ptr<BezierPath> polyline(std::initializer_list<std::vector<Point>> runs, bool closed = true) {
+inline std::shared_ptr<BezierPath> polyline(const std::vector<std::vector<Point>>& runs, bool closed = true) {
   auto path = BezierPath::bezierPath();
   for (const auto& run : runs) {
     path->moveToPoint(run[0]);
@@ -22,7 +21,7 @@ inline std::shared_ptr<BezierPath> polyline(std::initializer_list<std::vector<Po
 }
 
 // One closed subpath per list, filled under `rule`.
-inline std::shared_ptr<BezierPath> polygonPath(std::initializer_list<std::vector<Point>> rings, int rule = NonZeroWindingRule) {
+inline std::shared_ptr<BezierPath> polygonPath(const std::vector<std::vector<Point>>& rings, int rule = NonZeroWindingRule) {
   auto path = polyline(rings);
   path->setWindingRule(rule);
   return path;

@@ -92,9 +92,6 @@ TEST(LineStructure, TwoPointsPerSegmentWithoutJoins) {
   // A move before the subpath's own: the close returns to (0, 0).
   auto stacked = pathOf({M(9, 9), M(0, 0), L(4, 0), L(0, 4), Z()});
   const std::vector<std::pair<std::shared_ptr<const BezierPath>, Points>> rows = {
-      {polyline({{{0, 0}, {2, 0}, {0, 2}}, {{5, 5}, {6, 5}, {5, 6}}}),
-       {{0, 0, 0}, {2, 0, 0}, {2, 0, 0}, {0, 2, 0}, {0, 2, 0}, {0, 0, 0},
-        {5, 5, 0}, {6, 5, 0}, {6, 5, 0}, {5, 6, 0}, {5, 6, 0}, {5, 5, 0}}},
       {stacked, {{0, 0, 0}, {4, 0, 0}, {4, 0, 0}, {0, 4, 0}, {0, 4, 0}, {0, 0, 0}}},
       // Open, with a zero-length segment kept.
       {polyline({{{0, 0}, {3, 0}, {3, 4}, {3, 4}}}, false), {{0, 0, 0}, {3, 0, 0}, {3, 0, 0}, {3, 4, 0}, {3, 4, 0}, {3, 4, 0}}},
@@ -113,14 +110,6 @@ TEST(LineStructure, TwoPointsPerSegmentWithoutJoins) {
     }
     EXPECT_EQ(got, rows[i].second);
   }
-}
-
-TEST(LineStructure, CurvesAreFlattenedFinerWithSmallerFlatness) {
-  auto oval = BezierPath::bezierPathWithOvalInRect({{0, 0}, {100, 50}});
-  const size_t coarse = lineStructure(oval, 1).count(), fine = lineStructure(oval, 0.001).count();
-  EXPECT_GT(coarse, 8u);
-  EXPECT_GT(fine, coarse);
-  EXPECT_EQ(fine % 2, 0u);
 }
 
 // ---- Extrusion ----------------------------------------------------------------------------------
@@ -171,17 +160,6 @@ TEST(Extrusion, VertexCountsForCapsOpenPathsAndDepthsThatCannotBeWalls) {
   const Structure flat = extrude(polyline({kUnitSquare}), {.depth = NAN});
   expectSpots(flat, {{0, kAny, kUp}, {11, kAny, kDown}});
   EXPECT_EQ(positionOf(flat, 0).z, 0);
-}
-
-TEST(Extrusion, SmoothedCornersBlendTheWalls) {
-  const Structure mesh = extrude(polyline({kUnitSquare}), {.smooth = 1});
-  ASSERT_EQ(mesh.count(), 36u);
-  // The caps stay flat. Corner (1,0,0) is vertex 7 (first wall, second corner): its normal blends
-  // the two walls there, (2, -1, 0) / sqrt 5, and later corners at that position read the cached,
-  // rounded normal.
-  expectSpots(mesh, {{0, kAny, kUp}, {35, kAny, kDown}, {7, {{1, 0, 0}}, kAny}, {12, {{1, 0, 0}}, {{0.894f, -0.447f, 0}}}});
-  EXPECT_NEAR(normalOf(mesh, 7).x, 2 / std::sqrt(5.0), 1e-4);
-  EXPECT_NEAR(normalOf(mesh, 7).y, -1 / std::sqrt(5.0), 1e-4);
 }
 
 // Watertight: every cap edge meets exactly one wall or other cap triangle the other way round, so
@@ -260,26 +238,6 @@ TEST(Lathe, WorkedQuarterTurns) {
     ASSERT_EQ(mesh.count(), count);
     expectSpots(mesh, spots);
   }
-}
-
-TEST(Lathe, SmoothedFullTurnsShadeTheSeamLikeAnyOtherStep) {
-  const Structure mesh = lathe(wall(), {.end = 360, .steps = 8, .smooth = 1});
-  ASSERT_EQ(mesh.count(), 48u);
-  // (1, 1, 0) is listed under both triangles of step 1 and, through the seam, under the second
-  // triangle of step 8 (its P1 at 360 degrees rounds to the same position): the sum of
-  // 2 (0.92388, 0, 0.38268) and (0.92388, 0, -0.38268), normalized.
-  ASSERT_EQ(positionOf(mesh, 45), (V2DVector3{1, 1, 0}));
-  EXPECT_NEAR(normalOf(mesh, 0).x, 0.99060f, 1e-4);
-  EXPECT_NEAR(normalOf(mesh, 0).z, 0.13677f, 1e-4);
-  EXPECT_EQ(normalOf(mesh, 45), V2DVector3Rounded(normalOf(mesh, 0)));
-  // The ring at 180 degrees has the same blend, turned half way round.
-  ASSERT_EQ(positionOf(mesh, 24), (V2DVector3{-1, 1, 0}));
-  EXPECT_NEAR(normalOf(mesh, 24).x, -0.99060f, 1e-3);
-  EXPECT_NEAR(normalOf(mesh, 24).z, -0.13677f, 1e-3);
-  // With caps, the rim (1, 1, 0) blends cap and band, but the axis point keeps the cap's normal.
-  const Structure capped = lathe(wall(), {.end = 360, .steps = 8, .top = true, .bottom = true, .smooth = 1});
-  expectSpots(capped, {{0, {{0, 1, 0}}, {{0, 1, 0}}}, {2, {{1, 1, 0}}, kAny}});
-  EXPECT_TRUE(normalOf(capped, 2).x > 0.5f && normalOf(capped, 2).y > 0.5f);
 }
 
 TEST(Lathe, TriangleCountsForProfilesOnTheAxisCapsAndRangesThatCannotWork) {

@@ -186,24 +186,18 @@ TEST(MorphBadInput, EmptyAndAbsentInputsGiveTheOtherFlattenedPathAndNoTable) {
   }
 }
 
-// Six elements against five: the close-only path is the from path, its one vertex heads for one
-// of the square's corners.
-TEST(MorphBadInput, CloseOnlyPaths) {
+// Under each pairing: six elements against five, the close-only path is the from path and its
+// one vertex heads for one of the square's corners; NaN flatness and NaN coordinates stay bounded.
+TEST(MorphBadInput, CloseOnlyPathsNaNFlatnessAndNaNCoordinates) {
   for (unsigned algorithm : {0u, 1u, 2u}) {
     V2DBezierPathMorphPatch patch("m");
     setPaths(patch, pathOf({M(2, 2), Z(), Z(), Z(), Z(), Z()}), unitSquare(), algorithm);
     auto out = morph(patch, 0.5);
     ASSERT_EQ(out->elementCount(), 6u) << algorithm;
     EXPECT_TRUE(out->elementAtIndex(0) == K::MoveTo && out->elementAtIndex(5) == K::ClosePath);
-  }
-}
-
-TEST(MorphBadInput, NaNFlatnessAndNaNCoordinatesStayBounded) {
-  V2DBezierPathMorphPatch patch("m");
-  patch.inputFlatness.setDoubleValue(kNaN);
-  for (unsigned algorithm : {0u, 1u, 2u}) {
+    patch.inputFlatness.setDoubleValue(kNaN);
     setPaths(patch, pathOf({M(0, 0), C({0, 10}, {10, 10}, {10, 0})}), pathOf({M(kNaN, 0), L(1, kNaN), L(2, 2)}), algorithm);
-    auto out = morph(patch, 0.5);
+    out = morph(patch, 0.5);
     EXPECT_GT(out ? out->elementCount() : 0, 2u);
     // Every from vertex found its partner: none stayed behind because of a NaN key.
     ASSERT_NE(patch.pairedPoints(), nullptr);
