@@ -420,8 +420,11 @@ struct SVGReader::Walk {
     stack.push_back(std::move(f));
   }
 
-  // What an element inherits from its own ancestors, from the document's root down.
-  Style ancestorsStyle(int32_t element) {
+  // What an element inherits from its own ancestors, from the document's root down; kept per
+  // element, since a marker is placed at every vertex of its paths.
+  std::unordered_map<int32_t, Style> inheritedStyles;
+  const Style& ancestorsStyle(int32_t element) {
+    if (auto it = inheritedStyles.find(element); it != inheritedStyles.end()) return it->second;
     std::vector<int32_t> chain;
     for (int32_t a = node(element).parent; a >= 0; a = node(a).parent) chain.push_back(a);
     Style style = stack[0].style;
@@ -430,7 +433,7 @@ struct SVGReader::Walk {
       computeStyle(*it, style, next);
       style = next;
     }
-    return style;
+    return inheritedStyles[element] = style;
   }
 
   void pop() {
@@ -942,8 +945,7 @@ struct SVGReader::Walk {
       std::erase_if(markers, [&](const auto& m) { return onStack[size_t(m.first)] > 0; });
       for (auto it = markers.rbegin(); it != markers.rend(); ++it) {
         if (depth >= kMaxUseDepth || useVisits >= kMaxUseVisits) break;
-        const Style inherited = ancestorsStyle(it->first);
-        push(it->first, 0, true, nullptr, &inherited);
+        push(it->first, 0, true, nullptr, &ancestorsStyle(it->first));
         stack.back().ctm = it->second;
         stack.back().useDepth = depth + 1;
         stack.back().next = -3;  // entered as a marker: its children, no viewport of its own
