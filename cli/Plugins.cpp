@@ -31,7 +31,7 @@ bool runningFromBuild() {
 }
 
 std::vector<fs::path> defaultPluginFolders() {
-  if (runningFromBuild()) return {VELLUM_BUILD_PLUGIN_DIR};
+  if (runningFromBuild()) return {VELLUM_BUILD_PLUGIN_DIR, VELLUM_INSTALL_PLUGIN_DIR};
   std::vector<fs::path> folders;
   if (const fs::path here = programFolder(); !here.empty())
     folders.push_back((here / VELLUM_PLUGIN_DIR_FROM_PROGRAM).lexically_normal());

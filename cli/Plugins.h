@@ -14,8 +14,8 @@ std::filesystem::path programFolder();
 // True when the running program lives in the build tree (the build's vellum, its tests).
 bool runningFromBuild();
 
-// The build's plug-in folder for the build's vellum; for an installed one, the folder beside
-// it, then the configured installed one.
+// The build's plug-in folder, then the installed one; an installed vellum has no build of its
+// own and looks beside itself first.
 std::vector<std::filesystem::path> defaultPluginFolders();
 
 // Loads every *.so of each folder (sorted by name; a path naming a .so file loads that file)
