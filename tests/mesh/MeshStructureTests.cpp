@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "mesh/V2DMeshStructure.h"
+#include "tests/support/MeshVertices.h"
 
 namespace vellum {
 namespace {
@@ -22,13 +23,7 @@ Structure meshOf(const std::vector<Face>& faces, bool smooth) {
   return V2DMeshStructureFromTriangles(list, map, smooth);
 }
 
-V2DVector3 read(const Structure& mesh, unsigned k, const char* x, const char* y, const char* z) {
-  auto v = mesh.memberForKey(std::to_string(k)).structure();
-  if (!v) return {NAN, NAN, NAN};
-  return {float(v->memberForKey(x).doubleValue()), float(v->memberForKey(y).doubleValue()),
-          float(v->memberForKey(z).doubleValue())};
-}
-V2DVector3 normalOf(const Structure& mesh, unsigned k) { return read(mesh, k, "NX", "NY", "NZ"); }
+using test::normalOf;
 
 const V2DVector3 kUp{0, 0, 1}, kDown{0, 0, -1}, kRight{1, 0, 0};
 
@@ -38,7 +33,7 @@ TEST(MeshStructure, EachRecordGivesThreeKeyedVertices) {
   ASSERT_EQ(mesh.count(), 3u);
   // The keys and members of each vertex are pinned by the golden mesh files.
   for (unsigned k = 0; k < 3; ++k) EXPECT_EQ(normalOf(mesh, k), kUp);
-  EXPECT_EQ(read(mesh, 1, "X", "Y", "Z"), (V2DVector3{4, 5, 6}));
+  EXPECT_EQ(test::positionOf(mesh, 1), (V2DVector3{4, 5, 6}));
   // Negative zero, also from rounding, is written as zero.
   const Structure zero = meshOf({{{-0.0f, -0.0001f, 0}, {1, 0, 0}, {0, 1, 0}, kUp}}, false);
   EXPECT_FALSE(std::signbit(zero.memberForKey("0").structure()->memberForKey("X").doubleValue()));

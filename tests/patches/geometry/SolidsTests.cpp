@@ -15,6 +15,7 @@
 #include "patches/sources/V2DBezierPathWithStringPatch.h"
 #include "tests/support/Polylines.h"
 #include "tests/support/CapturedLog.h"
+#include "tests/support/MeshVertices.h"
 #include "tests/support/PatchInputs.h"
 #include "tests/support/PathElements.h"
 
@@ -25,14 +26,6 @@ using namespace vellum::testing;
 
 const std::vector<Point> kUnitSquare = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
 
-V2DVector3 read3(const Structure& mesh, size_t k, const char* x, const char* y, const char* z) {
-  auto v = mesh.memberForKey(std::to_string(k)).structure();
-  if (!v) return {NAN, NAN, NAN};
-  return {float(v->memberForKey(x).doubleValue()), float(v->memberForKey(y).doubleValue()),
-          float(v->memberForKey(z).doubleValue())};
-}
-V2DVector3 positionOf(const Structure& mesh, size_t k) { return read3(mesh, k, "X", "Y", "Z"); }
-V2DVector3 normalOf(const Structure& mesh, size_t k) { return read3(mesh, k, "NX", "NY", "NZ"); }
 
 // Whether every number of every vertex (every member that is a structure) is finite.
 bool allFinite(const Structure& mesh) {
