@@ -316,11 +316,105 @@ std::optional<Shadow> entryShadow(const Structure& entry) {
   return s;
 }
 
+// A box of whole pixels, [x0, x1) x [y0, y1).
+struct PixelBox {
+  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  bool empty() const { return x0 >= x1 || y0 >= y1; }
+};
+
+// The smallest box holding every sample of a w x h plane (rows `stride` bytes apart) that
+// `inked` finds non-zero; empty when there is none. Samples are of type T; runs of zero bytes
+// are skipped eight at a time.
+template <class T, class Inked>
+PixelBox inkedBox(const uint8_t* data, int w, int h, ptrdiff_t stride, Inked inked) {
+  constexpr int kRun = 8 / sizeof(T);
+  PixelBox box{w, h, 0, 0};
+  auto at = [](const uint8_t* row, int x) {
+    T v;
+    std::memcpy(&v, row + x * ptrdiff_t(sizeof(T)), sizeof(T));
+    return v;
+  };
+  auto zeroRun = [&](const uint8_t* row, int x) {
+    uint64_t run;
+    std::memcpy(&run, row + x * ptrdiff_t(sizeof(T)), 8);
+    return run == 0;
+  };
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* row = data + y * stride;
+    int first = 0;
+    while (first + kRun <= w && zeroRun(row, first)) first += kRun;
+    while (first < w && !inked(at(row, first))) ++first;
+    if (first == w) continue;
+    int last = w;
+    while (last - kRun > first && zeroRun(row, last - kRun)) last -= kRun;
+    while (!inked(at(row, last - 1))) --last;
+    box.x0 = std::min(box.x0, first), box.x1 = std::max(box.x1, last);
+    box.y0 = std::min(box.y0, y), box.y1 = y + 1;
+  }
+  return box;
+}
+
+// The shape of an entry drawn once into a surface of its own at device pixel (x, y), when its
+// shadow took its coverage from it: it is laid over the image instead of drawing the entry
+// again.
+struct Ink {
+  Surface surface;
+  int x = 0, y = 0;
+};
+
+// A shadow moved by a fraction of a pixel reuses the shape's pixels, interpolated the rest of
+// the way, only from this blur on: below it the interpolation's softening would show.
+constexpr double kSmoothShadowSigma = 4;
+// Reusing the shape costs in proportion to its box (a surface of its own, laid over the image),
+// drawing it again in proportion to its outline: only small shapes gain.
+constexpr double kMaxReusedInkArea = 256 * 256;
+
+// Fills `plane` (w x h, rows `stride` apart) with the alpha of `ink` moved by (dx, dy) device
+// pixels, sample (x, y) of the plane being device pixel (x0 + x, y0 + y); the fractional part
+// of the offset interpolates between neighbouring pixels.
+void moveInkAlpha(const Ink& ink, double dx, double dy, int x0, int y0, uint8_t* plane, int w, int h,
+                  ptrdiff_t stride) {
+  const uint8_t* from = cairo_image_surface_get_data(ink.surface.get());
+  const ptrdiff_t fromStride = cairo_image_surface_get_stride(ink.surface.get());
+  const int iw = cairo_image_surface_get_width(ink.surface.get());
+  const int ih = cairo_image_surface_get_height(ink.surface.get());
+  const int alpha = std::endian::native == std::endian::little ? 3 : 0;  // of the native A R G B word
+  // The alpha with clear rows above and below and a clear column between rows, so that each
+  // moved sample reads its four neighbours without a test.
+  const ptrdiff_t pw = iw + 1;
+  std::vector<uint8_t> a(size_t(pw) * size_t(ih + 2) + 1);
+  for (int r = 0; r < ih; ++r) {
+    const uint8_t* src = from + r * fromStride + alpha;
+    uint8_t* to = a.data() + (r + 1) * pw + 1;
+    for (int c = 0; c < iw; ++c) to[c] = src[4 * c];
+  }
+  const double sx = std::floor(dx), sy = std::floor(dy);
+  const int wx1 = int(std::lround((dx - sx) * 256)), wy1 = int(std::lround((dy - sy) * 256));
+  const int wx0 = 256 - wx1, wy0 = 256 - wy1;
+  // Plane sample (x, y) is ink pixel (c, r) = (x + ox, y + oy) moved the fraction of a pixel
+  // on: it mixes ink pixels c and c - 1, r and r - 1, which exist for c in [0, iw], r in [0, ih].
+  const int ox = x0 - int(sx) - ink.x, oy = y0 - int(sy) - ink.y;
+  const int xa = std::max(0, -ox), xb = std::min(w, iw + 1 - ox);
+  for (int y = std::max(0, -oy); y < std::min(h, ih + 1 - oy); ++y) {
+    const uint8_t* lower = a.data() + (y + oy) * pw + ox;  // row r - 1, at column c - 1 for x
+    const uint8_t* upper = lower + pw;
+    uint8_t* to = plane + y * stride;
+    for (int x = xa; x < xb; ++x)
+      to[x] = uint8_t((wy0 * (wx0 * upper[x + 1] + wx1 * upper[x]) + wy1 * (wx0 * lower[x + 1] + wx1 * lower[x]) +
+                       32768) >> 16);
+  }
+}
+
 // The shadow of one entry, painted under the shape: the coverage of fill and stroke together,
-// drawn moved by the offset into an alpha plane that reaches as far as the blur can carry it
-// into the image, blurred, then used as a mask for the shadow colour.
-void paintShadow(cairo_t* target, int width, int height, double tolerance, const BezierPath& path,
-                 const QuartzPath& qpath, const EntryPaint& p, const Shadow& s) {
+// moved by the offset into an alpha plane that reaches as far as the blur can carry it into the
+// image, blurred, then used as a mask for the shadow colour.
+//
+// When the ink lies inside the image (so that nothing clips it, exactly as when it is drawn
+// there directly), the coverage is the alpha of the shape drawn once, which is returned to be
+// laid over the image: the entry is rasterized once instead of twice. Otherwise the coverage is
+// drawn on its own, and the answer holds no surface.
+Ink paintShadow(cairo_t* target, int width, int height, double tolerance, const BezierPath& path,
+                const QuartzPath& qpath, const EntryPaint& p, const Shadow& s) {
   // The ink's box in device pixels: control points (which enclose the curves) grown by the
   // farthest a stroke reaches.
   Rect box = path.controlPointBounds();
@@ -329,8 +423,8 @@ void paintShadow(cairo_t* target, int width, int height, double tolerance, const
   cairo_user_to_device(target, &x0, &y0);
   cairo_user_to_device(target, &x1, &y1);
   const double dx = s.dx, dy = -s.dy;  // device rows run down
-  double ex0 = std::min(x0, x1) - reach + dx, ex1 = std::max(x0, x1) + reach + dx;
-  double ey0 = std::min(y0, y1) - reach + dy, ey1 = std::max(y0, y1) + reach + dy;
+  const double ex0 = std::min(x0, x1) - reach + dx, ex1 = std::max(x0, x1) + reach + dx;  // moved
+  const double ey0 = std::min(y0, y1) - reach + dy, ey1 = std::max(y0, y1) + reach + dy;
 
   const double sigma = s.blur / 2;
   const uint64_t d = render_detail::boxBlurSize(sigma);
@@ -338,41 +432,92 @@ void paintShadow(cairo_t* target, int width, int height, double tolerance, const
   // which bounds both the plane's size and the time, whatever the blur.
   const double scale = d > kMaxFullResolutionBox ? std::ceil(double(d) / kReducedBox) : 1;
   const uint64_t ds = scale == 1 ? d : render_detail::boxBlurSize(sigma / scale);
-  // At full resolution the reach is exact; a reduced plane also spreads by the filter that
-  // scales it back up.
-  const double blurReach =
-      scale == 1 ? double(render_detail::boxBlurReach(d)) : std::ceil(3 * (double(ds) / 2 + 1)) * scale;
+  // How far the blur carries a sample, in plane samples and in device pixels: exact at full
+  // resolution; a reduced plane also spreads by the filter that scales it back up.
+  const int planeReach = int(scale == 1 ? render_detail::boxBlurReach(d) : uint64_t(std::ceil(3 * (double(ds) / 2 + 1))));
+  const double blurReach = planeReach * scale;
 
   // Where the shadow can land: within the image, within the blur's reach of the moved ink.
   const double tx0 = std::max(0.0, std::floor(ex0 - blurReach)), ty0 = std::max(0.0, std::floor(ey0 - blurReach));
   const double tx1 = std::min(double(width), std::ceil(ex1 + blurReach));
   const double ty1 = std::min(double(height), std::ceil(ey1 + blurReach));
-  if (!(tx0 < tx1 && ty0 < ty1)) return;
+  if (!(tx0 < tx1 && ty0 < ty1)) return {};
 
-  // The plane covers that area grown by the blur's reach, so the blur sees every sample that
-  // can reach a pixel of the area; beyond the ink's own reach all of it would stay 0.
-  const double bx0 = std::max(tx0 - blurReach, std::floor(ex0 - blurReach));
-  const double by0 = std::max(ty0 - blurReach, std::floor(ey0 - blurReach));
-  const double bx1 = std::min(tx1 + blurReach, std::ceil(ex1 + blurReach));
-  const double by1 = std::min(ty1 + blurReach, std::ceil(ey1 + blurReach));
-  const int bw = int(std::ceil((bx1 - bx0) / scale));
-  const int bh = int(std::ceil((by1 - by0) / scale));
-  Surface coverage(cairo_image_surface_create(CAIRO_FORMAT_A8, bw, bh));
-  if (cairo_surface_status(coverage.get()) != CAIRO_STATUS_SUCCESS) return;
-  {
-    Context cc(cairo_create(coverage.get()));
-    cairo_set_tolerance(cc.get(), tolerance);
-    cairo_set_antialias(cc.get(), cairo_get_antialias(target));
-    cairo_matrix_t ctm;
-    cairo_get_matrix(target, &ctm);
-    cairo_scale(cc.get(), 1 / scale, 1 / scale);
-    cairo_translate(cc.get(), dx - bx0, dy - by0);
-    cairo_transform(cc.get(), &ctm);
-    paintEntry(cc.get(), qpath, p);
+  // The ink's box in whole pixels, where it is drawn when reused.
+  const double ix0 = std::floor(ex0 - dx), ix1 = std::ceil(ex1 - dx), iy0 = std::floor(ey0 - dy), iy1 = std::ceil(ey1 - dy);
+  Ink ink;
+  const bool whole = dx == std::floor(dx) && dy == std::floor(dy);
+  const bool reuse = scale == 1 && (whole || sigma >= kSmoothShadowSigma) && ix0 >= 0 && iy0 >= 0 &&
+                     ix1 <= double(width) && iy1 <= double(height) && (ix1 - ix0) * (iy1 - iy0) <= kMaxReusedInkArea;
+  Surface coverage;
+  PixelBox inked;  // in plane samples
+  double bx0 = 0, by0 = 0;  // the plane's corner in device pixels
+  if (reuse) {
+    ink.x = int(ix0), ink.y = int(iy0);
+    ink.surface.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(ix1 - ix0), int(iy1 - iy0)));
+    if (cairo_surface_status(ink.surface.get()) != CAIRO_STATUS_SUCCESS) return {};
+    {
+      Context ic(cairo_create(ink.surface.get()));
+      cairo_set_tolerance(ic.get(), tolerance);
+      cairo_set_antialias(ic.get(), cairo_get_antialias(target));
+      cairo_matrix_t ctm;
+      cairo_get_matrix(target, &ctm);
+      cairo_translate(ic.get(), -ix0, -iy0);
+      cairo_transform(ic.get(), &ctm);
+      paintEntry(ic.get(), qpath, p);
+    }
+    cairo_surface_flush(ink.surface.get());
+    const PixelBox a = inkedBox<uint32_t>(cairo_image_surface_get_data(ink.surface.get()),
+                                          cairo_image_surface_get_width(ink.surface.get()),
+                                          cairo_image_surface_get_height(ink.surface.get()),
+                                          cairo_image_surface_get_stride(ink.surface.get()),
+                                          [](uint32_t argb) { return argb >> 24 != 0; });
+    if (a.empty()) return ink;
+    // The moved ink, in device pixels (a fraction of a pixel reaches one further), and the
+    // plane around it as far as the blur carries it, where that can still reach the image.
+    const double mx0 = ink.x + a.x0 + std::floor(dx), mx1 = ink.x + a.x1 + std::ceil(dx);
+    const double my0 = ink.y + a.y0 + std::floor(dy), my1 = ink.y + a.y1 + std::ceil(dy);
+    bx0 = std::max(tx0, mx0) - planeReach, by0 = std::max(ty0, my0) - planeReach;
+    const double bx1 = std::min(tx1, mx1) + planeReach, by1 = std::min(ty1, my1) + planeReach;
+    if (!(bx0 < bx1 && by0 < by1)) return ink;
+    coverage.reset(cairo_image_surface_create(CAIRO_FORMAT_A8, int(bx1 - bx0), int(by1 - by0)));
+    if (cairo_surface_status(coverage.get()) != CAIRO_STATUS_SUCCESS) return ink;
+    moveInkAlpha(ink, dx, dy, int(bx0), int(by0), cairo_image_surface_get_data(coverage.get()), int(bx1 - bx0),
+                 int(by1 - by0), cairo_image_surface_get_stride(coverage.get()));
+    inked = {0, 0, int(bx1 - bx0), int(by1 - by0)};
+  } else {
+    // The plane covers that area grown by the blur's reach, so the blur sees every sample that
+    // can reach a pixel of the area; beyond the ink's own reach all of it would stay 0.
+    bx0 = std::max(tx0 - blurReach, std::floor(ex0 - blurReach));
+    by0 = std::max(ty0 - blurReach, std::floor(ey0 - blurReach));
+    const double bx1 = std::min(tx1 + blurReach, std::ceil(ex1 + blurReach));
+    const double by1 = std::min(ty1 + blurReach, std::ceil(ey1 + blurReach));
+    const int bw = int(std::ceil((bx1 - bx0) / scale)), bh = int(std::ceil((by1 - by0) / scale));
+    coverage.reset(cairo_image_surface_create(CAIRO_FORMAT_A8, bw, bh));
+    if (cairo_surface_status(coverage.get()) != CAIRO_STATUS_SUCCESS) return {};
+    {
+      Context cc(cairo_create(coverage.get()));
+      cairo_set_tolerance(cc.get(), tolerance);
+      cairo_set_antialias(cc.get(), cairo_get_antialias(target));
+      cairo_matrix_t ctm;
+      cairo_get_matrix(target, &ctm);
+      cairo_scale(cc.get(), 1 / scale, 1 / scale);
+      cairo_translate(cc.get(), dx - bx0, dy - by0);
+      cairo_transform(cc.get(), &ctm);
+      paintEntry(cc.get(), qpath, p);
+    }
+    cairo_surface_flush(coverage.get());
+    // The box is loose (control points, the longest miter): blur only around what was drawn.
+    inked = inkedBox<uint8_t>(cairo_image_surface_get_data(coverage.get()), bw, bh,
+                              cairo_image_surface_get_stride(coverage.get()), [](uint8_t a) { return a != 0; });
+    if (inked.empty()) return {};
+    inked = {std::max(0, inked.x0 - planeReach), std::max(0, inked.y0 - planeReach),
+             std::min(bw, inked.x1 + planeReach), std::min(bh, inked.y1 + planeReach)};
   }
-  cairo_surface_flush(coverage.get());
-  render_detail::gaussianLikeBlur(cairo_image_surface_get_data(coverage.get()), bw, bh,
-                                  cairo_image_surface_get_stride(coverage.get()), ds);
+  uint8_t* plane = cairo_image_surface_get_data(coverage.get());
+  const int stride = cairo_image_surface_get_stride(coverage.get());
+  render_detail::gaussianLikeBlur(plane + ptrdiff_t(inked.y0) * stride + inked.x0, inked.x1 - inked.x0,
+                                  inked.y1 - inked.y0, stride, ds);
   cairo_surface_mark_dirty(coverage.get());
 
   Pattern mask(cairo_pattern_create_for_surface(coverage.get()));
@@ -381,13 +526,30 @@ void paintShadow(cairo_t* target, int width, int height, double tolerance, const
   cairo_matrix_translate(&toPlane, -bx0, -by0);
   cairo_pattern_set_matrix(mask.get(), &toPlane);
   cairo_pattern_set_filter(mask.get(), scale == 1 ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_BILINEAR);
-  cairo_save(target);
-  cairo_identity_matrix(target);
-  cairo_rectangle(target, tx0, ty0, tx1 - tx0, ty1 - ty0);
-  cairo_clip(target);
-  cairo_set_source_rgba(target, s.color.red, s.color.green, s.color.blue, s.color.alpha);
-  cairo_mask(target, mask.get());
-  cairo_restore(target);
+  // Only where the blurred plane can be non-zero and the image shows it.
+  const double cx0 = std::max(tx0, bx0 + inked.x0 * scale), cy0 = std::max(ty0, by0 + inked.y0 * scale);
+  const double cx1 = std::min(tx1, bx0 + inked.x1 * scale), cy1 = std::min(ty1, by0 + inked.y1 * scale);
+  if (cx0 < cx1 && cy0 < cy1) {
+    cairo_save(target);
+    cairo_identity_matrix(target);
+    cairo_rectangle(target, cx0, cy0, cx1 - cx0, cy1 - cy0);
+    cairo_clip(target);
+    cairo_set_source_rgba(target, s.color.red, s.color.green, s.color.blue, s.color.alpha);
+    cairo_mask(target, mask.get());
+    cairo_restore(target);
+  }
+  return ink;
+}
+
+// Lays the shape drawn by paintShadow over the image.
+void paintInk(cairo_t* cr, const Ink& ink) {
+  cairo_save(cr);
+  cairo_identity_matrix(cr);
+  cairo_set_source_surface(cr, ink.surface.get(), ink.x, ink.y);
+  cairo_rectangle(cr, ink.x, ink.y, cairo_image_surface_get_width(ink.surface.get()),
+                  cairo_image_surface_get_height(ink.surface.get()));
+  cairo_fill(cr);
+  cairo_restore(cr);
 }
 
 }  // namespace
@@ -500,8 +662,9 @@ std::shared_ptr<Image> renderBezierPathStructure(const Structure* structure, dou
       if (!path) continue;
       const EntryPaint paint = entryPaint(*entry, *path);
       const QuartzPath qpath = path->quartzPath();
+      Ink ink;
       if (std::optional<Shadow> shadow = entryShadow(*entry))
-        paintShadow(cr, int(w), int(h), tolerance, *path, qpath, paint, *shadow);
+        ink = paintShadow(cr, int(w), int(h), tolerance, *path, qpath, paint, *shadow);
       // Clip paths (finite, with elements) limit the entry; an unusable one clips everything away.
       if (entry->hasKey(paint::kClip)) {
         const auto clips = clipPaths(entry->memberForKey(paint::kClip));
@@ -513,11 +676,13 @@ std::shared_ptr<Image> renderBezierPathStructure(const Structure* structure, dou
                                                                             : CAIRO_FILL_RULE_WINDING);
           cairo_clip(cr);
         }
-        paintEntry(cr, qpath, paint);
+        if (ink.surface) paintInk(cr, ink);
+        else paintEntry(cr, qpath, paint);
         cairo_restore(cr);
         continue;
       }
-      paintEntry(cr, qpath, paint);
+      if (ink.surface) paintInk(cr, ink);
+      else paintEntry(cr, qpath, paint);
     }
     if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) return answerNothing();
     cairo_surface_flush(surface.get());
