@@ -426,18 +426,24 @@ Value command(const Value& keyword, std::initializer_list<double> numbers) {
   return Value(m);
 }
 
-Structure commandStructure(const PathData& d) {
-  // One string each, shared by every command that names it.
-  static const Value moveto("moveto"), lineto("lineto"), curveto("curveto"), close("close");
+// The keywords by element kind: the structure representation's, and the command list's.
+using Keywords = Value[4];
+const Keywords& representationKeywords() {
+  static const Keywords k = {Value("moveto"), Value("lineto"), Value("curveto"), Value("close")};
+  return k;
+}
+
+// One keyword string each, shared by every command that names it.
+Structure commandStructure(const PathData& d, const Keywords& keyword = representationKeywords()) {
   Structure s;
   const Point* pts = d.points.data();
   for (size_t i = 0; i < d.size(); ++i) {
     const Point* q = pts + d.offsets[i];
     switch (d.kinds[i]) {
-      case kMove: s.addMember(command(moveto, {q[0].x, q[0].y})); break;
-      case kLine: s.addMember(command(lineto, {q[0].x, q[0].y})); break;
-      case kCurve: s.addMember(command(curveto, {q[2].x, q[2].y, q[0].x, q[0].y, q[1].x, q[1].y})); break;
-      default: s.addMember(command(close, {})); break;
+      case kMove: s.addMember(command(keyword[kMove], {q[0].x, q[0].y})); break;
+      case kLine: s.addMember(command(keyword[kLine], {q[0].x, q[0].y})); break;
+      case kCurve: s.addMember(command(keyword[kCurve], {q[2].x, q[2].y, q[0].x, q[0].y, q[1].x, q[1].y})); break;
+      default: s.addMember(command(keyword[kClose], {})); break;
     }
   }
   return s;
@@ -474,6 +480,11 @@ Structure BezierPath::structureRepresentationFlattened(bool flattened, double fl
   PathData flat;
   flatten(d_, flatness, flat);
   return commandStructure(flat);
+}
+
+Structure BezierPath::commandList() const {
+  static const Keywords keywords = {Value("moveTo"), Value("lineTo"), Value("curveTo"), Value("close")};
+  return commandStructure(d_, keywords);
 }
 
 Value BezierPath::representation() const {

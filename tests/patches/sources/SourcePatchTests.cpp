@@ -144,7 +144,7 @@ TEST(VectorCommands, WorkedPathsWithTheCurveEndPointFirst) {
   EXPECT_FALSE(patch.outputCommands.structureValue());  // nothing connected: nothing
   ASSERT_TRUE(commandsOf(BezierPath::bezierPath()));
   EXPECT_EQ(commandsOf(BezierPath::bezierPath())->count(), 0u);
-  // Lines and closes are in the golden commands.json; equality tells doubles from integers.
+  // The list itself is the path's (tests/path); equality tells doubles from integers.
   EXPECT_EQ(*commandsOf(pathOf({M(0, 0), C({0, 5}, {10, 5}, {10, 0})})),
             Structure(V{V{"moveTo", 0.0, 0.0}, V{"curveTo", 10.0, 0.0, 0.0, 5.0, 10.0, 5.0}}));
 }
