@@ -4,6 +4,8 @@
 #include <limits>
 #include <unordered_set>
 
+#include "path/ElementWalk.h"
+
 namespace vellum {
 
 namespace {
@@ -19,6 +21,29 @@ bool hasClose(const BezierPath& path) {
   for (size_t i = 0; i < walk.size(); ++i)
     if (walk.kind(i) == E::ClosePath) return true;
   return false;
+}
+
+// The from path's moves, lines and closes, each point moved the fraction s towards its partner,
+// partnerOf(element index, point).
+template <class PartnerOf>
+std::shared_ptr<BezierPath> blendBezierPath(const BezierPath& from, double s, PartnerOf&& partnerOf) {
+  auto result = BezierPath::bezierPath();
+  const ElementWalk walk(from);
+  for (size_t i = 0; i < walk.size(); ++i) {
+    const BezierPathElement kind = walk.kind(i);
+    if (kind == BezierPathElement::ClosePath) {
+      result->closePath();
+      continue;
+    }
+    if (kind != BezierPathElement::MoveTo && kind != BezierPathElement::LineTo) continue;
+    const Point p = walk.points(i)[0], q = partnerOf(i, p);
+    const Point blended{p.x + (q.x - p.x) * s, p.y + (q.y - p.y) * s};
+    if (kind == BezierPathElement::MoveTo)
+      result->moveToPoint(blended);
+    else
+      result->lineToPoint(blended);
+  }
+  return result;
 }
 
 }  // namespace
@@ -139,6 +164,23 @@ std::shared_ptr<BezierPath> interpolateBezierPath(const BezierPath& from, const 
   });
   if (missing) *missing = notFound;
   return result;
+}
+
+std::vector<Point> morphPartners(const BezierPath& from, const V2DPairingTable& table) {
+  const ElementWalk walk(from);
+  std::vector<Point> partners(walk.size());
+  for (size_t i = 0; i < walk.size(); ++i) {
+    if (walk.kind(i) != E::MoveTo && walk.kind(i) != E::LineTo) continue;
+    const Point p = walk.points(i)[0];
+    const auto it = table.find(p);
+    partners[i] = it != table.end() ? it->second : p;
+  }
+  return partners;
+}
+
+std::shared_ptr<BezierPath> interpolateBezierPath(const BezierPath& from, const std::vector<Point>& partners,
+                                                  double time) {
+  return blendBezierPath(from, time, [&](size_t i, Point) { return partners[i]; });
 }
 
 }  // namespace vellum
