@@ -23,29 +23,6 @@ bool hasClose(const BezierPath& path) {
   return false;
 }
 
-// The from path's moves, lines and closes, each point moved the fraction s towards its partner,
-// partnerOf(element index, point).
-template <class PartnerOf>
-std::shared_ptr<BezierPath> blendBezierPath(const BezierPath& from, double s, PartnerOf&& partnerOf) {
-  auto result = BezierPath::bezierPath();
-  const ElementWalk walk(from);
-  for (size_t i = 0; i < walk.size(); ++i) {
-    const BezierPathElement kind = walk.kind(i);
-    if (kind == BezierPathElement::ClosePath) {
-      result->closePath();
-      continue;
-    }
-    if (kind != BezierPathElement::MoveTo && kind != BezierPathElement::LineTo) continue;
-    const Point p = walk.points(i)[0], q = partnerOf(i, p);
-    const Point blended{p.x + (q.x - p.x) * s, p.y + (q.y - p.y) * s};
-    if (kind == BezierPathElement::MoveTo)
-      result->moveToPoint(blended);
-    else
-      result->lineToPoint(blended);
-  }
-  return result;
-}
-
 }  // namespace
 
 std::vector<Point> morphVertexList(const BezierPath& path) {
@@ -153,34 +130,45 @@ std::shared_ptr<V2DPairingTable> pairSequentialVerticesEquallySpaced(const Bezie
   return table;
 }
 
-
 std::shared_ptr<BezierPath> interpolateBezierPath(const BezierPath& from, const V2DPairingTable& table, double time,
                                                   size_t* missing) {
-  size_t notFound = 0;
-  auto result = blendBezierPath(from, time, [&](size_t, Point p) {
-    if (auto it = table.find(p); it != table.end()) return it->second;
-    ++notFound;
-    return p;
-  });
-  if (missing) *missing = notFound;
-  return result;
+  return interpolateBezierPath(from, morphPartners(from, table, missing), time);
 }
 
-std::vector<Point> morphPartners(const BezierPath& from, const V2DPairingTable& table) {
+std::vector<Point> morphPartners(const BezierPath& from, const V2DPairingTable& table, size_t* missing) {
   const ElementWalk walk(from);
   std::vector<Point> partners(walk.size());
+  size_t notFound = 0;
   for (size_t i = 0; i < walk.size(); ++i) {
     if (walk.kind(i) != E::MoveTo && walk.kind(i) != E::LineTo) continue;
     const Point p = walk.points(i)[0];
     const auto it = table.find(p);
+    notFound += it == table.end();
     partners[i] = it != table.end() ? it->second : p;
   }
+  if (missing) *missing = notFound;
   return partners;
 }
 
 std::shared_ptr<BezierPath> interpolateBezierPath(const BezierPath& from, const std::vector<Point>& partners,
                                                   double time) {
-  return blendBezierPath(from, time, [&](size_t i, Point) { return partners[i]; });
+  auto result = BezierPath::bezierPath();
+  const ElementWalk walk(from);
+  for (size_t i = 0; i < walk.size(); ++i) {
+    const E kind = walk.kind(i);
+    if (kind == E::ClosePath) {
+      result->closePath();
+      continue;
+    }
+    if (kind != E::MoveTo && kind != E::LineTo) continue;
+    const Point p = walk.points(i)[0], q = partners[i];
+    const Point blended{p.x + (q.x - p.x) * time, p.y + (q.y - p.y) * time};
+    if (kind == E::MoveTo)
+      result->moveToPoint(blended);
+    else
+      result->lineToPoint(blended);
+  }
+  return result;
 }
 
 }  // namespace vellum

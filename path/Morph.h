@@ -34,8 +34,9 @@ std::shared_ptr<BezierPath> interpolateBezierPath(const BezierPath& from, const 
                                                   size_t* missing = nullptr);
 
 // The partner of each element of `from` by position: the table's partner of a move or line point
-// (the point itself when the table lacks it), (0, 0) for other elements.
-std::vector<Point> morphPartners(const BezierPath& from, const V2DPairingTable& table);
+// (the point itself when the table lacks it; `missing`, when given, receives their number), and
+// (0, 0) for other elements.
+std::vector<Point> morphPartners(const BezierPath& from, const V2DPairingTable& table, size_t* missing = nullptr);
 // As above, with each element's partner read from `partners` (as morphPartners gives them).
 std::shared_ptr<BezierPath> interpolateBezierPath(const BezierPath& from, const std::vector<Point>& partners,
                                                   double time);

@@ -6,12 +6,6 @@
 
 namespace vellum {
 
-namespace {
-
-std::shared_ptr<BezierPath> emptyPath() { return BezierPath::bezierPath(); }
-
-}  // namespace
-
 V2DBezierPathMorphPatch::V2DBezierPathMorphPatch(const std::string& identifier) : Patch(identifier) {
   userInfo().setMember("Vellum Vector Morph", "name");
   setUpFlatnessPort(inputFlatness);
@@ -44,8 +38,8 @@ void V2DBezierPathMorphPatch::rebuild(const BezierPath& from, const BezierPath& 
 bool V2DBezierPathMorphPatch::execute(ExecutionContext*, double time, const Arguments&) {
   const double f = inputFlatness.doubleValue();
   const BezierPathRef start = inputBezierPathStart.bezierPathValue(), end = inputBezierPathEnd.bezierPathValue();
-  const std::shared_ptr<BezierPath> A = start ? start->bezierPathByFlatteningPathWithFlatness(f) : emptyPath();
-  const std::shared_ptr<BezierPath> B = end ? end->bezierPathByFlatteningPathWithFlatness(f) : emptyPath();
+  const std::shared_ptr<BezierPath> A = start ? start->bezierPathByFlatteningPathWithFlatness(f) : BezierPath::bezierPath();
+  const std::shared_ptr<BezierPath> B = end ? end->bezierPathByFlatteningPathWithFlatness(f) : BezierPath::bezierPath();
 
   // A time that is not a number shows the start path, as time 0 does.
   const double t = std::isnan(time) ? 0 : time;
