@@ -2,7 +2,6 @@
 // points.
 #pragma once
 
-#include <memory>
 #include <span>
 
 #include "path/BezierPath.h"

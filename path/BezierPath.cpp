@@ -426,15 +426,12 @@ Value command(const Value& keyword, std::initializer_list<double> numbers) {
   return Value(m);
 }
 
-// The keywords by element kind: the structure representation's, and the command list's.
-using Keywords = Value[4];
-const Keywords& representationKeywords() {
-  static const Keywords k = {Value("moveto"), Value("lineto"), Value("curveto"), Value("close")};
-  return k;
-}
-
-// One keyword string each, shared by every command that names it.
-Structure commandStructure(const PathData& d, const Keywords& keyword = representationKeywords()) {
+// The structure representation's members, or with `commandList` the command list's.
+Structure commandStructure(const PathData& d, bool commandList = false) {
+  // One string each, shared by every command that names it.
+  static const Value representation[4] = {Value("moveto"), Value("lineto"), Value("curveto"), Value("close")};
+  static const Value list[4] = {Value("moveTo"), Value("lineTo"), Value("curveTo"), Value("close")};
+  const Value* keyword = commandList ? list : representation;
   Structure s;
   const Point* pts = d.points.data();
   for (size_t i = 0; i < d.size(); ++i) {
@@ -482,10 +479,7 @@ Structure BezierPath::structureRepresentationFlattened(bool flattened, double fl
   return commandStructure(flat);
 }
 
-Structure BezierPath::commandList() const {
-  static const Keywords keywords = {Value("moveTo"), Value("lineTo"), Value("curveTo"), Value("close")};
-  return commandStructure(d_, keywords);
-}
+Structure BezierPath::commandList() const { return commandStructure(d_, true); }
 
 Value BezierPath::representation() const {
   std::vector<Value> dash(dash_.begin(), dash_.end());

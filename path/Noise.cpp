@@ -6,12 +6,9 @@
 
 namespace vellum {
 
-namespace {
-// One unit in the last place above 2^-23: r * e then spans [0, 1) over the 23-bit draws.
-const float kUnit = std::bit_cast<float>(uint32_t{0x34000001});
-}  // namespace
-
 float noiseDisplacement(long draw, float amount) {
+  // One unit in the last place above 2^-23: r * e then spans [0, 1) over the 23-bit draws.
+  constexpr float kUnit = std::bit_cast<float>(uint32_t{0x34000001});
   // Kept in single precision step by step (this file builds with -ffp-contract=off, so no fused
   // multiply-add changes the rounding).
   const float r = static_cast<float>(draw & 0x7FFFFF);
