@@ -5,10 +5,7 @@ namespace vellum {
 namespace {
 
 // The path, or nothing when it has no element.
-BezierPathRef nonEmpty(std::shared_ptr<BezierPath> path) {
-  if (path->isEmpty()) return nullptr;
-  return path;
-}
+BezierPathRef nonEmpty(std::shared_ptr<BezierPath> path) { return path->isEmpty() ? nullptr : path; }
 
 }  // namespace
 
