@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <tuple>
 
 #include "mesh/Solids.h"
 #include "mesh/V2DMeshStructure.h"
@@ -101,9 +100,20 @@ double member(const Structure& g, int vertex, const char* key) {
   return g.memberForKey("vertex_" + std::to_string(vertex)).structure()->memberForKey(key).doubleValue();
 }
 
-TEST(Grid, TwoLinesWithExactTextureCoordinates) {
-  const Structure g =
-      gridStructureFromRows(gridRowsForBezierPaths({line({0, 0}, {10, 0}), line({0, 1}, {10, 1})}, 2, 0.01), 2);
+// Each path resampled at `width` equal steps: a closed path's row ends at its first point, a path
+// starting at NaN gives an empty row, one of infinite length only its start.
+TEST(Grid, RowsSampleEachPathAtEqualSteps) {
+  const auto rows = gridRowsForBezierPaths({test::polyline({{{0, 0}, {1, 0}, {1, 1}, {0, 1}}}), line({NAN, 0}, {1, 0}),
+                                            line({0, 1}, {10, 1}), line({0, 2}, {INFINITY, 2})},
+                                           4, 0.01);
+  EXPECT_EQ(rows, (std::vector<std::vector<Point>>{
+                      {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}}, {}, {{0, 1}, {2.5, 1}, {5, 1}, {7.5, 1}, {10, 1}}, {{0, 2}}}));
+}
+
+// Vertices row by row: u = j / (width + 1), v = i / (number of rows); a short row shifts the
+// vertices after it.
+TEST(Grid, VerticesRowByRowWithExactTextureCoordinates) {
+  const Structure g = gridStructureFromRows({{{0, 0}, {5, 0}, {10, 0}}, {{0, 1}, {5, 1}, {10, 1}}}, 2);
   ASSERT_EQ(g.count(), 8u);
   using Members = std::vector<std::pair<std::string, double>>;
   for (int n = 0; n < 6; ++n) {
@@ -115,36 +125,24 @@ TEST(Grid, TwoLinesWithExactTextureCoordinates) {
   }
   EXPECT_EQ(g.memberForKey("width"), Value(2));
   EXPECT_EQ(g.memberForKey("height"), Value(1));
-  // A closed path's row ends at its first point.
-  const auto rows = gridRowsForBezierPaths({test::polyline({{{0, 0}, {1, 0}, {1, 1}, {0, 1}}})}, 4, 0.01);
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0], (std::vector<Point>{{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}}));
-}
-
-// A path starting at NaN gives an empty row; one of infinite length only its start.
-TEST(Grid, NonFinitePathsGiveShortRowsAndNoNaN) {
-  const auto rows =
-      gridRowsForBezierPaths({line({NAN, 0}, {1, 0}), line({0, 1}, {10, 1}), line({0, 2}, {INFINITY, 2})}, 2, 0.01);
-  EXPECT_EQ(rows, (std::vector<std::vector<Point>>{{}, {{0, 1}, {5, 1}, {10, 1}}, {{0, 2}}}));
-  const Structure g = gridStructureFromRows(rows, 2);
-  ASSERT_EQ(g.count(), 6u);
-  EXPECT_EQ(member(g, 0, "v"), 1.0 / 3);
-  EXPECT_EQ(member(g, 3, "y"), 2);
-  EXPECT_EQ(member(g, 3, "v"), 2.0 / 3);
-  EXPECT_EQ(g.memberForKey("height"), Value(2));
+  const Structure shortRows = gridStructureFromRows({{}, {{0, 1}, {5, 1}, {10, 1}}, {{0, 2}}}, 2);
+  ASSERT_EQ(shortRows.count(), 6u);
+  EXPECT_EQ(member(shortRows, 0, "v"), 1.0 / 3);
+  EXPECT_EQ(member(shortRows, 3, "y"), 2);
+  EXPECT_EQ(member(shortRows, 3, "v"), 2.0 / 3);
+  EXPECT_EQ(shortRows.memberForKey("height"), Value(2));
 }
 
 TEST(Grid, HugeWidthsAreLoweredToTheVertexBudget) {
-  const uint64_t most = kMaxGridVertices;
-  EXPECT_EQ(gridEffectiveWidth(4000000000u, 2), most / 2 - 1);
+  EXPECT_EQ(gridEffectiveWidth(4000000000u, 2), kMaxGridVertices / 2 - 1);
   EXPECT_EQ(gridEffectiveWidth(7, 2), 7u);
-  EXPECT_EQ(gridEffectiveWidth(7, most / 2), 1u);
-  EXPECT_EQ(gridEffectiveWidth(7, most / 2 + 1), 0u);
+  EXPECT_EQ(gridEffectiveWidth(7, kMaxGridVertices / 2), 1u);
+  EXPECT_EQ(gridEffectiveWidth(7, kMaxGridVertices / 2 + 1), 0u);
   EXPECT_EQ(gridEffectiveWidth(7, 0), 0u);
   // Rows of a lowered width hold width + 1 points.
-  const auto rows = gridRowsForBezierPaths({line({0, 0}, {1, 0})}, most / 2 - 1, 0.01);
+  const auto rows = gridRowsForBezierPaths({line({0, 0}, {1, 0})}, kMaxGridVertices / 2 - 1, 0.01);
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0].size(), most / 2);
+  EXPECT_EQ(rows[0].size(), kMaxGridVertices / 2);
   EXPECT_EQ(rows[0].back().x, 1);
 }
 

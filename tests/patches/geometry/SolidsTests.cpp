@@ -313,9 +313,9 @@ TEST(Grid, FewerThanTwoPathsOrNoWidthGiveNothing) {
   EXPECT_TRUE(grid({line({0, 0}, {1, 0}), line({0, 1}, {1, 1})}, 0).isNothing());
   // A member that is not a path is skipped: one path is left.
   EXPECT_TRUE(grid({line({0, 0}, {1, 0}), Value(3.5)}).isNothing());
-  const Value two = grid({line({0, 0}, {1, 0}), Value(3.5), line({0, 1}, {1, 1})}, 4000000000u);
-  EXPECT_EQ(two.structure()->memberForKey("height"), Value(1));
-  EXPECT_EQ(two.structure()->memberForKey("width"), Value(kMaxGridVertices / 2 - 1));  // lowered to fit
+  // With two paths among them, a grid of two rows, its width lowered to fit.
+  const StructureRef two = grid({line({0, 0}, {1, 0}), Value(3.5), line({0, 1}, {1, 1})}, 4000000000u).structure();
+  EXPECT_EQ(std::pair(two->memberForKey("width"), two->memberForKey("height")), std::pair(Value(kMaxGridVertices / 2 - 1), Value(1)));
 }
 
 }  // namespace
