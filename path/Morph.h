@@ -37,7 +37,8 @@ std::shared_ptr<BezierPath> interpolateBezierPath(const BezierPath& from, const 
 // (the point itself when the table lacks it; `missing`, when given, receives their number), and
 // (0, 0) for other elements.
 std::vector<Point> morphPartners(const BezierPath& from, const V2DPairingTable& table, size_t* missing = nullptr);
-// As above, with each element's partner read from `partners` (as morphPartners gives them).
+// The from path with each move and line point moved toward its partner by `time`, element i's
+// partner being partners[i] (as morphPartners gives them).
 std::shared_ptr<BezierPath> interpolateBezierPath(const BezierPath& from, const std::vector<Point>& partners,
                                                   double time);
 

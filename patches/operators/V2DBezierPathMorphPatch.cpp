@@ -38,8 +38,8 @@ void V2DBezierPathMorphPatch::rebuild(const BezierPath& from, const BezierPath& 
 bool V2DBezierPathMorphPatch::execute(ExecutionContext*, double time, const Arguments&) {
   const double f = inputFlatness.doubleValue();
   const BezierPathRef start = inputBezierPathStart.bezierPathValue(), end = inputBezierPathEnd.bezierPathValue();
-  const std::shared_ptr<BezierPath> A = start ? start->bezierPathByFlatteningPathWithFlatness(f) : BezierPath::bezierPath();
-  const std::shared_ptr<BezierPath> B = end ? end->bezierPathByFlatteningPathWithFlatness(f) : BezierPath::bezierPath();
+  const auto A = start ? start->bezierPathByFlatteningPathWithFlatness(f) : BezierPath::bezierPath();
+  const auto B = end ? end->bezierPathByFlatteningPathWithFlatness(f) : BezierPath::bezierPath();
 
   // A time that is not a number shows the start path, as time 0 does.
   const double t = std::isnan(time) ? 0 : time;
