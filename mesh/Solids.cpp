@@ -6,6 +6,7 @@
 
 #include "mesh/PathTriangulation.h"
 #include "path/ElementWalk.h"
+#include "path/Resample.h"
 
 namespace vellum {
 
@@ -168,6 +169,48 @@ void latheBezierPath(const BezierPath* path, const LatheSweep& sweep, V2DTriangl
     }
     ++segment;
   });
+}
+
+uint64_t gridEffectiveWidth(uint64_t width, uint64_t rows) {
+  if (rows == 0 || kMaxGridVertices / rows < 2) return 0;
+  return std::min(width, kMaxGridVertices / rows - 1);
+}
+
+std::vector<std::vector<Point>> gridRowsForBezierPaths(const std::vector<BezierPathRef>& paths, uint64_t width,
+                                                       double flatness) {
+  std::vector<std::vector<Point>> rows;
+  rows.reserve(paths.size());
+  for (const BezierPathRef& path : paths) {
+    const auto resampled = resampleBezierPath(path.get(), double(width), kNoPointLimit, false, flatness, true);
+    std::vector<Point>& row = rows.emplace_back();
+    V2DBezierPathEnumerator e = resampled->enumerator();
+    while (auto element = e.next()) {
+      const Point p = element->points[0];
+      if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+        row.clear();
+        break;
+      }
+      row.push_back(p);
+    }
+  }
+  return rows;
+}
+
+Structure gridStructureFromRows(const std::vector<std::vector<Point>>& rows, uint64_t width) {
+  static const Structure::Keys vertexKeys = KeyTable::of({"x", "y", "z", "u", "v", "r", "g", "b", "a"});
+  const uint64_t h = rows.size() - 1;
+  std::vector<Value> vertices;
+  vertices.reserve((width + 1) * rows.size());
+  for (size_t i = 0; i < rows.size(); ++i)
+    for (size_t j = 0; j < rows[i].size(); ++j)
+      vertices.push_back(Value(std::make_shared<const Structure>(
+          std::vector<Value>{rows[i][j].x, rows[i][j].y, 0.0, double(j) / double(width + 1),
+                             double(i) / double(h + 1), 1.0, 1.0, 1.0, 1.0},
+          vertexKeys)));
+  Structure grid(std::move(vertices), "vertex_");
+  grid.setMember(Value(width), "width");
+  grid.setMember(Value(h), "height");
+  return grid;
 }
 
 }  // namespace vellum

@@ -1,7 +1,9 @@
-// Solids from flattened paths: the line list, the walls and caps of an extrusion, and a lathe.
+// Solids from flattened paths: the line list, the walls and caps of an extrusion, a lathe; and
+// the grid of vertices through a list of paths.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "host/Structure.h"
 #include "mesh/V2DMeshStructure.h"
@@ -49,5 +51,24 @@ struct LatheSweep {
 // with a corner that cannot be written as a finite number is left out.
 void latheBezierPath(const BezierPath* path, const LatheSweep& sweep, V2DTriangleList& triangles,
                      V2DTriangleIndexMap& triangleIndices);
+
+// The most vertices one grid may hold (512 x 512): each vertex is a structure of nine numbers,
+// about 1 KB, so this bounds the grid near 256 MB.
+inline constexpr uint64_t kMaxGridVertices = uint64_t{1} << 18;
+
+// The width actually used for `rows` paths: `width` lowered so that (width + 1) * rows vertices
+// fit in kMaxGridVertices; 0 when not even two per row fit (no grid).
+uint64_t gridEffectiveWidth(uint64_t width, uint64_t rows);
+
+// One row per path: the path resampled as one polyline at `width` equal steps (its own
+// vertices not kept), every element's point in order. A row with a point that is not finite
+// is left empty, like the row of a path without elements.
+std::vector<std::vector<Point>> gridRowsForBezierPaths(const std::vector<BezierPathRef>& paths, uint64_t width,
+                                                       double flatness);
+
+// The grid structure of at least one row: "vertex_0", "vertex_1", ... row by row, each keyed x, y,
+// z (0), u = j / (width + 1), v = i / (number of rows) and opaque white r, g, b, a; then "width"
+// and "height" (the number of rows less one).
+Structure gridStructureFromRows(const std::vector<std::vector<Point>>& rows, uint64_t width);
 
 }  // namespace vellum

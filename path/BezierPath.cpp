@@ -426,18 +426,21 @@ Value command(const Value& keyword, std::initializer_list<double> numbers) {
   return Value(m);
 }
 
-Structure commandStructure(const PathData& d) {
+// The structure representation's members, or with `commandList` the command list's.
+Structure commandStructure(const PathData& d, bool commandList = false) {
   // One string each, shared by every command that names it.
-  static const Value moveto("moveto"), lineto("lineto"), curveto("curveto"), close("close");
+  static const Value representation[4] = {Value("moveto"), Value("lineto"), Value("curveto"), Value("close")};
+  static const Value list[4] = {Value("moveTo"), Value("lineTo"), Value("curveTo"), Value("close")};
+  const Value* keyword = commandList ? list : representation;
   Structure s;
   const Point* pts = d.points.data();
   for (size_t i = 0; i < d.size(); ++i) {
     const Point* q = pts + d.offsets[i];
     switch (d.kinds[i]) {
-      case kMove: s.addMember(command(moveto, {q[0].x, q[0].y})); break;
-      case kLine: s.addMember(command(lineto, {q[0].x, q[0].y})); break;
-      case kCurve: s.addMember(command(curveto, {q[2].x, q[2].y, q[0].x, q[0].y, q[1].x, q[1].y})); break;
-      default: s.addMember(command(close, {})); break;
+      case kMove: s.addMember(command(keyword[kMove], {q[0].x, q[0].y})); break;
+      case kLine: s.addMember(command(keyword[kLine], {q[0].x, q[0].y})); break;
+      case kCurve: s.addMember(command(keyword[kCurve], {q[2].x, q[2].y, q[0].x, q[0].y, q[1].x, q[1].y})); break;
+      default: s.addMember(command(keyword[kClose], {})); break;
     }
   }
   return s;
@@ -475,6 +478,8 @@ Structure BezierPath::structureRepresentationFlattened(bool flattened, double fl
   flatten(d_, flatness, flat);
   return commandStructure(flat);
 }
+
+Structure BezierPath::commandList() const { return commandStructure(d_, true); }
 
 Value BezierPath::representation() const {
   std::vector<Value> dash(dash_.begin(), dash_.end());

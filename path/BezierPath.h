@@ -145,6 +145,8 @@ class BezierPath : public Object, public std::enable_shared_from_this<BezierPath
   // Unkeyed members ("moveto", x, y), ("lineto", x, y), ("curveto", x, y, x1, y1, x2, y2),
   // ("close"); flattened first with `flatness` when `flattened` is set.
   Structure structureRepresentationFlattened(bool flattened, double flatness) const;
+  // The same members, unflattened, with the keywords "moveTo", "lineTo", "curveTo" and "close".
+  Structure commandList() const;
 
   // {"$path": [commands as above], "windingRule", "lineWidth", "lineCapStyle", "lineJoinStyle",
   //  "miterLimit", "dash", "dashPhase"}.

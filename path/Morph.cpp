@@ -4,6 +4,8 @@
 #include <limits>
 #include <unordered_set>
 
+#include "path/ElementWalk.h"
+
 namespace vellum {
 
 namespace {
@@ -128,16 +130,44 @@ std::shared_ptr<V2DPairingTable> pairSequentialVerticesEquallySpaced(const Bezie
   return table;
 }
 
-
 std::shared_ptr<BezierPath> interpolateBezierPath(const BezierPath& from, const V2DPairingTable& table, double time,
                                                   size_t* missing) {
+  return interpolateBezierPath(from, morphPartners(from, table, missing), time);
+}
+
+std::vector<Point> morphPartners(const BezierPath& from, const V2DPairingTable& table, size_t* missing) {
+  const ElementWalk walk(from);
+  std::vector<Point> partners(walk.size());
   size_t notFound = 0;
-  auto result = blendBezierPath(from, time, [&](size_t, Point p) {
-    if (auto it = table.find(p); it != table.end()) return it->second;
-    ++notFound;
-    return p;
-  });
+  for (size_t i = 0; i < walk.size(); ++i) {
+    if (walk.kind(i) != E::MoveTo && walk.kind(i) != E::LineTo) continue;
+    const Point p = walk.points(i)[0];
+    const auto it = table.find(p);
+    notFound += it == table.end();
+    partners[i] = it != table.end() ? it->second : p;
+  }
   if (missing) *missing = notFound;
+  return partners;
+}
+
+std::shared_ptr<BezierPath> interpolateBezierPath(const BezierPath& from, const std::vector<Point>& partners,
+                                                  double time) {
+  auto result = BezierPath::bezierPath();
+  const ElementWalk walk(from);
+  for (size_t i = 0; i < walk.size(); ++i) {
+    const E kind = walk.kind(i);
+    if (kind == E::ClosePath) {
+      result->closePath();
+      continue;
+    }
+    if (kind != E::MoveTo && kind != E::LineTo) continue;
+    const Point p = walk.points(i)[0], q = partners[i];
+    const Point blended{p.x + (q.x - p.x) * time, p.y + (q.y - p.y) * time};
+    if (kind == E::MoveTo)
+      result->moveToPoint(blended);
+    else
+      result->lineToPoint(blended);
+  }
   return result;
 }
 

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "path/BezierPath.h"
-#include "path/ElementWalk.h"
 #include "path/PointKey.h"
 
 namespace vellum {
@@ -34,27 +33,13 @@ std::shared_ptr<V2DPairingTable> pairSequentialVerticesEquallySpaced(const Bezie
 std::shared_ptr<BezierPath> interpolateBezierPath(const BezierPath& from, const V2DPairingTable& table, double time,
                                                   size_t* missing = nullptr);
 
-// The from path's moves, lines and closes, each point moved the fraction s towards its partner,
-// partnerOf(element index, point).
-template <class PartnerOf>
-std::shared_ptr<BezierPath> blendBezierPath(const BezierPath& from, double s, PartnerOf&& partnerOf) {
-  auto result = BezierPath::bezierPath();
-  const ElementWalk walk(from);
-  for (size_t i = 0; i < walk.size(); ++i) {
-    const BezierPathElement kind = walk.kind(i);
-    if (kind == BezierPathElement::ClosePath) {
-      result->closePath();
-      continue;
-    }
-    if (kind != BezierPathElement::MoveTo && kind != BezierPathElement::LineTo) continue;
-    const Point p = walk.points(i)[0], q = partnerOf(i, p);
-    const Point blended{p.x + (q.x - p.x) * s, p.y + (q.y - p.y) * s};
-    if (kind == BezierPathElement::MoveTo)
-      result->moveToPoint(blended);
-    else
-      result->lineToPoint(blended);
-  }
-  return result;
-}
+// The partner of each element of `from` by position: the table's partner of a move or line point
+// (the point itself when the table lacks it; `missing`, when given, receives their number), and
+// (0, 0) for other elements.
+std::vector<Point> morphPartners(const BezierPath& from, const V2DPairingTable& table, size_t* missing = nullptr);
+// The from path with each move and line point moved toward its partner by `time`, element i's
+// partner being partners[i] (as morphPartners gives them).
+std::shared_ptr<BezierPath> interpolateBezierPath(const BezierPath& from, const std::vector<Point>& partners,
+                                                  double time);
 
 }  // namespace vellum

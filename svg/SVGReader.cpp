@@ -2,6 +2,7 @@
 
 #include <expat.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <set>
 #include <unordered_map>
@@ -1067,6 +1069,71 @@ struct SVGReader::Walk {
 void SVGReader::walkTree() {
   Walk walk{*this, tree_};
   walk.run();
+}
+
+namespace {
+
+std::string percentDecoded(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '%' && i + 2 < s.size()) {
+      const int h = hexDigit(s[i + 1]), l = hexDigit(s[i + 2]);
+      // %00 would cut the name short at the system call; it is kept as written.
+      if (h >= 0 && l >= 0 && (h | l) != 0) {
+        out += char(h * 16 + l);
+        i += 2;
+        continue;
+      }
+    }
+    out += s[i];
+  }
+  return out;
+}
+
+// The folder of a file URL ("file:///a/b/c.json" -> "/a/b"), or nothing for other URLs.
+std::optional<std::string> folderOfFileURL(std::string_view url) {
+  if (!url.starts_with("file:")) return std::nullopt;
+  url.remove_prefix(5);
+  if (url.starts_with("//")) {
+    url.remove_prefix(2);
+    const size_t slash = url.find('/');  // past the host part ("localhost" or nothing)
+    if (slash == std::string_view::npos) return std::nullopt;
+    url.remove_prefix(slash);
+  }
+  url = url.substr(0, url.find_first_of("?#"));
+  if (!url.starts_with("/")) return std::nullopt;
+  const std::string path = percentDecoded(url);
+  const size_t last = path.find_last_of('/');
+  return last == 0 ? std::string("/") : path.substr(0, last);
+}
+
+std::optional<std::string> homeOf(std::string_view user) {
+  if (user.empty()) {
+    if (const char* home = std::getenv("HOME"); home && *home) return std::string(home);
+  }
+  std::vector<char> buffer(16384);
+  passwd entry{}, *result = nullptr;
+  const int status = user.empty() ? getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &result)
+                                  : getpwnam_r(std::string(user).c_str(), &entry, buffer.data(), buffer.size(), &result);
+  if (status != 0 || !result || !result->pw_dir) return std::nullopt;
+  return std::string(result->pw_dir);
+}
+
+}  // namespace
+
+std::string svgFileLocation(std::string_view s, std::optional<std::string_view> compositionURL) {
+  if (s.starts_with("~")) {
+    const size_t slash = s.find('/');
+    const std::optional<std::string> home = homeOf(s.substr(1, slash == std::string_view::npos ? s.npos : slash - 1));
+    if (!home) return std::string(s);
+    return *home + std::string(slash == std::string_view::npos ? std::string_view() : s.substr(slash));
+  }
+  if (s.starts_with("/")) return std::string(s);
+  // Without a composition location the name stays relative: the working directory resolves it.
+  const std::optional<std::string> folder = compositionURL ? folderOfFileURL(*compositionURL) : std::nullopt;
+  if (!folder) return std::string(s);
+  return *folder + (folder->ends_with('/') ? "" : "/") + std::string(s);
 }
 
 }  // namespace vellum

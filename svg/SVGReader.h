@@ -78,4 +78,9 @@ class SVGReader {
   LogOnce complain_;
 };
 
+// Where `inputFile` points: "~" and "~user" expanded, absolute names unchanged, other names
+// relative to the folder of `compositionURL` (a percent-encoded file URL), or to the working
+// directory when there is no such URL.
+std::string svgFileLocation(std::string_view inputFile, std::optional<std::string_view> compositionURL);
+
 }  // namespace vellum

@@ -10,14 +10,14 @@
 
 namespace vellum {
 
-namespace {
-
 int hexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
+
+namespace {
 
 double unit(double v) { return std::isnan(v) ? 0 : std::clamp(v, 0.0, 1.0); }
 

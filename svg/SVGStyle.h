@@ -20,6 +20,8 @@ std::optional<std::vector<std::string_view>> parseSVGArgumentList(std::string_vi
 // "transparent". Components are clamped to 0..1. Nothing for anything else ("none", "url(...)",
 // "currentColor" included: the caller resolves those).
 std::optional<Color> parseSVGColor(std::string_view text);
+// The value of a hexadecimal digit, or -1.
+int hexDigit(char c);
 
 // Numbers read one after another from position 0 until one does not read.
 std::vector<double> parseSVGNumberList(std::string_view text);

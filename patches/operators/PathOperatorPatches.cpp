@@ -4,14 +4,10 @@
 
 namespace vellum {
 
-namespace {
-void setDisplayName(Patch& patch, const char* name) { patch.userInfo().setMember(name, "name"); }
-}  // namespace
-
 // --- transform ---------------------------------------------------------------------------
 
 V2DBezierPathTransformPatch::V2DBezierPathTransformPatch(const std::string& identifier) : Patch(identifier) {
-  setDisplayName(*this, "Vellum Vector Transform");
+  userInfo().setMember("Vellum Vector Transform", "name");
   inputScaleX.setDoubleValue(1);
   inputScaleY.setDoubleValue(1);
 }
@@ -43,7 +39,7 @@ bool V2DBezierPathTransformPatch::execute(ExecutionContext*, double, const Argum
 // --- reverse -----------------------------------------------------------------------------
 
 V2DBezierPathReversePatch::V2DBezierPathReversePatch(const std::string& identifier) : Patch(identifier) {
-  setDisplayName(*this, "Vellum Vector Reverse");
+  userInfo().setMember("Vellum Vector Reverse", "name");
 }
 
 bool V2DBezierPathReversePatch::execute(ExecutionContext*, double, const Arguments&) {
@@ -55,7 +51,7 @@ bool V2DBezierPathReversePatch::execute(ExecutionContext*, double, const Argumen
 // --- close -------------------------------------------------------------------------------
 
 V2DBezierPathClosePatch::V2DBezierPathClosePatch(const std::string& identifier) : Patch(identifier) {
-  setDisplayName(*this, "Vellum Vector Close");
+  userInfo().setMember("Vellum Vector Close", "name");
 }
 
 bool V2DBezierPathClosePatch::execute(ExecutionContext*, double, const Arguments&) {
@@ -73,7 +69,7 @@ bool V2DBezierPathClosePatch::execute(ExecutionContext*, double, const Arguments
 // --- flatten -----------------------------------------------------------------------------
 
 V2DBezierPathFlattenPatch::V2DBezierPathFlattenPatch(const std::string& identifier) : Patch(identifier) {
-  setDisplayName(*this, "Vellum Vector Flatten");
+  userInfo().setMember("Vellum Vector Flatten", "name");
   setUpFlatnessPort(inputFlatness);
 }
 
@@ -87,7 +83,7 @@ bool V2DBezierPathFlattenPatch::execute(ExecutionContext*, double, const Argumen
 // --- bounds ------------------------------------------------------------------------------
 
 V2DBezierPathBoundsPatch::V2DBezierPathBoundsPatch(const std::string& identifier) : Patch(identifier) {
-  setDisplayName(*this, "Vellum Vector Bounds");
+  userInfo().setMember("Vellum Vector Bounds", "name");
 }
 
 bool V2DBezierPathBoundsPatch::execute(ExecutionContext*, double, const Arguments&) {

@@ -2,16 +2,10 @@
 
 namespace vellum {
 
-namespace {
-
-void setDisplayName(Patch& patch, const char* name) { patch.userInfo().setMember(name, "name"); }
-
-}  // namespace
-
 // --- resample ----------------------------------------------------------------------------
 
 V2DBezierPathResamplePatch::V2DBezierPathResamplePatch(const std::string& identifier) : Patch(identifier) {
-  setDisplayName(*this, "Vellum Vector Resample");
+  userInfo().setMember("Vellum Vector Resample", "name");
   inputSampleRate.setMinDoubleValue(1);
   inputSampleRate.setDoubleValue(10);
   setUpFlatnessPort(inputFlatness);
@@ -28,7 +22,7 @@ bool V2DBezierPathResamplePatch::execute(ExecutionContext*, double, const Argume
 // --- intermediate point --------------------------------------------------------------------
 
 V2DBezierPathPointPatch::V2DBezierPathPointPatch(const std::string& identifier) : Patch(identifier) {
-  setDisplayName(*this, "Vellum Vector Intermediate Point");
+  userInfo().setMember("Vellum Vector Intermediate Point", "name");
   setUpFlatnessPort(inputFlatness);
 }
 
@@ -43,7 +37,7 @@ bool V2DBezierPathPointPatch::execute(ExecutionContext*, double, const Arguments
 // --- contains point ------------------------------------------------------------------------
 
 V2DBezierPathContainsPointPatch::V2DBezierPathContainsPointPatch(const std::string& identifier) : Patch(identifier) {
-  setDisplayName(*this, "Vellum Vector Contains Point");
+  userInfo().setMember("Vellum Vector Contains Point", "name");
   inputFillRule.setMaxIndexValue(1);
 }
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "host/Exception.h"
+#include "path/Assemble.h"
 
 namespace vellum {
 
@@ -45,41 +45,9 @@ bool V2DBezierPathCombinePatch::setState(const Structure& state) {
 }
 
 bool V2DBezierPathCombinePatch::execute(ExecutionContext*, double, const Arguments&) {
-  auto result = BezierPath::bezierPath();
-  const bool join = inputJoin.booleanValue();
-  Point current{};
-  bool earlierHadElements = false;
-  for (const V2DBezierPathPort* port : bezierPaths) {
-    const auto path = port->bezierPathValue();
-    if (!path || path->isEmpty()) continue;
-    V2DBezierPathEnumerator enumerator = path->enumerator();
-    bool first = true;
-    while (auto e = enumerator.next()) {
-      const bool testActive = !first || (join && earlierHadElements);
-      first = false;
-      if (e->type == uint64_t(BezierPathElement::MoveTo) && testActive && e->points[0] == current) continue;
-      switch (e->type) {
-        case uint64_t(BezierPathElement::MoveTo):
-          result->moveToPoint(e->points[0]);
-          current = e->points[0];
-          break;
-        case uint64_t(BezierPathElement::LineTo):
-          result->lineToPoint(e->points[0]);
-          current = e->points[0];
-          break;
-        case uint64_t(BezierPathElement::CurveTo):
-          result->curveToPoint(e->points[2], e->points[0], e->points[1]);
-          current = e->points[2];
-          break;
-        default:
-          result->closePath();
-          current = e->points[0];
-          break;
-      }
-    }
-    earlierHadElements = true;
-  }
-  outputBezierPath.setBezierPathValue(std::move(result));
+  std::vector<BezierPathRef> paths;
+  for (const V2DBezierPathPort* port : bezierPaths) paths.push_back(port->bezierPathValue());
+  outputBezierPath.setBezierPathValue(combineBezierPaths(paths, inputJoin.booleanValue()));
   return true;
 }
 

@@ -2,18 +2,9 @@
 
 #include <cmath>
 
-#include "path/ElementWalk.h"
 #include "path/Resample.h"
 
 namespace vellum {
-
-namespace {
-
-using E = BezierPathElement;
-
-std::shared_ptr<BezierPath> emptyPath() { return BezierPath::bezierPath(); }
-
-}  // namespace
 
 V2DBezierPathMorphPatch::V2DBezierPathMorphPatch(const std::string& identifier) : Patch(identifier) {
   userInfo().setMember("Vellum Vector Morph", "name");
@@ -37,30 +28,18 @@ void V2DBezierPathMorphPatch::rebuild(const BezierPath& from, const BezierPath& 
     }
   }
   // Partners by element position, for the frames that follow with the same inputs.
-  const ElementWalk walk(from);
-  cache_.partners.resize(walk.size());
-  for (size_t i = 0; i < walk.size(); ++i) {
-    if (walk.kind(i) != E::MoveTo && walk.kind(i) != E::LineTo) continue;
-    const Point p = walk.points(i)[0];
-    const auto it = pairedPoints_->find(p);
-    cache_.partners[i] = it != pairedPoints_->end() ? it->second : p;
-  }
+  cache_.partners = morphPartners(from, *pairedPoints_);
   cache_.start = inputBezierPathStart.bezierPathValue();
   cache_.end = inputBezierPathEnd.bezierPathValue();
   cache_.flatness = flatness;
   cache_.valid = true;
 }
 
-std::shared_ptr<BezierPath> V2DBezierPathMorphPatch::interpolate(const BezierPath& from, double s) const {
-  // As _interpolateFromBezierPath, with each partner read by position instead of looked up.
-  return blendBezierPath(from, s, [&](size_t i, Point) { return cache_.partners[i]; });
-}
-
 bool V2DBezierPathMorphPatch::execute(ExecutionContext*, double time, const Arguments&) {
   const double f = inputFlatness.doubleValue();
   const BezierPathRef start = inputBezierPathStart.bezierPathValue(), end = inputBezierPathEnd.bezierPathValue();
-  const std::shared_ptr<BezierPath> A = start ? start->bezierPathByFlatteningPathWithFlatness(f) : emptyPath();
-  const std::shared_ptr<BezierPath> B = end ? end->bezierPathByFlatteningPathWithFlatness(f) : emptyPath();
+  const auto A = start ? start->bezierPathByFlatteningPathWithFlatness(f) : BezierPath::bezierPath();
+  const auto B = end ? end->bezierPathByFlatteningPathWithFlatness(f) : BezierPath::bezierPath();
 
   // A time that is not a number shows the start path, as time 0 does.
   const double t = std::isnan(time) ? 0 : time;
@@ -85,7 +64,7 @@ bool V2DBezierPathMorphPatch::execute(ExecutionContext*, double time, const Argu
     output = B;
   else if (cache_.valid && cache_.start == start && cache_.end == end && PointKey::bits(cache_.flatness) == PointKey::bits(f) &&
            cache_.partners.size() == from.elementCount())
-    output = interpolate(from, s);
+    output = interpolateBezierPath(from, cache_.partners, s);
   else {
     // The inputs changed without reporting it: the table may not fit the from path. A vertex
     // it lacks would otherwise have no partner, so the table is rebuilt for this from path.
@@ -93,7 +72,7 @@ bool V2DBezierPathMorphPatch::execute(ExecutionContext*, double time, const Argu
     auto blended = _interpolateFromBezierPath(from, *pairedPoints_, s, &missing);
     if (missing > 0) {
       rebuild(from, to, bothHaveElements, f);
-      blended = interpolate(from, s);
+      blended = interpolateBezierPath(from, cache_.partners, s);
     }
     output = std::move(blended);
   }

@@ -39,7 +39,6 @@ class V2DBezierPathMorphPatch : public Patch {
 
  private:
   void rebuild(const BezierPath& from, const BezierPath& to, bool bothHaveElements, double flatness);
-  std::shared_ptr<BezierPath> interpolate(const BezierPath& from, double s) const;
 
   std::shared_ptr<const V2DPairingTable> pairedPoints_;
 

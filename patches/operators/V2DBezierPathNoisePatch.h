@@ -12,13 +12,6 @@ class V2DBezierPathNoisePatch : public Patch {
   explicit V2DBezierPathNoisePatch(const std::string& identifier);
   bool execute(ExecutionContext* context, double time, const Arguments& arguments) override;
 
-  // One displacement for amount `amount`, from one draw of random(): the low 23 bits r give
-  // (r * e - 0.5) * amount in single precision, e being the float of bit pattern 0x34000001.
-  static float displacement(long draw, float amount);
-  // The amount as the formula uses it: converted to single precision; an amount that is not
-  // finite there (NaN, infinities, doubles beyond the float range) displaces nothing.
-  static float singleAmount(double amount);
-
   V2DBezierPathPort inputBezierPath{this, "inputBezierPath"};
   IndexPort inputSeed{this, "inputSeed"};
   NumberPort inputXAmount{this, "inputXAmount"};

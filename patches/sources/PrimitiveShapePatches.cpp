@@ -3,8 +3,6 @@
 namespace vellum {
 
 namespace {
-void setDisplayName(Patch& patch, const char* name) { patch.userInfo().setMember(name, "name"); }
-
 // A size input: minimum 0 in the editor, 10 to start with.
 void setUpSize(NumberPort& port, double initial) {
   port.setMinDoubleValue(0);
@@ -15,7 +13,7 @@ void setUpSize(NumberPort& port, double initial) {
 // --- arc ---------------------------------------------------------------------------------
 
 V2DBezierPathWithArcPatch::V2DBezierPathWithArcPatch(const std::string& identifier) : Patch(identifier) {
-  setDisplayName(*this, "Vellum Vector With Arc");
+  userInfo().setMember("Vellum Vector With Arc", "name");
   setUpSize(inputRadius, 10);
   inputEndDegrees.setDoubleValue(90);
 }
@@ -32,7 +30,7 @@ bool V2DBezierPathWithArcPatch::execute(ExecutionContext*, double, const Argumen
 // --- curve -------------------------------------------------------------------------------
 
 V2DBezierPathWithCurvePatch::V2DBezierPathWithCurvePatch(const std::string& identifier) : Patch(identifier) {
-  setDisplayName(*this, "Vellum Vector With Curve");
+  userInfo().setMember("Vellum Vector With Curve", "name");
   inputToPointX.setDoubleValue(10);
   inputToPointY.setDoubleValue(10);
   inputFromControlPointX.setDoubleValue(2);
@@ -54,7 +52,7 @@ bool V2DBezierPathWithCurvePatch::execute(ExecutionContext*, double, const Argum
 // --- line --------------------------------------------------------------------------------
 
 V2DBezierPathWithLinePatch::V2DBezierPathWithLinePatch(const std::string& identifier) : Patch(identifier) {
-  setDisplayName(*this, "Vellum Vector With Line");
+  userInfo().setMember("Vellum Vector With Line", "name");
   inputToPointX.setDoubleValue(10);
   inputToPointY.setDoubleValue(10);
 }
@@ -70,7 +68,7 @@ bool V2DBezierPathWithLinePatch::execute(ExecutionContext*, double, const Argume
 // --- oval, rectangle, rounded rectangle --------------------------------------------------
 
 V2DBoxShapePatch::V2DBoxShapePatch(const std::string& identifier, const char* displayName) : Patch(identifier) {
-  setDisplayName(*this, displayName);
+  userInfo().setMember(displayName, "name");
   setUpSize(inputWidth, 10);
   setUpSize(inputHeight, 10);
 }

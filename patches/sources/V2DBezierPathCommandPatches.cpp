@@ -38,22 +38,7 @@ bool V2DBezierPathCommandsPatch::execute(ExecutionContext*, double, const Argume
     outputCommands.setStructureValue(StructureRef());
     return true;
   }
-  std::vector<Value> commands;
-  commands.reserve(path->elementCount());
-  V2DBezierPathEnumerator elements = path->enumerator();
-  while (const auto e = elements.next()) {
-    const Point* p = e->points;
-    switch (static_cast<BezierPathElement>(e->type)) {
-      case BezierPathElement::MoveTo: commands.push_back(std::vector<Value>{"moveTo", p[0].x, p[0].y}); break;
-      case BezierPathElement::LineTo: commands.push_back(std::vector<Value>{"lineTo", p[0].x, p[0].y}); break;
-      case BezierPathElement::CurveTo:
-        // End point first, then the two control points.
-        commands.push_back(std::vector<Value>{"curveTo", p[2].x, p[2].y, p[0].x, p[0].y, p[1].x, p[1].y});
-        break;
-      case BezierPathElement::ClosePath: commands.push_back(std::vector<Value>{"close"}); break;
-    }
-  }
-  outputCommands.setStructureValue(Structure::withArray(std::move(commands)));
+  outputCommands.setStructureValue(path->commandList());
   return true;
 }
 

@@ -2,19 +2,12 @@
 // bezier path structure of paint entries.
 #pragma once
 
-#include <optional>
 #include <string>
-#include <string_view>
 
 #include "host/Patch.h"
 #include "svg/SVGReader.h"
 
 namespace vellum {
-
-// Where `inputFile` points: "~" and "~user" expanded, absolute names unchanged, other names
-// relative to the folder of `compositionURL` (a percent-encoded file URL), or to the working
-// directory when there is no such URL.
-std::string svgFileLocation(std::string_view inputFile, std::optional<std::string_view> compositionURL);
 
 class V2DBezierPathStructureWithSVGPatch : public Patch {
  public:

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "host/Patch.h"
+#include "path/Assemble.h"
 #include "path/V2DBezierPathPort.h"
 
 namespace vellum {
@@ -12,13 +13,8 @@ class V2DBezierPathWithLineStructurePatch : public Patch {
   explicit V2DBezierPathWithLineStructurePatch(const std::string& identifier);
   bool execute(ExecutionContext* context, double time, const Arguments& arguments) override;
 
-  // A new path from (x, y) through the entries of `points`. Point entries are structures keyed
-  // "X" and "Y" (when drawing lines and the first member has "X") or indexed x, y; curve entries
-  // are indexed end point, control point 1, control point 2. Members that are not structures, are
-  // too short, or hold a coordinate that is not a number or a numeric string are skipped and do
-  // not count as entries.
-  static std::shared_ptr<BezierPath> _bezierPathWithPoints(const Structure* points, double x, double y, bool curve,
-                                                           bool segments, bool relative);
+  // bezierPathWithPoints (path/Assemble.h), which both point-structure patches use.
+  static constexpr auto& _bezierPathWithPoints = bezierPathWithPoints;
 
   NumberPort inputX{this, "inputX"};
   NumberPort inputY{this, "inputY"};

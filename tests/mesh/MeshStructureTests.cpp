@@ -1,11 +1,13 @@
 // The mesh writer (mesh/V2DMeshStructure.h): keyed vertices, face normals, smoothing across
-// shared corners, and no NaN ever written.
+// shared corners, and no NaN ever written; and the grid's rows and vertex structure.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
+#include "mesh/Solids.h"
 #include "mesh/V2DMeshStructure.h"
 #include "tests/support/MeshVertices.h"
+#include "tests/support/Polylines.h"
 
 namespace vellum {
 namespace {
@@ -91,6 +93,57 @@ TEST(MeshStructure, FastNormalizeIsWithinItsBound) {
   EXPECT_FALSE(V2DFastNormalize({0, 0, 0}, out));
   EXPECT_FALSE(V2DFastNormalize({1e30f, 1e30f, 0}, out));  // the squared length overflows
   EXPECT_FALSE(V2DFastNormalize({NAN, 0, 0}, out));
+}
+
+BezierPathRef line(Point a, Point b) { return test::polyline({{a, b}}, false); }
+double member(const Structure& g, int vertex, const char* key) {
+  return g.memberForKey("vertex_" + std::to_string(vertex)).structure()->memberForKey(key).doubleValue();
+}
+
+// Each path resampled at `width` equal steps: a closed path's row ends at its first point, a path
+// starting at NaN gives an empty row, one of infinite length only its start.
+TEST(Grid, RowsSampleEachPathAtEqualSteps) {
+  const auto rows = gridRowsForBezierPaths({test::polyline({{{0, 0}, {1, 0}, {1, 1}, {0, 1}}}), line({NAN, 0}, {1, 0}),
+                                            line({0, 1}, {10, 1}), line({0, 2}, {INFINITY, 2})},
+                                           4, 0.01);
+  EXPECT_EQ(rows, (std::vector<std::vector<Point>>{
+                      {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}}, {}, {{0, 1}, {2.5, 1}, {5, 1}, {7.5, 1}, {10, 1}}, {{0, 2}}}));
+}
+
+// Vertices row by row: u = j / (width + 1), v = i / (number of rows); a short row shifts the
+// vertices after it.
+TEST(Grid, VerticesRowByRowWithExactTextureCoordinates) {
+  const Structure g = gridStructureFromRows({{{0, 0}, {5, 0}, {10, 0}}, {{0, 1}, {5, 1}, {10, 1}}}, 2);
+  ASSERT_EQ(g.count(), 8u);
+  using Members = std::vector<std::pair<std::string, double>>;
+  for (int n = 0; n < 6; ++n) {
+    const double i = n / 3, j = n % 3;
+    EXPECT_EQ(*g.keyAtIndex(n), "vertex_" + std::to_string(n));
+    Members got;
+    for (const auto& m : *g.memberAtIndex(n).structure()) got.emplace_back(*m.key(), m.value.doubleValue());
+    EXPECT_EQ(got, (Members{{"x", 5 * j}, {"y", i}, {"z", 0}, {"u", j / 3}, {"v", i / 2}, {"r", 1}, {"g", 1}, {"b", 1}, {"a", 1}}));
+  }
+  EXPECT_EQ(g.memberForKey("width"), Value(2));
+  EXPECT_EQ(g.memberForKey("height"), Value(1));
+  const Structure shortRows = gridStructureFromRows({{}, {{0, 1}, {5, 1}, {10, 1}}, {{0, 2}}}, 2);
+  ASSERT_EQ(shortRows.count(), 6u);
+  EXPECT_EQ(member(shortRows, 0, "v"), 1.0 / 3);
+  EXPECT_EQ(member(shortRows, 3, "y"), 2);
+  EXPECT_EQ(member(shortRows, 3, "v"), 2.0 / 3);
+  EXPECT_EQ(shortRows.memberForKey("height"), Value(2));
+}
+
+TEST(Grid, HugeWidthsAreLoweredToTheVertexBudget) {
+  EXPECT_EQ(gridEffectiveWidth(4000000000u, 2), kMaxGridVertices / 2 - 1);
+  EXPECT_EQ(gridEffectiveWidth(7, 2), 7u);
+  EXPECT_EQ(gridEffectiveWidth(7, kMaxGridVertices / 2), 1u);
+  EXPECT_EQ(gridEffectiveWidth(7, kMaxGridVertices / 2 + 1), 0u);
+  EXPECT_EQ(gridEffectiveWidth(7, 0), 0u);
+  // Rows of a lowered width hold width + 1 points.
+  const auto rows = gridRowsForBezierPaths({line({0, 0}, {1, 0})}, kMaxGridVertices / 2 - 1, 0.01);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].size(), kMaxGridVertices / 2);
+  EXPECT_EQ(rows[0].back().x, 1);
 }
 
 }  // namespace

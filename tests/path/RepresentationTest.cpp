@@ -26,7 +26,8 @@ Value withPath(std::vector<Value> commands, std::vector<std::pair<std::string, V
 }  // namespace
 
 // Commands in path order, a curve's end point first, numbers as doubles, no keys. Flattened:
-// lines (the sample's curve is straight, its control points on the chord: one line).
+// lines (the sample's curve is straight, its control points on the chord: one line). The
+// command list differs only in its keywords.
 TEST(StructureRepresentation, CommandsInPathOrderCurveEndFirst) {
   const Structure s = sample()->structureRepresentationFlattened(false, 0);
   EXPECT_EQ(s, Structure({cmd({"moveto", 1.0, 2.0}), cmd({"curveto", 7.0, 8.0, 3.0, 4.0, 5.0, 6.0}), cmd({"close"})}));
@@ -35,6 +36,8 @@ TEST(StructureRepresentation, CommandsInPathOrderCurveEndFirst) {
   EXPECT_TRUE(BezierPath().structureRepresentationFlattened(true, 0.01).empty());
   EXPECT_EQ(sample()->structureRepresentationFlattened(true, 0.01),
             Structure({cmd({"moveto", 1.0, 2.0}), cmd({"lineto", 7.0, 8.0}), cmd({"close"})}));
+  EXPECT_EQ(sample()->commandList(),
+            Structure({cmd({"moveTo", 1.0, 2.0}), cmd({"curveTo", 7.0, 8.0, 3.0, 4.0, 5.0, 6.0}), cmd({"close"})}));
 }
 
 TEST(Representation, RoundTripKeepsElementsAndAttributes) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <limits>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -15,6 +16,9 @@
 namespace vellum::testing {
 
 using K = BezierPathElement;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // 4/3 tan(pi/8): the control point distance of a quarter circle of radius 1.
 constexpr double kK = 0.55228474983079339840;

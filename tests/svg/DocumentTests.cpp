@@ -1,8 +1,10 @@
 // Whole documents through the SVG reader: vocabulary, groups, inheritance, order, the flip,
-// reuse, viewports, gradients, markers, text and locales.
+// reuse, viewports, gradients, markers, text and locales; and where a file name points.
 #include <chrono>
 #include <cmath>
 #include <clocale>
+#include <cstdlib>
+#include <optional>
 #include <tuple>
 
 #include "render/Renderer.h"
@@ -309,6 +311,32 @@ TEST(SVGDocument, NumbersReadTheSameUnderACommaDecimalLocale) {
   EXPECT_EQ(pathAt(s, 0)->bounds(), (Rect{{0.75, 0}, {3.75, 2.25}}));
   EXPECT_EQ(pathAt(s, 0)->lineWidth(), 0.375);  // scaled with the group
   EXPECT_EQ(colorOf(entryAt(s, 0), "fill"), (Color{0.5, 0, 0, 0.5}));
+}
+
+// Relative names resolve against the composition's folder; without a composition location (or
+// with one that is not a file URL), against the working directory. %00 is not decoded: it would
+// cut the name short. A tilde is the home folder, or a user's.
+TEST(SVGFileLocation, RelativeNamesAndTildes) {
+  const char* old = std::getenv("HOME");
+  const std::string saved = old ? old : "";
+  setenv("HOME", "/home/tester", 1);
+  const std::tuple<const char*, std::optional<std::string_view>, const char*> rows[] = {
+      {"art/a.svg", "file:///home/me/My%20Work/comp.json", "/home/me/My Work/art/a.svg"},
+      {"a.svg", "file://localhost/srv/c.json", "/srv/a.svg"},
+      {"a.svg", "file:///c.json", "/a.svg"},
+      {"/abs/a.svg", "file:///home/me/comp.json", "/abs/a.svg"},
+      {"a.svg", std::nullopt, "a.svg"},
+      {"a.svg", "http://example.invalid/c.json", "a.svg"},
+      {"a.svg", "file:///x%00y/c.json", "/x%00y/a.svg"},
+      {"~/d/a.svg", "file:///elsewhere/c.json", "/home/tester/d/a.svg"},
+      {"~", std::nullopt, "/home/tester"},
+      {"~root/a.svg", std::nullopt, "/root/a.svg"},
+      {"~no-such-user-here/a.svg", std::nullopt, "~no-such-user-here/a.svg"},
+  };
+  for (const auto& [name, composition, location] : rows)
+    EXPECT_EQ(svgFileLocation(name, composition), location) << name;
+  if (old) setenv("HOME", saved.c_str(), 1);
+  else unsetenv("HOME");
 }
 
 }  // namespace

@@ -16,32 +16,6 @@ Structure countState(Value count) { return Structure::withMembersAndKeys({{"bezi
 
 }  // namespace
 
-// With join on, a move to the current point continues the subpath; any other move stays, and
-// within one input such a move is dropped either way.
-TEST(Combine, JoinedAndSeparateSubpaths) {
-  // Join, the first and second inputs, the output.
-  const std::vector<std::tuple<bool, std::vector<El>, std::vector<El>, std::vector<El>>> rows = {
-      {true, {M(0, 0), L(1, 0)}, {M(1, 0), L(1, 1)}, {M(0, 0), L(1, 0), L(1, 1)}},
-      {false, {M(0, 0), L(1, 0)}, {M(1, 0), L(1, 1)}, {M(0, 0), L(1, 0), M(1, 0), L(1, 1)}},
-      {true, {M(0, 0), L(1, 0)}, {M(1, 1e-12), L(1, 1)}, {M(0, 0), L(1, 0), M(1, 1e-12), L(1, 1)}},
-      // An empty first input keeps the first move, to the origin.
-      {true, {}, {M(0, 0), L(1, 1)}, {M(0, 0), L(1, 1)}},
-      {false, {M(0, 0), L(1, 0), M(1, 0), L(2, 0)}, {}, {M(0, 0), L(1, 0), L(2, 0)}},
-      {true, {M(0, 0), L(1, 0), M(1, 0), L(2, 0)}, {}, {M(0, 0), L(1, 0), L(2, 0)}},
-      // Curves and closes are copied; after the close the current point is the subpath's start.
-      {true, {M(2, 2), C({3, 4}, {5, 6}, {7, 8}), Z()}, {M(2, 2), L(0, 0)},
-       {M(2, 2), C({3, 4}, {5, 6}, {7, 8}), Z(), L(0, 0)}},
-  };
-  for (const auto& [join, first, second, expected] : rows) {
-    V2DBezierPathCombinePatch patch("c");
-    patch.inputJoin.setBooleanValue(join);
-    vector(patch, 1)->setBezierPathValue(pathOf(first));
-    if (!second.empty()) vector(patch, 2)->setBezierPathValue(pathOf(second));
-    expectElements(*run(patch), expected);
-  }
-}
-
-// (Absent inputs contribute nothing: rows of the table above leave "Vector 2" absent.)
 TEST(Combine, InputsAreNotChangedAndNoInputsGiveAnEmptyPath) {
   V2DBezierPathCombinePatch patch("c");
   auto a = pathOf({M(0, 0), L(3, 0)});

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 
 #include "patches/operators/V2DBezierPathMorphPatch.h"
 #include "tests/support/PathElements.h"
@@ -11,8 +10,6 @@ using namespace vellum::testing;
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
 using Pairs = std::vector<std::pair<Point, Point>>;
 
 BezierPathRef morph(V2DBezierPathMorphPatch& patch, double t) {

@@ -1,13 +1,15 @@
-// Vector Transform, Reverse, Close, Flatten, Bounds, Resample, Intermediate Point and Contains
-// Point. Reversal, flattening, bounds and containment themselves are the path's (tests/path);
-// these check what each patch makes of them.
+// Vector Transform, Reverse, Close, Flatten, Bounds, Noise, Resample, Intermediate Point and
+// Contains Point. Reversal, flattening, bounds, containment and the noise walk themselves are the
+// path's (tests/path); these check what each patch makes of them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 #include "patches/operators/PathOperatorPatches.h"
+#include "patches/operators/V2DBezierPathNoisePatch.h"
 #include "patches/operators/ResamplePatches.h"
 #include "tests/support/PatchInputs.h"
 #include "tests/support/PathElements.h"
@@ -17,8 +19,6 @@ using namespace vellum::testing;
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
 
 struct Resample {
   bool keep = false;
@@ -38,6 +38,14 @@ size_t countOf(const BezierPath& path, K kind) {
 
 Point pointOn(const BezierPathRef& path, double t, double flatness = 0.01) {
   return V2DBezierPathPointPatch::_pointOnBezierPath(path.get(), t, flatness);
+}
+
+BezierPathRef noise(const BezierPathRef& in, uint64_t seed, double ax, double ay) {
+  V2DBezierPathNoisePatch patch("n");
+  patch.inputBezierPath.setBezierPathValue(in);
+  patch.inputSeed.setIndexValue(seed);  // typed: the largest seeds do not fit a host integer
+  setInputs(patch, {{"inputXAmount", ax}, {"inputYAmount", ay}});
+  return run(patch);
 }
 
 }  // namespace
@@ -118,6 +126,24 @@ TEST(Bounds, WorkedRectangles) {
     EXPECT_EQ(Rect({{patch.outputX.doubleValue(), patch.outputY.doubleValue()},
                     {patch.outputWidth.doubleValue(), patch.outputHeight.doubleValue()}}), r);
   }
+}
+
+TEST(Noise, TheSeedAloneDecidesTheOutput) {
+  const auto in = pathOf({M(1, 2), C({3, 4}, {5, 6}, {7, 8}), L(-3, 9), Z()});
+  auto first = noise(in, 5, 2, 2);
+  random();  // someone else using the generator in between changes nothing
+  EXPECT_TRUE(noise(in, 5, 2, 2)->isEqualToBezierPath(*first));
+  EXPECT_FALSE(noise(in, 6, 2, 2)->isEqualToBezierPath(*first));
+  // Seeds above 32 bits use their low bits.
+  EXPECT_TRUE(noise(in, (uint64_t{1} << 32) + 5, 2, 2)->isEqualToBezierPath(*first));
+  EXPECT_TRUE(noise(in, std::numeric_limits<uint64_t>::max(), 2, 2)->isEqualToBezierPath(*noise(in, 0xFFFFFFFFu, 2, 2)));
+}
+
+TEST(Noise, EmptyPathGivesAnEmptyCopyAbsentGivesNothing) {
+  auto empty = BezierPath::bezierPath();
+  auto out = noise(empty, 1, 1, 1);
+  EXPECT_TRUE(out && out != empty && out->isEmpty());
+  EXPECT_EQ(noise(nullptr, 1, 1, 1), nullptr);
 }
 
 TEST(Resample, WorkedPaths) {

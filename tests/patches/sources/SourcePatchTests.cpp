@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -24,7 +23,6 @@ using namespace vellum::testing;
 namespace {
 
 using V = std::vector<Value>;  // a command or point as a list of members
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // The output of a new patch with these inputs. Every execution makes a new path with the same
 // elements: a host sees a new object as news.
@@ -54,11 +52,6 @@ StructureRef commandsOf(BezierPathRef path) {
   EXPECT_TRUE(patch.execute(nullptr, 0, {}));
   return patch.outputCommands.structureValue();
 }
-
-Value keyed(std::initializer_list<std::pair<std::string, Value>> members) {
-  return Value(std::make_shared<Structure>(Structure::withMembersAndKeys(members)));
-}
-Value xy(Value x, Value y) { return keyed({{"X", x}, {"Y", y}}); }
 
 BezierPathRef lines(const Members& points, double x = 0, double y = 0, bool segments = false, bool relative = false) {
   return runWith<V2DBezierPathWithLineStructurePatch>(
@@ -142,83 +135,29 @@ TEST(VectorWithCommands, AnErrorIsLoggedAndOutputsNothing) {
   }
 }
 
-TEST(VectorCommands, WorkedPathsWithTheCurveEndPointFirst) {
+TEST(VectorCommands, NothingAnEmptyListOrThePathsCommandList) {
   V2DBezierPathCommandsPatch patch("c");
   patch.outputCommands.setStructureValue(Structure());
   EXPECT_TRUE(patch.execute(nullptr, 0, {}));
   EXPECT_FALSE(patch.outputCommands.structureValue());  // nothing connected: nothing
   ASSERT_TRUE(commandsOf(BezierPath::bezierPath()));
   EXPECT_EQ(commandsOf(BezierPath::bezierPath())->count(), 0u);
-  // Lines and closes are in the golden commands.json; equality tells doubles from integers.
-  EXPECT_EQ(*commandsOf(pathOf({M(0, 0), C({0, 5}, {10, 5}, {10, 0})})),
-            Structure(V{V{"moveTo", 0.0, 0.0}, V{"curveTo", 10.0, 0.0, 0.0, 5.0, 10.0, 5.0}}));
+  // The list itself is the path's command list (tests/path).
+  EXPECT_EQ(*commandsOf(unitSquare()), unitSquare()->commandList());
 }
 
 // ---- Vector With Line Structure and Vector With Curve Structure -------------------------------
 
-TEST(VectorWithLineStructure, WorkedPointLists) {
-  // Points, inputX, inputY, segments, relative, the path.
-  using Row = std::tuple<Members, double, double, bool, bool, std::vector<El>>;
-  const V five{V{1, 1}, V{2, 2}, V{3, 3}, V{4, 4}, V{5, 5}};
-  const std::vector<Row> rows = {
-      {{V{1, 0}, V{1, 1}}, 0, 0, false, false, {M(0, 0), L(1, 0), L(1, 1)}},
-      {{xy(1, 0), xy(1, 1)}, 0, 0, false, false, {M(0, 0), L(1, 0), L(1, 1)}},  // keyed: the same path
-      {{V{1, 0}, V{1, 1}}, 0, 0, false, true, {M(0, 0), L(1, 0), L(2, 1)}},  // relative steps
-      {{V{1, 0}}, 5, 6, false, true, {M(5, 6), L(6, 6)}},
-      // Extra keys are fine; a missing "Y" in a later entry reads as 0.
-      {{xy(1, 2), keyed({{"Z", 9}, {"X", 4}})}, 0, 0, false, false, {M(0, 0), L(1, 2), L(4, 0)}},
-      // The first member decides the form. Indexed first: keyed entries later are read by
-      // position (X then Y, in insertion order).
-      {{V{1, 0}, xy(7, 8)}, 0, 0, false, false, {M(0, 0), L(1, 0), L(7, 8)}},
-      {{V{1, 0}, keyed({{"Y", 8}, {"X", 7}})}, 0, 0, false, false, {M(0, 0), L(1, 0), L(8, 7)}},
-      // Keyed first: an indexed pair later has no "X" or "Y" and reads as (0, 0).
-      {{xy(1, 1), V{5, 5}}, 0, 0, false, false, {M(0, 0), L(1, 1), L(0, 0)}},
-      // The first member decides even when it is skipped for being too short.
-      {{keyed({{"X", 3}}), xy(2, 2)}, 0, 0, false, false, {M(0, 0), L(2, 2)}},
-      // Segments; relative, the pen-up points are absolute and the drawn ones offsets.
-      {five, 0, 0, true, false, {M(0, 0), L(1, 1), M(2, 2), L(3, 3), M(4, 4), L(5, 5)}},
-      {five, 0, 0, true, true, {M(0, 0), L(1, 1), M(2, 2), L(5, 5), M(4, 4), L(9, 9)}},
-      // An even count ends on a pen-up that draws nothing.
-      {{V{1, 1}, V{2, 2}}, 0, 0, true, false, {M(0, 0), L(1, 1)}},
-      // Skipped members do not count in segments mode.
-      {{V{1, 1}, Value(3), V{9}, V{2, 2}, Value("x"), V{"a", V{}}, V{3, 3}}, 0, 0, true, false,
-       {M(0, 0), L(1, 1), M(2, 2), L(3, 3)}},
-      // Numbers as strings, extra members ignored.
-      {{V{"1.5", "2px", "ignored"}, V{true, 3, 4, 5}}, 0, 0, false, false, {M(0, 0), L(1.5, 2), L(1, 3)}},
-  };
-  for (size_t i = 0; i < rows.size(); ++i) {
-    const auto& [points, x, y, segments, relative, expected] = rows[i];
-    auto path = lines(points, x, y, segments, relative);
-    ASSERT_TRUE(path) << i;
-    expectElements(*path, expected);
-  }
-}
-
-TEST(VectorWithLineStructure, NothingUsableOutputsNothingNonFiniteCoordinatesAreKept) {
+// The point lists themselves are read by the path library (tests/path): here, that the inputs
+// reach it and that a path without elements is output as nothing.
+TEST(VectorWithLineAndCurveStructure, InputsReachThePathAndNothingUsableOutputsNothing) {
   V2DBezierPathWithLineStructurePatch patch("l");
   EXPECT_TRUE(patch.execute(nullptr, 0, {}));
   EXPECT_FALSE(patch.outputBezierPath.bezierPathValue());
-  EXPECT_FALSE(lines({}));
-  EXPECT_FALSE(lines({Value(1), Value("a"), V{1}, V{}, V{Value(), 2}, V{Value(Point{1, 2}), 1}}));
-  // A keyed entry whose "X" is a structure is skipped like any bad member.
-  EXPECT_FALSE(lines({xy(V{1}, 2)}));
-  BezierPathRef p = lines({V{kNaN, 1e308}, V{1e308, -1e308}}, 0, 0, false, true);
-  ASSERT_TRUE(p);
-  ASSERT_EQ(p->elementCount(), 3u);
-  EXPECT_TRUE(std::isnan(p->associatedPoints(1)[0].x));
-  EXPECT_EQ(p->associatedPoints(2)[0].y, -1e308 + 1e308);
-}
-
-TEST(VectorWithCurveStructure, CurvesEndPointFirstRelativeOffsetsAndShortOrKeyedEntriesSkipped) {
-  expectElements(*curves({V{10, 0, 0, 5, 10, 5}}), {M(0, 0), C({0, 5}, {10, 5}, {10, 0})});
-  // Relative: all three points offset.
-  expectElements(*curves({V{10, 0, 0, 5, 10, 5}, V{10, 0, 0, 5, 10, 5}}, 1, 1, true),
-                 {M(1, 1), C({1, 6}, {11, 6}, {11, 1}), C({11, 6}, {21, 6}, {21, 1})});
-  expectElements(*curves({V{1, 1, 1, 1, 1, 1}, V{2, 2, 2, 2, 2}, V{3, 3, 3, 3, 3, 3}}),
-                 {M(0, 0), C({1, 1}, {1, 1}, {1, 1}), C({3, 3}, {3, 3}, {3, 3})});
-  EXPECT_FALSE(curves({V{1, 2}, V{2, 2, 2, 2, 2}}));
-  // Curves are always read by position; a keyed point has too few members.
-  EXPECT_FALSE(curves({xy(1, 2)}));
+  EXPECT_FALSE(lines({Value(1), V{1}}));
+  EXPECT_FALSE(curves({V{1, 2}}));
+  expectElements(*lines({V{1, 1}, V{2, 2}, V{3, 3}}, 5, 6, true, true), {M(5, 6), L(6, 7), M(2, 2), L(5, 5)});
+  expectElements(*curves({V{10, 0, 0, 5, 10, 5}}, 1, 1, true), {M(1, 1), C({1, 6}, {11, 6}, {11, 1})});
 }
 
 // ---- Vector With String -------------------------------------------------------------------------
