@@ -4,7 +4,8 @@ namespace vellum {
 
 namespace {
 
-// A coordinate: numbers and numeric strings read as numbers; any other kind disqualifies the entry.
+// A coordinate: numbers, booleans and strings read as the host reads them (a string by its
+// leading number, else 0); any other kind disqualifies the entry.
 bool coordinate(const Value& v, double& out) {
   switch (v.kind()) {
     case Value::Kind::Integer:

@@ -17,8 +17,8 @@ std::shared_ptr<BezierPath> combineBezierPaths(std::span<const BezierPathRef> pa
 // A new path from (x, y) through the entries of `points`. Point entries are structures keyed
 // "X" and "Y" (when drawing lines and the first member has "X") or indexed x, y; curve entries
 // are indexed end point, control point 1, control point 2. Members that are not structures, are
-// too short, or hold a coordinate that is not a number or a numeric string are skipped and do
-// not count as entries. With `segments`, every second entry lifts the pen to its point.
+// too short, or hold a coordinate that is no number, boolean or string are skipped and do not
+// count as entries (a string reads as its leading number, else 0). With `segments`, every second entry lifts the pen to its point.
 std::shared_ptr<BezierPath> bezierPathWithPoints(const Structure* points, double x, double y, bool curve,
                                                  bool segments, bool relative);
 
