@@ -27,6 +27,11 @@ endif()
 if(NOT out MATCHES "rectangle.png: 12[0-9]x8[0-9]")
   message(FATAL_ERROR "unexpected image size: ${out}")
 endif()
+# The core libraries without the plug-in: a ten-pointed outline is eight triangles.
+run(${WORK_DIR}/embed/core ${WORK_DIR}/star.png)
+if(NOT out MATCHES "star.png: 240x220, 8 triangles")
+  message(FATAL_ERROR "unexpected core example output: ${out}")
+endif()
 
 file(GLOB pcs ${prefix}/*/pkgconfig/vellum2d-*.pc ${prefix}/*/*/pkgconfig/vellum2d-*.pc)
 foreach(pc ${pcs})

@@ -205,11 +205,22 @@ uint64_t V2DLineSegmentCount(const BezierPath& path) {
   return segments;
 }
 
+namespace {
+V2DTriangulation triangulateFlattened(const BezierPath& path, bool conform) {
+  if (V2DLineSegmentCount(path) > kMaxTriangulatedSegments) return {};
+  return triangulateWithConstraints(V2DCollectTriangulationInput(path), path.windingRule() == EvenOddWindingRule,
+                                    conform);
+}
+}  // namespace
+
+V2DTriangulation triangulateBezierPath(const BezierPath& path, double flatness, bool conform) {
+  return triangulateFlattened(*path.bezierPathByFlatteningPathWithFlatness(flatness), conform);
+}
+
 void _triangleStructureForBezierPath(const BezierPath* path, bool conform, float zOffset, bool backfaces,
                                      V2DTriangleList& triangles, V2DTriangleIndexMap&) {
-  if (!path || V2DLineSegmentCount(*path) > kMaxTriangulatedSegments) return;
-  const V2DTriangulationInput input = V2DCollectTriangulationInput(*path);
-  const V2DTriangulation t = triangulateWithConstraints(input, path->windingRule() == EvenOddWindingRule, conform);
+  if (!path) return;
+  const V2DTriangulation t = triangulateFlattened(*path, conform);
 
   // Phase 3: the corner queue, reversed whole for back faces.
   std::vector<uint32_t> queue = t.triangles;

@@ -34,6 +34,11 @@ struct V2DTriangulation {
 
 V2DTriangulation triangulateWithConstraints(const V2DTriangulationInput& input, bool evenOdd, bool conform);
 
+// Both phases on a path: flattened within `flatness`, its inside by its own winding rule (with
+// `conform`, constraint segments split until none is encroached). Empty beyond
+// kMaxTriangulatedSegments.
+V2DTriangulation triangulateBezierPath(const BezierPath& path, double flatness, bool conform);
+
 // A path with more line segments than this (after flattening) gives no triangles: a memory
 // budget, with the extrusion's (the triangulator takes about 145 bytes a vertex, the mesh 144
 // bytes a triangle).

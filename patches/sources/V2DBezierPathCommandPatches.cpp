@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "host/Log.h"
-#include "text/CommandStructure.h"
+#include "text/Text.h"
 
 namespace vellum {
 

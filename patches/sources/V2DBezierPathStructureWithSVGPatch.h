@@ -5,7 +5,7 @@
 #include <string>
 
 #include "host/Patch.h"
-#include "svg/SVGReader.h"
+#include "svg/SVG.h"
 
 namespace vellum {
 

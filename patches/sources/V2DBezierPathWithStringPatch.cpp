@@ -1,7 +1,6 @@
 #include "patches/sources/V2DBezierPathWithStringPatch.h"
 
-#include "text/Font.h"
-#include "text/TextOutlines.h"
+#include "text/Text.h"
 
 namespace vellum {
 
