@@ -78,7 +78,8 @@ function autoLayout(infos: NodeInfo[], doc: Document, known: Record<string, [num
     const d = Math.max(-1, ...(upstream[id] ?? []).map((u) => visit(u, seen))) + 1;
     return (depth[id] = d);
   };
-  // Stacked by their likely height: a title, a row per input, a preview per output.
+  // Stacked by their likely height: a title (long names take two lines), a row per input, a
+  // preview per output, and a gap.
   const bottoms: Record<number, number> = {};
   const out: Record<string, [number, number]> = {};
   for (const n of infos) {
@@ -86,7 +87,7 @@ function autoLayout(infos: NodeInfo[], doc: Document, known: Record<string, [num
     const d = visit(n.id, new Set());
     const y = bottoms[d] ?? 40;
     const inputs = n.ports.filter((p) => p.direction === 'input').length;
-    bottoms[d] = y + 40 + inputs * 23 + (n.ports.length - inputs) * 215 + 40;
+    bottoms[d] = y + 56 + inputs * 23 + (n.ports.length - inputs) * 215 + 56;
     out[n.id] = [40 + d * 360, y];
   }
   return out;
