@@ -529,7 +529,15 @@ Ink paintShadow(cairo_t* target, int width, int height, double tolerance, const 
   // Only where the blurred plane can be non-zero and the image shows it.
   const double cx0 = std::max(tx0, bx0 + inked.x0 * scale), cy0 = std::max(ty0, by0 + inked.y0 * scale);
   const double cx1 = std::min(tx1, bx0 + inked.x1 * scale), cy1 = std::min(ty1, by0 + inked.y1 * scale);
-  if (cx0 < cx1 && cy0 < cy1) {
+  if (cx0 < cx1 && cy0 < cy1 && scale == 1) {
+    cairo_surface_t* image = cairo_get_target(target);
+    cairo_surface_flush(image);
+    const ptrdiff_t imageStride = cairo_image_surface_get_stride(image);
+    const int x = int(cx0), y = int(cy0), w = int(cx1 - cx0), h = int(cy1 - cy0);
+    render_detail::shadeWithMask(cairo_image_surface_get_data(image) + y * imageStride + 4 * x, imageStride,
+                                 plane + (y - int(by0)) * stride + (x - int(bx0)), stride, w, h, s.color);
+    cairo_surface_mark_dirty_rectangle(image, x, y, w, h);
+  } else if (cx0 < cx1 && cy0 < cy1) {
     cairo_save(target);
     cairo_identity_matrix(target);
     cairo_rectangle(target, cx0, cy0, cx1 - cx0, cy1 - cy0);

@@ -68,6 +68,10 @@ uint64_t boxBlurSize(double sigma);
 // axis, counting samples outside the plane as 0. Odd d: three centred boxes; even d: a box of d
 // half a pixel to the left, one half a pixel to the right, then a centred box of d + 1.
 void gaussianLikeBlur(uint8_t* plane, int width, int height, int stride, uint64_t d);
+// Lays `color` (straight, components 0..1) through an 8-bit mask over a block of native A R G B
+// pixels, exactly as Cairo's mask operation does.
+void shadeWithMask(uint8_t* pixels, ptrdiff_t stride, const uint8_t* mask, ptrdiff_t maskStride, int width,
+                   int height, const Color& color);
 // How far that blur carries a sample, on either side: 3 floor(d / 2), one less for even d.
 inline constexpr uint64_t boxBlurReach(uint64_t d) { return d <= 1 ? 0 : 3 * (d / 2) - (d % 2 ? 0 : 1); }
 // Larger shadow blurs are treated as this one: it keeps every size computation in range, and

@@ -1,7 +1,10 @@
 // Stroke settings (dash, miter limit, joins and caps) and the drop shadow.
+#include <cairo.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <numbers>
 #include <random>
@@ -12,6 +15,11 @@
 
 namespace vellum::test {
 namespace {
+
+struct SurfaceDeleter {
+  void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+};
+using Surface = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -262,6 +270,34 @@ TEST(Shadow, WideBlursAroundTheImageGiveANearlyEvenShadow) {
   EXPECT_NEAR(centre, 251, 3);
   EXPECT_GE(corner, centre);
   EXPECT_EQ(at(*image, 30, 30).r, 0);
+}
+
+// The shadow's colour goes through its mask exactly as Cairo's own mask operation lays it,
+// over any premultiplied pixels, with rows that end part way through a block of eight.
+TEST(ShadowBlur, ShadingMatchesCairosMaskByteForByte) {
+  std::mt19937 rng(17);
+  for (const Color& color : {Color{0, 0, 0, 0.5}, Color{1, 0.25, 0.8, 1}, Color{0.3, 0.9, 0.1, 0.004}}) {
+    constexpr int kW = 37, kH = 5;
+    Surface mask(cairo_image_surface_create(CAIRO_FORMAT_A8, kW, kH));
+    Surface ours(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kW, kH)), cairos(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kW, kH));
+    const int ms = cairo_image_surface_get_stride(mask.get()), ps = cairo_image_surface_get_stride(ours.get());
+    for (int i = 0; i < kH * ms; ++i) cairo_image_surface_get_data(mask.get())[i] = uint8_t(rng() % 3 ? rng() : 255 * (rng() % 2));
+    for (int i = 0; i < kH * ps; i += 4) {
+      const uint8_t a = uint8_t(rng());
+      for (int c = 0; c < 4; ++c) cairo_image_surface_get_data(ours.get())[i + c] = c == 3 ? a : uint8_t(rng() % (a + 1));
+    }
+    std::memcpy(cairo_image_surface_get_data(cairos.get()), cairo_image_surface_get_data(ours.get()), size_t(kH * ps));
+    render_detail::shadeWithMask(cairo_image_surface_get_data(ours.get()), ps, cairo_image_surface_get_data(mask.get()),
+                                 ms, kW, kH, color);
+    cairo_surface_mark_dirty(cairos.get());
+    cairo_surface_mark_dirty(mask.get());
+    cairo_t* cr = cairo_create(cairos.get());
+    cairo_set_source_rgba(cr, color.red, color.green, color.blue, color.alpha);
+    cairo_mask_surface(cr, mask.get(), 0, 0);
+    cairo_destroy(cr);
+    cairo_surface_flush(cairos.get());
+    EXPECT_EQ(std::memcmp(cairo_image_surface_get_data(ours.get()), cairo_image_surface_get_data(cairos.get()), size_t(kH * ps)), 0);
+  }
 }
 
 // The shadow is the shape's own coverage moved, blurred and tinted: built by hand from the shape
