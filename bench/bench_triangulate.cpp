@@ -224,6 +224,15 @@ Case circle(int n) {
   return c;
 }
 
+// A long, thin ellipse (a million wide, 75 high): points along two nearly straight chains.
+Case flatEllipse(int n) {
+  std::vector<Point> ring;
+  for (int i = 0; i < n; ++i) ring.push_back({5e5 * std::cos(2 * M_PI * i / n), 37.5 * std::sin(2 * M_PI * i / n)});
+  Case c{"flat ellipse " + std::to_string(n), BezierPath::bezierPath(), std::fabs(shoelace(ring))};
+  addRing(*c.path, ring);
+  return c;
+}
+
 std::vector<Case>& corpus() {
   static std::vector<Case> cases = [] {
     std::vector<Case> v;
@@ -242,6 +251,7 @@ std::vector<Case>& corpus() {
     v.push_back(pentagram(1));
     for (unsigned s = 1; s <= 3; ++s) v.push_back(randomCrossing(200, s));
     v.push_back(circle(100000));
+    v.push_back(flatEllipse(16384));
     v.push_back(starPolygon(1000000, 1));  // last: the memory figure uses it
     return v;
   }();

@@ -19,45 +19,54 @@ constexpr uint32_t kCorners = 3;  // the enclosing triangle's vertices come firs
 // predicates allow, 2^52: the farther they are, the less they distort the triangles along the
 // hull, and the fewer flips an insertion outside the hull takes.
 constexpr int kShift = 10;
+// Flips per input point an outline-order build may spend before it starts again points first.
+constexpr uint64_t kFlipsPerPoint = 32;
 constexpr int64_t kCornerReach = int64_t{1} << 52;
 
 i128 dot(GridPoint o, GridPoint a, GridPoint b) { return i128(a.x - o.x) * (b.x - o.x) + i128(a.y - o.y) * (b.y - o.y); }
 
 // Winding numbers of many points against many segments: segments are filed in horizontal
-// strips, and a point only looks at the segments of its strip.
+// strips, and a point only looks at the segments of its strip. The strips' edges are quantiles
+// of the segments' end heights, so that a crowded band of heights gets strips of its own; the
+// number of strips halves until the filing holds at most kMaxFiled entries a segment.
 class StripWinding {
  public:
   explicit StripWinding(std::span<const double> segments) : s_(segments) {
     const size_t n = s_.size() / 4;
     if (n == 0) return;
-    y0_ = INFINITY, y1_ = -INFINITY;
-    for (size_t i = 0; i < n; ++i) {
-      y0_ = std::min({y0_, s_[4 * i + 1], s_[4 * i + 3]});
-      y1_ = std::max({y1_, s_[4 * i + 1], s_[4 * i + 3]});
+    std::vector<double> heights(2 * n);
+    for (size_t i = 0; i < 2 * n; ++i) heights[i] = s_[2 * i + 1];
+    std::sort(heights.begin(), heights.end());
+    for (size_t count = std::clamp<size_t>(size_t(std::sqrt(double(n))), 1, 4096);; count = (count + 1) / 2) {
+      edges_.clear();
+      for (size_t k = 1; k < count; ++k) edges_.push_back(heights[k * heights.size() / count]);
+      edges_.erase(std::unique(edges_.begin(), edges_.end()), edges_.end());
+      size_t filed = 0;
+      for (size_t i = 0; i < n; ++i) filed += span(i).second - span(i).first + 1;
+      if (filed <= kMaxFiled * n || edges_.empty()) break;
     }
-    strips_.resize(std::clamp<size_t>(size_t(std::sqrt(double(n))), 1, 4096));
-    h_ = (y1_ - y0_) / double(strips_.size());
-    for (size_t i = 0; i < n; ++i) {
-      const size_t a = strip(std::min(s_[4 * i + 1], s_[4 * i + 3])), b = strip(std::max(s_[4 * i + 1], s_[4 * i + 3]));
-      for (size_t k = a; k <= b; ++k) strips_[k].push_back(uint32_t(i));
-    }
+    strips_.assign(edges_.size() + 1, {});
+    for (size_t i = 0; i < n; ++i)
+      for (size_t k = span(i).first; k <= span(i).second; ++k) strips_[k].push_back(uint32_t(i));
   }
   long winding(double px, double py) const {
-    if (strips_.empty() || !(py >= y0_ && py <= y1_)) return 0;
+    if (strips_.empty()) return 0;
     long w = 0;
     for (uint32_t i : strips_[strip(py)]) w += lineWinding({s_[4 * i], s_[4 * i + 1]}, {s_[4 * i + 2], s_[4 * i + 3]}, {px, py});
     return w;
   }
 
  private:
-  size_t strip(double y) const {
-    if (!(h_ > 0)) return 0;
-    const double k = std::floor((y - y0_) / h_);
-    return size_t(std::clamp(k, 0.0, double(strips_.size() - 1)));
+  static constexpr size_t kMaxFiled = 16;
+  // Strip k holds the heights from edges_[k - 1] up to below edges_[k].
+  size_t strip(double y) const { return size_t(std::upper_bound(edges_.begin(), edges_.end(), y) - edges_.begin()); }
+  std::pair<size_t, size_t> span(size_t i) const {
+    const double a = s_[4 * i + 1], b = s_[4 * i + 3];
+    return {strip(std::min(a, b)), strip(std::max(a, b))};
   }
   std::span<const double> s_;
+  std::vector<double> edges_;
   std::vector<std::vector<uint32_t>> strips_;
-  double y0_ = 0, y1_ = 0, h_ = 0;
 };
 
 // Position along a Hilbert curve through the grid (16 levels): consecutive points are close.
@@ -263,6 +272,7 @@ void ConstrainedDelaunay::splitEdge(uint32_t h, uint32_t v) {
 // Turns the edge of h, between triangles (a, b, p) and (b, a, q), into the edge p -> q, which
 // it answers.
 uint32_t ConstrainedDelaunay::flip(uint32_t h) {
+  ++flips_;
   const uint32_t o = twin_[h];
   const uint32_t n1 = next(h), p1 = prev(h), n2 = next(o), p2 = prev(o);
   const uint32_t a = corner_[h], b = corner_[n1], p = corner_[p1], q = corner_[p2];
@@ -408,8 +418,10 @@ bool ConstrainedDelaunay::build(std::span<const GridPoint> points, std::span<con
   // few flips per point whatever the input, and short searches. Long segments (a star, a
   // coarse polygon) would each cross many edges of the finished mesh; their points go in as
   // the segments reach them instead, each segment while the mesh around it is still sparse.
-  if (order == InsertionOrder::Automatic)
+  const bool chosen = order == InsertionOrder::Automatic;
+  if (chosen)
     order = constraintsOverSpacing(points, constraints) < 1 ? InsertionOrder::PointsFirst : InsertionOrder::AlongSegments;
+  flips_ = 0;
   if (order == InsertionOrder::PointsFirst) {
     std::vector<std::pair<uint64_t, uint32_t>> sequence(points.size());
     for (uint32_t i = 0; i < points.size(); ++i) sequence[i] = {hilbertKey(points[i]), i};
@@ -435,6 +447,11 @@ bool ConstrainedDelaunay::build(std::span<const GridPoint> points, std::span<con
     }
     const uint32_t a = vertexOf[c.a], b = vertexOf[c.b];
     if (a == b) continue;
+    // Outline order can cost a flip per earlier point for each new one (points along a long,
+    // nearly straight chain): past a generous budget the points go in first after all.
+    if (chosen && order == InsertionOrder::AlongSegments && flips_ > kFlipsPerPoint * (points.size() + 64)) {
+      return build(points, origins, constraints, InsertionOrder::PointsFirst, stopAtCrossing);
+    }
     inserted_.push_back({a, b, c.multiplicity});
     if (!insertConstraint(a, b, c.multiplicity)) {
       complete = false;

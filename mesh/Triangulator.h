@@ -126,6 +126,7 @@ class ConstrainedDelaunay {
   bool overBudget_ = false;  // crossings past kMaxCrossings: no triangles
   uint32_t last_ = 0;                 // where the next point search starts
   uint32_t walkSeed_ = 0;
+  uint64_t flips_ = 0;
   bool delaunay_ = false;  // no constraint yet: a walk in fixed order cannot cycle
   std::vector<uint8_t>* kept_ = nullptr;  // while refining: kept triangles, kept up to date
 

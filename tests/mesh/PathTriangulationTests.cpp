@@ -157,6 +157,32 @@ TEST(PathTriangulationBadInput, OpenSubpathBesideAClosedOneUsesTheWholePathsWind
   EXPECT_LT(exactArea(odd), 100);
 }
 
+// A long, very flat ellipse, finely flattened, beside an open subpath far below it: the points
+// crowd a sliver of heights (the containment test's strips used to hold them all in one, and
+// points along the outline flipped the whole chain each), and the fill is still the polygon's.
+TEST(PathTriangulationRegression, FlatEllipseBesideAnOpenSubpath) {
+  const double k = 0.5523, rx = 5e4, ry = 20;
+  auto oval = BezierPath::bezierPath();
+  oval->moveToPoint({rx, 0});
+  oval->curveToPoint({0, ry}, {rx, k * ry}, {k * rx, ry});
+  oval->curveToPoint({-rx, 0}, {-k * rx, ry}, {-rx, k * ry});
+  oval->curveToPoint({0, -ry}, {-rx, -k * ry}, {-k * rx, -ry});
+  oval->curveToPoint({rx, 0}, {k * rx, -ry}, {rx, -k * ry});
+  oval->closePath();
+  auto path = oval->bezierPathByFlatteningPathWithFlatness(1e-4);
+  double area = 0;  // the flattened outline's, by the shoelace formula
+  Point last = path->associatedPoints(0)[0];
+  for (size_t i = 1; i < path->elementCount(); ++i)
+    for (const Point& p : path->associatedPoints(i)) area += 0.5 * (last.x * p.y - p.x * last.y), last = p;
+  ASSERT_GT(path->elementCount(), 2000u);
+  path->moveToPoint({0, -1e5});
+  path->lineToPoint({-1e5, -2e5});
+  const auto t = phase2(*path);
+  EXPECT_FALSE(V2DCollectTriangulationInput(*path).covered);
+  EXPECT_NEAR(exactArea(t), area, 1e-6 * area);
+  EXPECT_TRUE(everyCentroidInside(t, *path));
+}
+
 TEST(PathTriangulationRegression, CircleOfCollinearFreeEdgesIsFilled) {
   // Created after the vertices, constraints that are already Delaunay edges went unmarked and a
   // circle gave nothing.
