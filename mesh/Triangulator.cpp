@@ -304,21 +304,35 @@ void ConstrainedDelaunay::legalize(uint32_t start) {
   }
 }
 
-// The half-edge x -> y, or kNone. The ring around an enclosing corner is open at the outer
-// boundary, so the search turns back there.
+// The half-edge x -> y, or kNone. The rings around x and y are searched in turn, so the cost is
+// the smaller degree (a vertex across from a finely flattened curve can have thousands of
+// edges). The ring around an enclosing corner is open at the outer boundary, so a search turns
+// back there.
 uint32_t ConstrainedDelaunay::findEdge(uint32_t x, uint32_t y) const {
-  const uint32_t first = vertexEdge_[x];
-  uint32_t e = first;
-  do {
-    if (corner_[next(e)] == y) return e;
-    e = twin_[prev(e)];
-  } while (e != first && e != kNone);
-  if (e == kNone)
-    for (e = first; twin_[e] != kNone && next(twin_[e]) != first;) {
-      e = next(twin_[e]);
-      if (corner_[next(e)] == y) return e;
+  struct Ring {
+    const ConstrainedDelaunay& d;
+    uint32_t first, e;
+    bool back = false;
+    uint32_t step() {  // the next half-edge out of the vertex, kNone once all are seen
+      const uint32_t out = e;
+      if (e == kNone) return out;
+      if (!back) {
+        e = d.twin_[prev(e)];
+        if (e == first) e = kNone;
+        if (e != kNone || d.twin_[prev(out)] != kNone) return out;
+        back = true, e = first;
+      }
+      e = d.twin_[e] != kNone && next(d.twin_[e]) != first ? next(d.twin_[e]) : kNone;
+      return out;
     }
-  return kNone;
+  };
+  Ring around{*this, vertexEdge_[x], vertexEdge_[x]}, from{*this, vertexEdge_[y], vertexEdge_[y]};
+  for (;;) {
+    const uint32_t e = around.step(), f = from.step();
+    if (e != kNone && corner_[next(e)] == y) return e;
+    if (f != kNone && corner_[next(f)] == x) return twin_[f];  // none when y -> x is on the boundary
+    if (e == kNone && f == kNone) return kNone;
+  }
 }
 
 // Makes the segment a -> b a chain of constraint edges. A vertex on it splits it; otherwise
