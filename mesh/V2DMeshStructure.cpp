@@ -1,6 +1,7 @@
 #include "mesh/V2DMeshStructure.h"
 
 #include <cmath>
+#include <optional>
 
 namespace vellum {
 
@@ -44,7 +45,8 @@ Structure V2DMeshStructureFromTriangles(const V2DTriangleList& triangles, const 
                                         bool smooth) {
   std::vector<double> numbers;
   numbers.reserve(triangles.size() * 18);
-  std::unordered_map<V2DVector3, V2DVector3, V2DVector3Hash> normalCache;
+  // Per position, its smoothed normal, or nothing when its faces' normals sum to nothing.
+  std::unordered_map<V2DVector3, std::optional<V2DVector3>, V2DVector3Hash> normalCache;
   for (const V2DTriangleRecord& record : triangles) {
     const bool s = smooth && record.smoothable;
     const V2DVector3 faceNormal = finite(record.normal) ? record.normal : V2DVector3{};
@@ -52,7 +54,7 @@ Structure V2DMeshStructureFromTriangles(const V2DTriangleList& triangles, const 
       V2DVector3 n = faceNormal;
       if (s) {
         if (auto cached = normalCache.find(p); cached != normalCache.end()) {
-          n = cached->second;
+          if (cached->second) n = *cached->second;
         } else {
           V2DVector3 sum{};
           if (auto listed = triangleIndices.find(p); listed != triangleIndices.end())
@@ -61,13 +63,12 @@ Structure V2DMeshStructureFromTriangles(const V2DTriangleList& triangles, const 
               const V2DVector3& f = triangles[index].normal;
               sum = {sum.x + f.x, sum.y + f.y, sum.z + f.z};
             }
+          // Opposite faces meeting, or nothing listed: every corner there keeps its own face
+          // normal (remembered, so that a position shared by many corners is summed once).
           V2DVector3 unit;
-          if (V2DFastNormalize(sum, unit)) {
-            normalCache.emplace(p, V2DVector3Rounded(unit));
-            n = unit;
-          }
-          // Otherwise (opposite faces meeting, or nothing listed) this corner keeps its own
-          // face normal, and the position stays uncached so each later corner does the same.
+          const bool smoothed = V2DFastNormalize(sum, unit);
+          normalCache.emplace(p, smoothed ? std::optional(V2DVector3Rounded(unit)) : std::nullopt);
+          if (smoothed) n = unit;
         }
       }
       // A coordinate of -0 is written as 0.
